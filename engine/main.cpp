@@ -1,0 +1,14 @@
+#include "moteur.h"
+
+#include <affichage.h>
+
+#include <QApplication>
+
+#include <iostream>
+
+int main(int argc, char *argv[])
+{
+    preparerAffichage();
+    QApplication application(argc, argv);
+    return executerMoteur(application, std::cout);
+}

@@ -1,0 +1,86 @@
+#include "mcf.h"
+
+#include "fichiersresultat.h"
+
+#include <imagesqr.h>
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QSaveFile>
+
+MCF::MCF(QCoreApplication *application, Execution &execution, std::ostream &console)
+    : application(application), m_execution(execution), m_console(console)
+{
+}
+
+MCF::~MCF() = default;
+
+void MCF::prechargerDemonstration()
+{
+    qrcode = QStringLiteral("F;EM01020304;DEMO5AB7CD9EF2GH4JK6LM8N;1234567890123;20200109135542");
+    mecef_tc.clear();
+    mecef_sig = QStringLiteral("DEMO5AB7CD9EF2GH4JK6LM8N");
+    mecef_nim = QStringLiteral("EM01020304");
+    mecef_compt = QStringLiteral("82/87 FV");
+    mecef_date = QStringLiteral("20200109135542");
+}
+
+ResultatFiscal MCF::resultatFiscal() const
+{
+    return {qrcode, mecef_tc, mecef_sig, mecef_nim, mecef_compt, mecef_date};
+}
+
+void MCF::chargerResultat(const ResultatFiscal &r)
+{
+    qrcode = r.qrcode;
+    mecef_tc = r.mecef_tc;
+    mecef_sig = r.mecef_sig;
+    mecef_nim = r.mecef_nim;
+    mecef_compt = r.mecef_compt;
+    mecef_date = r.mecef_date;
+}
+
+void MCF::enregistrerResultat(Registre &registre)
+{
+    if (resultatMCF.size() < 6)
+        return;
+    chargerResultat({resultatMCF.at(0), resultatMCF.at(1), resultatMCF.at(2), resultatMCF.at(3),
+                     resultatMCF.at(4), resultatMCF.at(5)});
+    if (registre.enregistrer(m_execution.facture.reference, resultatFiscal()))
+        m_console << "Insertion de la facture dans la base de donnees reussie.\n";
+    else
+        m_console << "Erreur. Impossibe d'inserer une facture\n";
+}
+
+void MCF::ecrireResultats(const QString &cheminEntree, const QString &cheminResultat)
+{
+    if (qrcode.isEmpty())
+        return;
+    // The QR images are a convenience: when they cannot be written the renderer makes its own.
+    ecrireImagesQr(qrcode, cheminEntree);
+
+    const Invoice &facture = m_execution.facture;
+    // Written to a temporary file and renamed, so that the business application, which polls for
+    // this file, never reads half a line.
+    QSaveFile fichier(cheminResultat);
+    if (!fichier.open(QIODevice::WriteOnly | QIODevice::Text))
+        return;
+    fichier.write(ligneResultat(facture.reference, resultatFiscal(), facture.referenceOriginale).toUtf8());
+    if (!fichier.commit())
+        return;
+    m_console << "Le fichier de sortie " << cheminResultat.toStdString() << " a ete bien enregistre.\n";
+
+    if (facture.impression.isEmpty()) {
+        m_console << "La routine d'impression ne sera pas lancee.\n";
+        return;
+    }
+    const QString commande =
+        QStringLiteral("orvane-render \"") + cheminEntree + QStringLiteral("\" \"") + cheminResultat + QStringLiteral("\"");
+    // The renderer is installed beside the engine; it is started by absolute path so that the
+    // working directory of the business application does not matter.
+    const QString programme = m_execution.dossierApplication + QStringLiteral("/orvane-render");
+    if (QProcess::startDetached(programme, {cheminEntree, cheminResultat}, QString()))
+        m_console << "Routine d'impression lancee " << commande.toStdString() << " .\n";
+    else
+        m_console << "Impossible de lancer la routine d'impression.\n";
+}

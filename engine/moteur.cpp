@@ -1,0 +1,142 @@
+#include "moteur.h"
+
+#include "mcf.h"
+#include "plateforme.h"
+#include "registre.h"
+#include "web/adressesemcf.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSqlDatabase>
+#include <QTextStream>
+
+namespace {
+
+const QString demarrerServeur = QStringLiteral("--start-server");
+const QString arreterServeur = QStringLiteral("--stop-server");
+const QString cacher = QStringLiteral("hide");
+
+void lireFichierEntree(QFile &fichier, Execution &execution, Registre &registre, std::ostream &console)
+{
+    QTextStream flux(&fichier);
+    if (!execution.parametres.encodage.isEmpty())
+        flux.setEncoding(encodageEntree(execution.parametres.encodage));
+
+    ContexteAnalyse contexte;
+    contexte.pays = execution.parametres.pays;
+    contexte.modeEnLigne = execution.parametres.modeEnLigne;
+    contexte.tables = &execution.tables;
+    contexte.trouverOriginale = [&registre](const QString &reference) {
+        return registre.trouverOriginale(reference);
+    };
+    Invoice &facture = execution.facture;
+    while (!flux.atEnd()) {
+        QString ligne = flux.readLine();
+        if (ligne.isEmpty())
+            continue;
+        ligne.remove(QChar(u'\0'));
+        analyserLigne(ligne, facture, contexte, console);
+        ++facture.nombreLignes;
+    }
+}
+
+} // namespace
+
+int executerMoteur(QCoreApplication &application, std::ostream &console)
+{
+    const QStringList arguments = application.arguments();
+    Execution execution;
+    execution.dossierApplication = QCoreApplication::applicationDirPath();
+
+    execution.cheminEntree = execution.dossierApplication + QStringLiteral("/input.csv");
+    if (arguments.size() > 1)
+        execution.cheminEntree = arguments.at(1);
+    execution.cheminResultat = execution.cheminEntree + QStringLiteral(".mcf");
+    if (execution.cheminEntree == demarrerServeur) {
+        if (arguments.size() > 2 && arguments.at(2) == cacher)
+            detacherConsole();
+        return demarrerServeurPhp(execution.dossierApplication);
+    }
+    if (execution.cheminEntree == arreterServeur) {
+        detacherConsole();
+        return arreterServeurPhp(execution.dossierApplication);
+    }
+    if (arguments.size() > 2)
+        execution.cheminResultat = arguments.at(2);
+
+    // Settings.
+    const FichierParametres fichierParametres =
+        lireFichierParametres(execution.dossierApplication + QStringLiteral("/app.xml"));
+    console << messagesLectureMoteur(fichierParametres.etat).toStdString();
+    ParametresMoteur &parametres = execution.parametres;
+    parametres = parametresMoteur(fichierParametres);
+    if (fichierParametres.etat == EtatParametres::Charge)
+        parametres.adresseApi = adresseApiPour(parametres.pays, parametres.modeMCF);
+
+    if (arguments.size() > 3 && arguments.at(3) != QStringLiteral("0"))
+        parametres.portMCF = arguments.at(3);
+
+    // A result of an earlier run never survives a new run, whatever happens next.
+    if (QFile::exists(execution.cheminResultat))
+        QFile::remove(execution.cheminResultat);
+
+    if (arguments.size() > 4 && arguments.at(4) == cacher)
+        detacherConsole();
+
+    MCF mcf(&application, execution, console);
+    GestionnairesReseau &reseau = execution.reseau;
+    reseau.etat = new QNetworkAccessManager(&application);
+    reseau.enregistrement = new QNetworkAccessManager(&application);
+    reseau.confirmation = new QNetworkAccessManager(&application);
+    QObject::connect(reseau.etat, &QNetworkAccessManager::finished, &mcf, &MCF::traiterEtatServeur);
+    QObject::connect(reseau.enregistrement, &QNetworkAccessManager::finished, &mcf, &MCF::traiterEnregistrement);
+    QObject::connect(reseau.confirmation, &QNetworkAccessManager::finished, &mcf, &MCF::traiterConfirmation);
+
+    if (parametres.portMCF == QStringLiteral("DEMO") && !parametres.modeEnLigne) {
+        mcf.prechargerDemonstration();
+        parametres.portMCF.clear();
+    }
+
+    execution.tables = tablesReference(parametres.pays);
+
+    QFile fichierEntree(execution.cheminEntree);
+    if (!fichierEntree.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        console << "Impossible d'ouvrir le fichier: " << execution.cheminEntree.toStdString() << "\n";
+        console << "Le programme va se terminer.\n";
+        return 0;
+    }
+    console << "orvane-engine: Fichier d'entree ouvert.\n";
+
+    {
+        Registre registre(QString::fromLatin1(QSqlDatabase::defaultConnection));
+        if (registre.ouvrir(execution.dossierApplication + QStringLiteral("/mcf.s3db"))) {
+            console << "Base de donnee connectee.\n";
+            lireFichierEntree(fichierEntree, execution, registre, console);
+            fichierEntree.close();
+            console << "Le fichier a ete ferme.\n";
+
+            if (const auto connue = registre.chercher(execution.facture.reference)) {
+                mcf.chargerResultat(*connue);
+                console << "Cette facture est deja validee.\n";
+            } else {
+                console << "\nTraitement de la nouvelle facture.\n";
+                if (parametres.modeEnLigne) {
+                    console << "Connexion au serveur\n";
+                    mcf.demanderEtatServeur();
+                    application.exec();
+                } else {
+                    mcf.certifierParMCF(execution.facture.reference);
+                }
+                mcf.enregistrerResultat(registre);
+            }
+            registre.fermer();
+            console << "\nLa base de donnee a ete deconnecte.\n";
+        }
+    }
+
+    mcf.ecrireResultats(execution.cheminEntree, execution.cheminResultat);
+    console << "Le programme va se terminer.\n";
+    return 0;
+}

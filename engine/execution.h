@@ -27,6 +27,9 @@ struct Execution
     Invoice facture;
     // Sum of the item quantities: the default allowed difference of the total checks.
     double sommeQuantites = 0;
+    // Device path state.
     EtatAppareil appareil;
+
+    // Web path state.
     GestionnairesReseau reseau;
 };

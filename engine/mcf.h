@@ -51,4 +51,8 @@ public:
 private:
     Execution &m_execution;
     std::ostream &m_console;
+
+    // Device path: private members of the fiscal device link.
+
+    // Web path: private members of the e-MCF client.
 };

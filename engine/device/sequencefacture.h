@@ -1,0 +1,19 @@
+#pragma once
+
+#include "execution.h"
+
+#include <QStringList>
+
+#include <optional>
+#include <ostream>
+
+class PortMCF;
+
+// Runs the whole dialogue that certifies the invoice of the run on the fiscal device behind
+// `port`: opens it, checks the machine, registers the client, sends the invoice, its items and
+// comments, checks the subtotal, pays, closes, and closes the port again.
+// Returns the list the close command gave (six fiscal texts, or empty when the device cancelled
+// the invoice), or nothing when the sequence ended before the close command.
+// `attenteMs` is the longest wait for each group of reply bytes.
+std::optional<QStringList> certifierSurAppareil(const QString &reference, Execution &execution, PortMCF &port,
+                                                std::ostream &console, int attenteMs);

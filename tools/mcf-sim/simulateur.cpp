@@ -1,0 +1,120 @@
+#include "simulateur.h"
+
+#include "protocolesim.h"
+
+#include <QThread>
+
+namespace {
+const QByteArray nak(1, 0x15);
+const QByteArray syn(1, 0x16);
+
+QString codeCommande(int commande)
+{
+    return QStringLiteral("0x%1").arg(QString::number(commande, 16).toUpper().rightJustified(2, QLatin1Char('0')));
+}
+} // namespace
+
+std::optional<RegleSim> lireRegle(const QString &texte)
+{
+    QString code = texte.section(QLatin1Char(':'), 0, 0).trimmed();
+    const QString occurrence = texte.section(QLatin1Char(':'), 1);
+    if (code.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive))
+        code = code.mid(2);
+    bool ok = false;
+    RegleSim r;
+    r.commande = code.toInt(&ok, 16);
+    if (!ok || code.isEmpty() || r.commande < 0 || r.commande > 0xFF)
+        return std::nullopt;
+    if (!occurrence.isEmpty()) {
+        r.occurrence = occurrence.toInt(&ok);
+        if (!ok || r.occurrence < 1)
+            return std::nullopt;
+    }
+    return r;
+}
+
+Simulateur::Simulateur(TransportSim &transport, AppareilSim &appareil, OptionsSim options,
+                       std::function<void(const QString &)> journal)
+    : m_transport(transport), m_appareil(appareil), m_options(std::move(options)), m_journal(std::move(journal))
+{
+}
+
+void Simulateur::executer()
+{
+    for (;;) {
+        const QByteArray lu = m_transport.lire(m_tampon.isEmpty() ? -1 : 250);
+        if (lu.isEmpty())
+            silence();
+        else
+            recevoir(lu);
+    }
+}
+
+void Simulateur::silence()
+{
+    if (m_tampon.isEmpty())
+        return;
+    m_journal(QStringLiteral("recu (incomplet) ") + hexadecimalSim(m_tampon));
+    m_tampon.clear();
+    envoyer(nak, QStringLiteral("NAK (trame incomplete)"));
+}
+
+void Simulateur::recevoir(const QByteArray &octets)
+{
+    m_tampon.append(octets);
+    while (const std::optional<RequeteSim> requete = extraireRequete(m_tampon))
+        repondre(*requete);
+}
+
+bool Simulateur::concerne(const QList<RegleSim> &regles, int commande, int occurrence)
+{
+    for (const RegleSim &r : regles)
+        if (r.commande == commande && (r.occurrence == 0 || r.occurrence == occurrence))
+            return true;
+    return false;
+}
+
+void Simulateur::envoyer(const QByteArray &octets, const QString &quoi)
+{
+    m_transport.ecrire(octets);
+    m_journal(QStringLiteral("envoye ") + hexadecimalSim(octets) + QStringLiteral("  ") + quoi);
+}
+
+void Simulateur::repondre(const RequeteSim &requete)
+{
+    m_journal(QStringLiteral("recu   ") + hexadecimalSim(requete.trame));
+    if (!requete.valide) {
+        envoyer(nak, QStringLiteral("NAK (trame corrompue)"));
+        return;
+    }
+    const int commande = requete.commande;
+    const int occurrence = ++m_occurrences[commande];
+    const QString nom = codeCommande(commande) + QStringLiteral(" n°") + QString::number(occurrence);
+    if (concerne(m_options.sansReponse, commande, occurrence)) {
+        m_journal(QStringLiteral("silence sur ") + nom);
+        return;
+    }
+    if (concerne(m_options.nak, commande, occurrence)) {
+        envoyer(nak, QStringLiteral("NAK impose sur ") + nom);
+        return;
+    }
+    const std::optional<QString> reponse = m_appareil.traiter(commande, QString::fromLatin1(requete.donnees));
+    if (!reponse) {
+        envoyer(nak, QStringLiteral("NAK: commande refusee ") + nom);
+        return;
+    }
+    for (int i = 0; i < m_options.syn; ++i) {
+        envoyer(syn, QStringLiteral("SYN"));
+        QThread::msleep(static_cast<unsigned long>(m_options.pauseMs));
+    }
+    const QByteArray trame = trameReponseSim(requete.sequence, static_cast<quint8>(commande), reponse->toLatin1());
+    const int morceaux = qBound(1, m_options.morceaux, static_cast<int>(trame.size()));
+    const qsizetype taille = (trame.size() + morceaux - 1) / morceaux;
+    for (qsizetype debut = 0; debut < trame.size(); debut += taille) {
+        if (debut > 0)
+            QThread::msleep(static_cast<unsigned long>(m_options.pauseMs));
+        m_transport.ecrire(trame.mid(debut, taille));
+    }
+    m_journal(QStringLiteral("envoye ") + hexadecimalSim(trame) + QStringLiteral("  ") + nom +
+              QStringLiteral(": ") + *reponse);
+}

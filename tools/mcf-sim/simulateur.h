@@ -1,0 +1,60 @@
+#pragma once
+
+#include "appareilsim.h"
+#include "protocolesim.h"
+#include "transportsim.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// A fault to inject on one command: on its n-th request (counted from 1 since start), or on every
+// one when `occurrence` is 0.
+struct RegleSim
+{
+    int commande = 0;
+    int occurrence = 0;
+};
+
+// "C1", "0xC1" or "0xC1:2" (command codes in hexadecimal); nothing when unreadable.
+std::optional<RegleSim> lireRegle(const QString &texte);
+
+struct OptionsSim
+{
+    QList<RegleSim> sansReponse;
+    QList<RegleSim> nak;
+    int syn = 0;      // SYN bytes sent, each on its own, before every reply
+    int morceaux = 1; // every reply written in this many separate pieces
+    int pauseMs = 20; // pause after each SYN and between pieces, so that they arrive apart
+};
+
+// Serves requests from a transport with a simulated device, injecting faults, and writes one log
+// line per frame received or sent.
+class Simulateur
+{
+public:
+    Simulateur(TransportSim &transport, AppareilSim &appareil, OptionsSim options,
+               std::function<void(const QString &)> journal);
+
+    // Reads and answers requests until the transport fails for good (never returns on a pty).
+    void executer();
+    // Handles received bytes; exposed for tests.
+    void recevoir(const QByteArray &octets);
+    // A frame left incomplete when the line goes quiet is answered with NAK.
+    void silence();
+
+private:
+    void repondre(const RequeteSim &requete);
+    void envoyer(const QByteArray &octets, const QString &quoi);
+    static bool concerne(const QList<RegleSim> &regles, int commande, int occurrence);
+
+    TransportSim &m_transport;
+    AppareilSim &m_appareil;
+    OptionsSim m_options;
+    std::function<void(const QString &)> m_journal;
+    QByteArray m_tampon;
+    QMap<int, int> m_occurrences;
+};

@@ -1,0 +1,149 @@
+#include "fluxscripte.h"
+
+#include <device/liaisonmcf.h>
+#include <device/trame.h>
+
+#include <QTest>
+
+#include <sstream>
+
+using Morceaux = QList<QByteArray>;
+
+// The exchange loop of the device link against a scripted byte stream: how reads are collected,
+// SYN, NAK, lone bytes and silence.
+class TestEchangeMCF : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lectures_data();
+    void lectures();
+    void trameEcriteEtSequence();
+    void octetsEnRetardIgnores();
+    void donneesTropLongues();
+};
+
+void TestEchangeMCF::lectures_data()
+{
+    QTest::addColumn<Morceaux>("morceaux");
+    QTest::addColumn<QString>("reponse");
+    QTest::addColumn<bool>("recue");
+    QTest::addColumn<QString>("journal");
+
+    const QByteArray t = trameReponse(0xC0, "1,FV");
+    const QString valide = QStringLiteral("Donnees: x\nReponse: 1,FV\n");
+
+    QTest::newRow("reply in one read") << Morceaux{t} << QStringLiteral("1,FV") << true << valide;
+    QTest::newRow("reply split in three reads")
+        << Morceaux{t.left(3), t.mid(3, 5), t.mid(8)} << QStringLiteral("1,FV") << true << valide;
+    QTest::newRow("a read of only 0x03 ends the reply") << Morceaux{t.chopped(1), octets("03")}
+                                                        << QStringLiteral("1,FV") << true << valide;
+    QTest::newRow("lone SYN restarts the wait and is not stored")
+        << Morceaux{octets("16"), octets("16"), t} << QStringLiteral("1,FV") << true << valide;
+    QTest::newRow("lone SYN between two parts of the reply")
+        << Morceaux{t.left(6), octets("16"), t.mid(6)} << QStringLiteral("1,FV") << true << valide;
+    QTest::newRow("SYN ahead of the reply in the same read")
+        << Morceaux{octets("16 16") + t} << QStringLiteral("1,FV") << true << valide;
+    QTest::newRow("only SYN bytes in one read, then the reply")
+        << Morceaux{octets("16 16 16"), t} << QStringLiteral("1,FV") << true << valide;
+    QTest::newRow("SYN inside the reply is stored as data")
+        << Morceaux{trameReponse(0x31, "1\x16" "2")} << QStringLiteral("1\x16" "2") << true
+        << QStringLiteral("Donnees: x\nReponse: 1\x16" "2\n");
+    QTest::newRow("lone 0x01 starts a reply read a byte at a time")
+        << Morceaux{octets("01"), t.mid(1, 1), t.mid(2)} << QStringLiteral("1,FV") << true << valide;
+    QTest::newRow("NAK") << Morceaux{octets("15")} << QString() << false
+                         << QStringLiteral("Donnees: x\nNAK recu: Commande incorrecte.\n\n\n");
+    QTest::newRow("SYN then NAK in one read") << Morceaux{octets("16 15")} << QString() << false
+                                              << QStringLiteral("Donnees: x\nNAK recu: Commande incorrecte.\n\n\n");
+    QTest::newRow("lone unexpected byte") << Morceaux{octets("41")} << QString() << false
+                                          << QStringLiteral("Donnees: x\nMessage non compris: 0x41\n");
+    QTest::newRow("lone unexpected control byte") << Morceaux{octets("06")} << QString() << false
+                                                  << QStringLiteral("Donnees: x\nMessage non compris: 0x06\n");
+    QTest::newRow("no answer") << Morceaux{} << QString() << false
+                               << QStringLiteral("Donnees: x\nAucune reponse.\n\n");
+    QTest::newRow("SYN then silence") << Morceaux{octets("16")} << QString() << false
+                                      << QStringLiteral("Donnees: x\nAucune reponse.\n\n");
+    QTest::newRow("reply cut off before its end") << Morceaux{t.left(10)} << QString() << false
+                                                  << QStringLiteral("Donnees: x\nAucune reponse.\n\n");
+    QTest::newRow("LEN of 0x2B gives no data") << Morceaux{trameReponse(0x35, "")} << QString() << true
+                                               << QStringLiteral("Donnees: x\nReponse: \n");
+    QTest::newRow("LEN below 0x2B gives no data")
+        << Morceaux{octets("01 2A 20 35 41 42 43 44 45 46 47 05 30 30 30 30 03")} << QString() << true
+        << QStringLiteral("Donnees: x\nReponse: \n");
+}
+
+void TestEchangeMCF::lectures()
+{
+    QFETCH(Morceaux, morceaux);
+    QFETCH(QString, reponse);
+    QFETCH(bool, recue);
+    QFETCH(QString, journal);
+
+    FluxScripte flux;
+    flux.repondre = [&](const FluxScripte::Requete &) { return morceaux; };
+    EtatAppareil etat;
+    std::ostringstream console;
+    LiaisonMCF liaison(flux, etat, console, 10);
+
+    QCOMPARE(liaison.envoyerCommande(0xC0, QStringLiteral("x")), reponse);
+    QCOMPARE(liaison.reponseRecue(), recue);
+    QCOMPARE(QString::fromStdString(console.str()), journal);
+    QCOMPARE(flux.requetes.size(), 1);
+}
+
+void TestEchangeMCF::trameEcriteEtSequence()
+{
+    FluxScripte flux;
+    flux.repondre = [](const FluxScripte::Requete &r) { return Morceaux{trameReponse(r.commande, "ok")}; };
+    EtatAppareil etat;
+    std::ostringstream console;
+    LiaisonMCF liaison(flux, etat, console, 10);
+
+    liaison.envoyerCommande(0x33, QString());
+    liaison.envoyerCommande(0x36, QStringLiteral("A,l'eau"));
+    QCOMPARE(flux.requetes.size(), 2);
+    QCOMPARE(enHexadecimal(flux.requetes.at(0).trame), QStringLiteral("01 24 20 33 05 30 30 37 3C 03"));
+    // The second frame carries the next sequence number and the data as given.
+    QCOMPARE(quint8(flux.requetes.at(1).trame.at(2)), quint8(0x21));
+    QCOMPARE(flux.requetes.at(1).donnees, QByteArray("A,l'eau"));
+    QCOMPARE(etat.numeroSequence, 0x21);
+    // The buffer holds the last reply until the next frame is written.
+    QCOMPARE(etat.tamponReponse, trameReponse(0x36, "ok"));
+}
+
+void TestEchangeMCF::octetsEnRetardIgnores()
+{
+    // A reply that came after its wait ran out must not be read as the next command's reply.
+    FluxScripte flux;
+    int appel = 0;
+    flux.repondre = [&](const FluxScripte::Requete &) {
+        return ++appel == 1 ? Morceaux{} : Morceaux{trameReponse(0x38, "second")};
+    };
+    EtatAppareil etat;
+    std::ostringstream console;
+    LiaisonMCF liaison(flux, etat, console, 10);
+
+    QCOMPARE(liaison.envoyerCommande(0x33, QString()), QString());
+    flux.restes << trameReponse(0x33, "retard");
+    flux.waitForReadyRead(0); // the late reply is now waiting in the port
+    QCOMPARE(liaison.envoyerCommande(0x38, QString()), QStringLiteral("second"));
+}
+
+void TestEchangeMCF::donneesTropLongues()
+{
+    FluxScripte flux;
+    EtatAppareil etat;
+    std::ostringstream console;
+    LiaisonMCF liaison(flux, etat, console, 10);
+
+    const QString donnees(230, QLatin1Char('x'));
+    QCOMPARE(liaison.envoyerCommande(0x31, donnees), QString());
+    QVERIFY(flux.requetes.isEmpty());
+    QCOMPARE(QString::fromStdString(console.str()),
+             QStringLiteral("Donnees: ") + donnees +
+                 QStringLiteral("\nDonnees trop longues pour une trame: 230 caracteres pour 219 au plus.\n"));
+    QCOMPARE(etat.numeroSequence, 0x1F);
+}
+
+QTEST_APPLESS_MAIN(TestEchangeMCF)
+#include "tst_echangemcf.moc"

@@ -1,0 +1,315 @@
+#include <appareilsim.h>
+#include <protocolesim.h>
+#include <simulateur.h>
+
+#include <device/trame.h>
+
+#include <QTest>
+
+namespace {
+
+// What the simulator writes, write by write.
+class TransportEnregistre : public TransportSim
+{
+public:
+    QList<QByteArray> ecrits;
+    QByteArray lire(int) override { return QByteArray(); }
+    bool ecrire(const QByteArray &octets) override
+    {
+        ecrits << octets;
+        return true;
+    }
+};
+
+ConfigurationSim configuration(const QString &pays, double ecart = 0)
+{
+    ConfigurationSim c;
+    c.pays = pays;
+    c.nim = QStringLiteral("SIM01");
+    c.ifu = QStringLiteral("3200");
+    c.ecartSousTotal = ecart;
+    c.horloge = [] { return QDateTime(QDate(2026, 12, 8), QTime(10, 11, 12)); };
+    return c;
+}
+
+QString reponse(AppareilSim &a, int commande, const QString &donnees = QString())
+{
+    return a.traiter(commande, donnees).value_or(QStringLiteral("NAK"));
+}
+
+int nombreChamps(const QString &r)
+{
+    return r.split(QLatin1Char(',')).size();
+}
+
+QByteArray requete(int commande, const QString &donnees, int sequence = 0x1F)
+{
+    return *construireTrame(commande, donnees, sequence);
+}
+
+} // namespace
+
+// The device simulator: its frame handling matches the engine's, its device keeps to the reply
+// field counts the engine relies on, and its fault options act on the commands they name.
+class TestSimulateurMCF : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void extraireRequete_data();
+    void extraireRequete();
+    void trameReponseLueParLeMoteur();
+    void factureComplete_data();
+    void factureComplete();
+    void refus_data();
+    void refus();
+    void compteursEntreFactures();
+    void lireRegle_data();
+    void lireRegle();
+    void injections();
+};
+
+void TestSimulateurMCF::extraireRequete_data()
+{
+    QTest::addColumn<QByteArray>("octets");
+    QTest::addColumn<bool>("complete");
+    QTest::addColumn<bool>("valide");
+    QTest::addColumn<int>("commande");
+    QTest::addColumn<QByteArray>("donnees");
+
+    const QByteArray t = requete(0x36, QStringLiteral("A,caf\u00e9"));
+    QByteArray checkFaux = t;
+    checkFaux[checkFaux.size() - 2] = char(checkFaux.at(checkFaux.size() - 2) + 1);
+    QByteArray finFausse = t;
+    finFausse[finFausse.size() - 1] = 0x04;
+
+    QTest::newRow("engine frame") << t << true << true << 0x36 << QByteArray("A,caf\xE9");
+    QTest::newRow("noise before the start byte is skipped") << QByteArray("\x16xx") + t << true << true << 0x36
+                                                            << QByteArray("A,caf\xE9");
+    QTest::newRow("incomplete frame waits") << t.chopped(1) << false << false << 0 << QByteArray();
+    QTest::newRow("wrong check byte") << checkFaux << true << false << 0x36 << QByteArray("A,caf\xE9");
+    QTest::newRow("wrong end byte") << finFausse << true << false << 0x36 << QByteArray("A,caf\xE9");
+    QTest::newRow("LEN too small for any frame") << QByteArray::fromHex("0110203305") << true << false << 0 << QByteArray();
+}
+
+void TestSimulateurMCF::extraireRequete()
+{
+    QFETCH(QByteArray, octets);
+    QFETCH(bool, complete);
+    QFETCH(bool, valide);
+    QFETCH(int, commande);
+    QFETCH(QByteArray, donnees);
+
+    QByteArray tampon = octets;
+    const std::optional<RequeteSim> r = ::extraireRequete(tampon);
+    QCOMPARE(r.has_value(), complete);
+    if (!r)
+        return;
+    QCOMPARE(r->valide, valide);
+    if (commande != 0) {
+        QCOMPARE(int(r->commande), commande);
+        QCOMPARE(r->donnees, donnees);
+    }
+}
+
+void TestSimulateurMCF::trameReponseLueParLeMoteur()
+{
+    const QByteArray t = trameReponseSim(0x21, 0xC0, "1,FV");
+    QCOMPARE(quint8(t.at(1)), quint8(4 + 0x2B));
+    QCOMPARE(t.back(), char(0x03));
+    QCOMPARE(donneesReponse(t), QStringLiteral("1,FV"));
+    QCOMPARE(donneesReponse(trameReponseSim(0x21, 0x35, QByteArray())), QString());
+}
+
+void TestSimulateurMCF::factureComplete_data()
+{
+    QTest::addColumn<QString>("pays");
+    QTest::addColumn<QString>("facture");
+    QTest::addColumn<QStringList>("articles");
+    QTest::addColumn<double>("ecart");
+    QTest::addColumn<QString>("sousTotal");
+
+    QTest::newRow("benin with withholding B")
+        << "BJ" << "7,Awa,SIM01,0,18,0,18,FV,3209,Kofi,B"
+        << QStringList{"Pain complet\tB118*2", "Croissant\tB295*3", "Eau minerale 1^x2c;5L\tA500*1"} << 0.0
+        << "1693.5";
+    QTest::newRow("benin specific tax") << "BJ" << "7,Awa,SIM01,0,18,0,18,FV,3209,Kofi"
+                                        << QStringList{"Vin\tB118*1;250,"} << 0.0 << "368";
+    QTest::newRow("benin refund") << "BJ" << "7,Awa,SIM01,0,18,0,18,FA,SIM01-4,3209,Kofi"
+                                  << QStringList{"Pain\tB118*2"} << 0.0 << "236";
+    QTest::newRow("niger TTC") << "NE" << "7,Awa,SIM01,FV,TTC,Orvane,F-1"
+                               << QStringList{"Pain\tB19%236\t118*2", "Vin\tB19%177\t118*1;TBouteille,50"} << 0.0
+                               << "413";
+    QTest::newRow("subtotal off by an amount") << "BJ" << "7,Awa,SIM01,0,18,0,18,FV,3209,Kofi"
+                                               << QStringList{"Pain\tB118*2"} << 12.5 << "248.5";
+}
+
+void TestSimulateurMCF::factureComplete()
+{
+    QFETCH(QString, pays);
+    QFETCH(QString, facture);
+    QFETCH(QStringList, articles);
+    QFETCH(double, ecart);
+    QFETCH(QString, sousTotal);
+
+    AppareilSim a(configuration(pays, ecart));
+    const bool niger = pays == QStringLiteral("NE");
+    QCOMPARE(nombreChamps(reponse(a, 0xC1)), niger ? 29 : 10);
+    if (niger)
+        QCOMPARE(nombreChamps(reponse(a, 0xC3, QStringLiteral("3209,Kofi,Cotonou,97,"))), 1);
+    QCOMPARE(nombreChamps(reponse(a, 0xC0, facture)), niger ? 7 : 2);
+    for (const QString &article : articles)
+        QCOMPARE(nombreChamps(reponse(a, 0x31, article)), niger ? 5 : 4);
+    const QStringList st = reponse(a, 0x33).split(QLatin1Char(','));
+    QVERIFY(st.size() >= 9);
+    QCOMPARE(st.at(0), sousTotal);
+    QVERIFY(reponse(a, 0x35, QStringLiteral("E") + sousTotal) != QStringLiteral("NAK"));
+    const QStringList f = reponse(a, 0x38).split(QLatin1Char(','));
+    QCOMPARE(f.size(), 7);
+    QCOMPARE(f.at(3), QStringLiteral("20261208101112"));
+    QCOMPARE(f.at(4), QStringLiteral("SIM01"));
+    QCOMPARE(f.at(6).size(), 24);
+    QVERIFY(!a.factureOuverte());
+}
+
+void TestSimulateurMCF::refus_data()
+{
+    QTest::addColumn<QString>("pays");
+    QTest::addColumn<QStringList>("avant"); // commands sent first, "C0=data"
+    QTest::addColumn<int>("commande");
+    QTest::addColumn<QString>("donnees");
+
+    const QString bj = QStringLiteral("C0=7,Awa,SIM01,0,18,0,18,FV,3209,Kofi");
+    QTest::newRow("benin has no client command") << "BJ" << QStringList{} << 0xC3 << "1,2,3,4,5";
+    QTest::newRow("benin has no comment command") << "BJ" << QStringList{bj} << 0x36 << "A,Merci";
+    QTest::newRow("invoice for another device") << "BJ" << QStringList{} << 0xC0
+                                                << "7,Awa,AUTRE,0,18,0,18,FV,3209,Kofi";
+    QTest::newRow("unknown invoice type") << "BJ" << QStringList{} << 0xC0 << "7,Awa,SIM01,0,18,0,18,XX,3209,Kofi";
+    QTest::newRow("refund without its original") << "NE" << QStringList{} << 0xC0 << "7,Awa,SIM01,FA,TTC,Orvane";
+    QTest::newRow("item without an open invoice") << "BJ" << QStringList{} << 0x31 << "Pain\tB118*2";
+    QTest::newRow("item of an unknown group") << "BJ" << QStringList{bj} << 0x31 << "Pain\tE118*2";
+    QTest::newRow("item without quantity") << "BJ" << QStringList{bj} << 0x31 << "Pain\tB118";
+    QTest::newRow("second invoice while one is open") << "BJ" << QStringList{bj} << 0xC0
+                                                      << "7,Awa,SIM01,0,18,0,18,FV,3209,Kofi";
+    QTest::newRow("close without an open invoice") << "BJ" << QStringList{} << 0x38 << "";
+    QTest::newRow("payment with an unknown code") << "BJ" << QStringList{bj} << 0x35 << "X100";
+    QTest::newRow("unknown command") << "BJ" << QStringList{} << 0x99 << "";
+}
+
+void TestSimulateurMCF::refus()
+{
+    QFETCH(QString, pays);
+    QFETCH(QStringList, avant);
+    QFETCH(int, commande);
+    QFETCH(QString, donnees);
+
+    AppareilSim a(configuration(pays));
+    reponse(a, 0xC1);
+    for (const QString &c : avant)
+        QVERIFY(a.traiter(c.section('=', 0, 0).toInt(nullptr, 16), c.section('=', 1)).has_value());
+    QVERIFY(!a.traiter(commande, donnees).has_value());
+}
+
+void TestSimulateurMCF::compteursEntreFactures()
+{
+    AppareilSim a(configuration(QStringLiteral("BJ")));
+    const QString entete = QStringLiteral("7,Awa,SIM01,0,18,0,18,FV,3209,Kofi");
+    // Paid: validated, counters 1/1.
+    reponse(a, 0xC0, entete);
+    reponse(a, 0x31, QStringLiteral("Pain\tB100*1"));
+    reponse(a, 0x35, QStringLiteral("E100"));
+    QCOMPARE(reponse(a, 0x38).section(',', 0, 2), QStringLiteral("1,1,FV"));
+    // Not paid: cancelled, six fields, counters unchanged.
+    reponse(a, 0xC0, entete);
+    reponse(a, 0x31, QStringLiteral("Pain\tB100*1"));
+    const QString annulee = reponse(a, 0x38);
+    QCOMPARE(nombreChamps(annulee), 6);
+    // Paid short of the total: cancelled too.
+    reponse(a, 0xC0, entete);
+    reponse(a, 0x31, QStringLiteral("Pain\tB100*1"));
+    reponse(a, 0x35, QStringLiteral("E99"));
+    QCOMPARE(nombreChamps(reponse(a, 0x38)), 6);
+    // A refund counts on its own type, the total counter goes on.
+    reponse(a, 0xC0, QStringLiteral("7,Awa,SIM01,0,18,0,18,FA,SIM01-1,3209,Kofi"));
+    reponse(a, 0x31, QStringLiteral("Pain\tB100*1"));
+    reponse(a, 0x35, QStringLiteral("A100"));
+    QCOMPARE(reponse(a, 0x38).section(',', 0, 2), QStringLiteral("1,2,FA"));
+    QCOMPARE(a.compteurTotal(), 2);
+    QCOMPARE(reponse(a, 0xC1).section(',', 3, 3), QStringLiteral("2"));
+}
+
+void TestSimulateurMCF::lireRegle_data()
+{
+    QTest::addColumn<QString>("texte");
+    QTest::addColumn<int>("commande"); // -1: unreadable
+    QTest::addColumn<int>("occurrence");
+
+    QTest::newRow("code with prefix") << "0xC1" << 0xC1 << 0;
+    QTest::newRow("code without prefix") << "31" << 0x31 << 0;
+    QTest::newRow("n-th request") << "0x31:2" << 0x31 << 2;
+    QTest::newRow("not hexadecimal") << "zz" << -1 << 0;
+    QTest::newRow("occurrence 0") << "31:0" << -1 << 0;
+    QTest::newRow("beyond a byte") << "100" << -1 << 0;
+}
+
+void TestSimulateurMCF::lireRegle()
+{
+    QFETCH(QString, texte);
+    QFETCH(int, commande);
+    QFETCH(int, occurrence);
+
+    const std::optional<RegleSim> r = ::lireRegle(texte);
+    QCOMPARE(r.has_value(), commande >= 0);
+    if (r) {
+        QCOMPARE(r->commande, commande);
+        QCOMPARE(r->occurrence, occurrence);
+    }
+}
+
+void TestSimulateurMCF::injections()
+{
+    AppareilSim a(configuration(QStringLiteral("BJ")));
+    TransportEnregistre transport;
+    OptionsSim options;
+    options.nak = {{0x31, 2}};
+    options.sansReponse = {{0x33, 0}};
+    options.syn = 2;
+    options.morceaux = 3;
+    options.pauseMs = 0;
+    QStringList journal;
+    Simulateur s(transport, a, options, [&](const QString &l) { journal << l; });
+
+    int sequence = 0x1F;
+    auto envoyer = [&](int commande, const QString &donnees) {
+        transport.ecrits.clear();
+        s.recevoir(*construireTrame(commande, donnees, sequence));
+        return transport.ecrits;
+    };
+
+    const QList<QByteArray> etat = envoyer(0xC1, QString());
+    QCOMPARE(etat.size(), 5); // two SYN, then the reply in three pieces
+    QCOMPARE(etat.at(0), QByteArray(1, 0x16));
+    QCOMPARE(etat.at(1), QByteArray(1, 0x16));
+    QCOMPARE(donneesReponse(etat.at(2) + etat.at(3) + etat.at(4)).split(',').size(), 10);
+    envoyer(0xC0, QStringLiteral("7,Awa,SIM01,0,18,0,18,FV,3209,Kofi"));
+    QCOMPARE(envoyer(0x31, QStringLiteral("Pain\tB100*1")).size(), 5);
+    QCOMPARE(envoyer(0x31, QStringLiteral("Pain\tB100*1")), QList<QByteArray>{QByteArray(1, 0x15)});
+    QCOMPARE(envoyer(0x31, QStringLiteral("Pain\tB100*1")).size(), 5);
+    QVERIFY(envoyer(0x33, QString()).isEmpty());
+
+    // A corrupt frame is refused, and so is one left unfinished.
+    transport.ecrits.clear();
+    QByteArray corrompue = *construireTrame(0xC1, QString(), sequence);
+    corrompue[corrompue.size() - 2] = char(corrompue.at(corrompue.size() - 2) ^ 0x01);
+    s.recevoir(corrompue);
+    QCOMPARE(transport.ecrits, QList<QByteArray>{QByteArray(1, 0x15)});
+    transport.ecrits.clear();
+    s.recevoir(corrompue.left(4));
+    s.silence();
+    QCOMPARE(transport.ecrits, QList<QByteArray>{QByteArray(1, 0x15)});
+    QVERIFY(journal.size() > 10);
+    QVERIFY(journal.first().startsWith(QStringLiteral("recu   01 24 20 C1 05 30 31 30 3A 03")));
+}
+
+QTEST_GUILESS_MAIN(TestSimulateurMCF)
+#include "tst_simulateurmcf.moc"

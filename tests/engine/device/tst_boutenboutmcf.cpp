@@ -1,0 +1,296 @@
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+// orvane-engine certifying invoices on orvane-mcf-sim through a pseudo-terminal: the real serial
+// stack on both sides.
+class TestBoutEnBoutMCF : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void venteRemboursementEtReimpression_data();
+    void venteRemboursementEtReimpression();
+    void pannes_data();
+    void pannes();
+};
+
+namespace {
+
+const QString binaires = QStringLiteral(ORVANE_BIN_DIR);
+
+// The simulator, started with its options; its first output line is the terminal to talk to.
+class Simulateur
+{
+public:
+    explicit Simulateur(const QStringList &options)
+    {
+        m_processus.start(binaires + QStringLiteral("/orvane-mcf-sim"), options);
+        if (!m_processus.waitForStarted(5000))
+            return;
+        while (!m_processus.canReadLine() && m_processus.waitForReadyRead(5000)) {
+        }
+        terminal = QString::fromLocal8Bit(m_processus.readLine()).trimmed();
+    }
+    ~Simulateur()
+    {
+        m_processus.kill();
+        m_processus.waitForFinished(5000);
+    }
+    QString journal()
+    {
+        m_journal += QString::fromLocal8Bit(m_processus.readAllStandardOutput());
+        return m_journal;
+    }
+
+    QString terminal;
+
+private:
+    QProcess m_processus;
+    QString m_journal;
+};
+
+// A throw-away installation: the engine beside its app.xml and register.
+class Installation
+{
+public:
+    explicit Installation(const QString &appXml)
+    {
+        QFile::copy(binaires + QStringLiteral("/orvane-engine"), chemin(QStringLiteral("orvane-engine")));
+        ecrire(QStringLiteral("app.xml"), appXml);
+    }
+
+    QString chemin(const QString &nom) const { return m_dossier.filePath(nom); }
+
+    void ecrire(const QString &nom, const QString &texte) const
+    {
+        QFile f(chemin(nom));
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            f.write(texte.toUtf8());
+    }
+
+    // Runs the engine on `facture` (an input file name) with the device on `port`; its console.
+    QString certifier(const QString &facture, const QString &port, int attenteMs = 2000) const
+    {
+        QProcess moteur;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ORVANE_MCF_WAIT_MS"), QString::number(attenteMs));
+        moteur.setProcessEnvironment(env);
+        moteur.setWorkingDirectory(m_dossier.path());
+        moteur.start(chemin(QStringLiteral("orvane-engine")),
+                     {chemin(facture), chemin(facture + QStringLiteral(".mcf")), port});
+        if (!moteur.waitForFinished(30000))
+            moteur.kill();
+        return QString::fromUtf8(moteur.readAllStandardOutput());
+    }
+
+    QStringList resultat(const QString &facture) const
+    {
+        QFile f(chemin(facture + QStringLiteral(".mcf")));
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(f.readAll()).split(QLatin1Char('\t'));
+    }
+
+    // Rows of the register for `reference`: counters text of each.
+    QStringList registre(const QString &reference) const
+    {
+        QStringList lignes;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bout-en-bout"));
+            db.setDatabaseName(chemin(QStringLiteral("mcf.s3db")));
+            if (db.open()) {
+                QSqlQuery q(db);
+                q.prepare(QStringLiteral("select mecef_nim, mecef_tc, mecef_compt from facture where reference = ?"));
+                q.addBindValue(reference);
+                q.exec();
+                while (q.next())
+                    lignes << q.value(0).toString() + QLatin1Char(' ') + q.value(1).toString() + QLatin1Char(' ') +
+                                  q.value(2).toString();
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("bout-en-bout"));
+        return lignes;
+    }
+
+private:
+    QTemporaryDir m_dossier;
+};
+
+QString appXml(const QString &pays)
+{
+    return QStringLiteral("<app pays=\"%1\" jeton=\"\" portMCF=\"\" modePrix=\"TTC\" isf=\"\"/>").arg(pays);
+}
+
+// The lines of `sortie` must hold `lignes` in this order; says which one is missing otherwise.
+QString manquante(const QString &sortie, const QStringList &lignes)
+{
+    const QStringList s = sortie.split(QLatin1Char('\n'));
+    qsizetype position = 0;
+    for (const QString &ligne : lignes) {
+        const qsizetype i = s.indexOf(ligne, position);
+        if (i < 0)
+            return ligne;
+        position = i + 1;
+    }
+    return QString();
+}
+
+#define VERIFIER_LIGNES(sortie, lignes, simulateur)                                                                 \
+    do {                                                                                                           \
+        const QString absente = manquante(sortie, lignes);                                                         \
+        QVERIFY2(absente.isEmpty(), qPrintable(QStringLiteral("missing or out of order: \"%1\"\n--- engine:\n%2"   \
+                                                              "\n--- simulator:\n%3")                              \
+                                                   .arg(absente, sortie, (simulateur).journal())));                \
+    } while (false)
+
+const QString vente = QStringLiteral("FAC-1;FV;Awa;7;E;Kofi Mensah;3209876543210;Cotonou, Haie Vive;97000000;;;;\n"
+                                     "B;Pain complet;2;100;118;;0;0;100\n"
+                                     "A;Bonbon;1;1;1;;0;0;100\n"
+                                     "A;Eau minerale;1;500;500;;0;0;100\n"
+                                     "#;A;Merci de votre visite\n"
+                                     "#;Z;Jamais envoye\n");
+
+} // namespace
+
+void TestBoutEnBoutMCF::venteRemboursementEtReimpression_data()
+{
+    QTest::addColumn<QString>("pays");
+    QTest::addColumn<QString>("codePays");
+
+    QTest::newRow("benin device") << "Bénin" << "BJ";
+    QTest::newRow("niger device") << "Niger" << "NE";
+}
+
+void TestBoutEnBoutMCF::venteRemboursementEtReimpression()
+{
+    QFETCH(QString, pays);
+    QFETCH(QString, codePays);
+
+    Simulateur sim({QStringLiteral("--pays"), codePays});
+    QVERIFY2(sim.terminal.startsWith(QLatin1Char('/')), qPrintable(sim.terminal));
+    Installation inst(appXml(pays));
+    const bool niger = codePays == QStringLiteral("NE");
+
+    // A sale with several items and comments.
+    inst.ecrire(QStringLiteral("vente.csv"), vente);
+    const QString sortieVente = inst.certifier(QStringLiteral("vente.csv"), sim.terminal);
+    QStringList lignes{QStringLiteral("Le port a ete ouvert."), QStringLiteral("La facture est une facture de vente"),
+                       QStringLiteral("Total facture: 737.0000"),
+                       QStringLiteral("Initialisation MCF %1 terminee.").arg(codePays)};
+    if (niger)
+        lignes << QStringLiteral("Enregistrement du client.")
+               << QStringLiteral("Donnees: 3209876543210,Kofi Mensah,Cotonou^x2c; Haie Vive,97000000,")
+               << QStringLiteral("Donnees: 7,Awa,SIM0100001,FV,TTC,Orvane,FAC-1")
+               << QStringLiteral("Donnees: Pain complet\tB19%236\t118*2");
+    else
+        lignes << QStringLiteral("Donnees: 7,Awa,SIM0100001,0,18,0,18,FV,3209876543210,Kofi Mensah")
+               << QStringLiteral("Donnees: Pain complet\tB118*2");
+    if (niger)
+        lignes << QStringLiteral("A=Merci de votre visite") << QStringLiteral("Donnees: A,Merci de votre visite");
+    else
+        lignes << QStringLiteral("Erreur: Impossible de soumettre un commentaire.");
+    lignes << QStringLiteral("Total facture acceptable: 737") << QStringLiteral("Donnees: E737")
+           << QStringLiteral("La facture a ete validee.") << QStringLiteral("Le port a ete ferme.")
+           << QStringLiteral("Insertion de la facture dans la base de donnees reussie.");
+    VERIFIER_LIGNES(sortieVente, lignes, sim);
+    QVERIFY(!sortieVente.contains(QStringLiteral("Jamais envoye")));
+
+    const QStringList r = inst.resultat(QStringLiteral("vente.csv"));
+    QCOMPARE(r.size(), 8);
+    QCOMPARE(r.at(0), QStringLiteral("FAC-1"));
+    QCOMPARE(r.at(1), QStringLiteral("1"));
+    QCOMPARE(r.at(2).size(), 24 + 5); // grouped by four with dashes
+    QCOMPARE(r.at(3), QStringLiteral("SIM0100001"));
+    QCOMPARE(r.at(4), QStringLiteral("1/1 FV"));
+    QVERIFY2(r.at(6).startsWith(QStringLiteral("F;SIM0100001;") + QString(r.at(2)).remove(QLatin1Char('-')) +
+                                QStringLiteral(";3200900012345;")),
+             qPrintable(r.at(6)));
+    QCOMPARE(r.at(7), QString());
+    QCOMPARE(inst.registre(QStringLiteral("FAC-1")), QStringList{QStringLiteral("SIM0100001 1 1/1 FV")});
+
+    // A refund of that sale: its fiscal reference comes from the register.
+    inst.ecrire(QStringLiteral("avoir.csv"),
+                QStringLiteral("AV-1;FA;Awa;7;E;Kofi Mensah;3209876543210;Cotonou;97000000;;;FAC-1;\n"
+                               "B;Pain complet;1;100;118;;0;0;100\n"));
+    const QString sortieAvoir = inst.certifier(QStringLiteral("avoir.csv"), sim.terminal);
+    VERIFIER_LIGNES(sortieAvoir,
+                    (QStringList{QStringLiteral("Facture retrouvee: SIM0100001-1"),
+                                 QStringLiteral("La facture est une facture de remboursement: (NIM-)TC Facture "
+                                                "originale: SIM0100001-1"),
+                                 niger ? QStringLiteral("Donnees: 7,Awa,SIM0100001,FA,SIM0100001-1,TTC,Orvane,AV-1")
+                                       : QStringLiteral("Donnees: 7,Awa,SIM0100001,0,18,0,18,FA,SIM0100001-1,"
+                                                        "3209876543210,Kofi Mensah"),
+                                 QStringLiteral("La facture a ete validee.")}),
+                    sim);
+    const QStringList avoir = inst.resultat(QStringLiteral("avoir.csv"));
+    QCOMPARE(avoir.size(), 8);
+    QCOMPARE(avoir.at(4), QStringLiteral("1/2 FA"));
+    QCOMPARE(avoir.at(7), QStringLiteral("SIM0100001-1"));
+
+    // The sale again: printed from the register, nothing sent to the device.
+    QFile::remove(inst.chemin(QStringLiteral("vente.csv.mcf")));
+    const QString sortieReprise = inst.certifier(QStringLiteral("vente.csv"), sim.terminal);
+    VERIFIER_LIGNES(sortieReprise, QStringList{QStringLiteral("Cette facture est deja validee.")}, sim);
+    QVERIFY2(!sortieReprise.contains(QStringLiteral("Donnees:")) &&
+                 !sortieReprise.contains(QStringLiteral("Le port a ete ouvert.")),
+             qPrintable(sortieReprise));
+    QCOMPARE(inst.resultat(QStringLiteral("vente.csv")), r);
+    QCOMPARE(inst.registre(QStringLiteral("FAC-1")).size(), 1);
+}
+
+void TestBoutEnBoutMCF::pannes_data()
+{
+    QTest::addColumn<QString>("codePays");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("validee");
+    QTest::addColumn<QStringList>("lignes");
+
+    for (const QString &codePays : {QStringLiteral("BJ"), QStringLiteral("NE")}) {
+        const QByteArray pays = codePays.toLatin1();
+        QTest::newRow((pays + " subtotal outside the tolerance").constData())
+            << codePays << QStringList{"--ecart-sous-total", "50"} << false
+            << QStringList{"Difference facture: 50", "Total facture inacceptable: 787", "Fermeture de la facture.",
+                           "La facture a ete annulee.", "Le port a ete ferme."};
+        QTest::newRow((pays + " NAK on one item").constData())
+            << codePays << QStringList{"--nak", "0x31:2"} << true
+            << QStringList{"NAK recu: Commande incorrecte.", "", "", "Erreur: Impossible de soumettre un article.",
+                           "Ajout d'un nouvel article a la facture.", "Difference facture: -1",
+                           "Total facture acceptable: 736", "La facture a ete validee."};
+        QTest::newRow((pays + " no answer at all").constData())
+            << codePays << QStringList{"--sans-reponse", "C1"} << false
+            << QStringList{"Verification de l'etat de la machine.", "Donnees: ", "Aucune reponse.", "",
+                           "Initialisation échouee.", "Erreur: Impossible d'initialiser le MCF.",
+                           "Le port a ete ferme."};
+        QTest::newRow((pays + " SYN before replies cut in pieces").constData())
+            << codePays << QStringList{"--syn", "2", "--morceaux", "5", "--pause", "15"} << true
+            << QStringList{"Total facture acceptable: 737", "La facture a ete validee."};
+    }
+}
+
+void TestBoutEnBoutMCF::pannes()
+{
+    QFETCH(QString, codePays);
+    QFETCH(QStringList, options);
+    QFETCH(bool, validee);
+    QFETCH(QStringList, lignes);
+
+    Simulateur sim(QStringList{QStringLiteral("--pays"), codePays} + options);
+    QVERIFY2(sim.terminal.startsWith(QLatin1Char('/')), qPrintable(sim.terminal));
+    Installation inst(appXml(codePays == QStringLiteral("NE") ? QStringLiteral("Niger") : QStringLiteral("Bénin")));
+    inst.ecrire(QStringLiteral("vente.csv"), vente);
+
+    const QString sortie = inst.certifier(QStringLiteral("vente.csv"), sim.terminal, 300);
+    VERIFIER_LIGNES(sortie, lignes, sim);
+    QCOMPARE(QFile::exists(inst.chemin(QStringLiteral("vente.csv.mcf"))), validee);
+    QCOMPARE(inst.registre(QStringLiteral("FAC-1")).size(), validee ? 1 : 0);
+    if (!validee)
+        QVERIFY(!sortie.contains(QStringLiteral("Confirmation de la facture.")));
+}
+
+QTEST_GUILESS_MAIN(TestBoutEnBoutMCF)
+#include "tst_boutenboutmcf.moc"

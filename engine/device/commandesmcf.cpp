@@ -7,7 +7,8 @@ const QString benin = QStringLiteral("BJ");
 const QString niger = QStringLiteral("NE");
 } // namespace
 
-CommandesMCF::CommandesMCF(LiaisonMCF &liaison, EtatAppareil &appareil) : m_liaison(liaison), m_appareil(appareil)
+CommandesMCF::CommandesMCF(LiaisonMCF &liaison, EtatAppareil &appareil)
+    : m_liaison(liaison), m_appareil(appareil)
 {
 }
 
@@ -92,7 +93,8 @@ bool CommandesMCF::enregistrerCommentaire(const QString &genre, const QString &t
     return true;
 }
 
-EvaluationSousTotal CommandesMCF::demanderSousTotal(double totalFacture, double sommeQuantites, double tolerance)
+EvaluationSousTotal CommandesMCF::demanderSousTotal(double totalFacture, double sommeQuantites,
+                                                    double tolerance)
 {
     journal(QStringLiteral("Demande du sous-total de la facture."));
     const EvaluationSousTotal e =

@@ -118,8 +118,9 @@ QString donneesArticleNiger(const InvoiceItem &article, const EtatAppareil &appa
     const bool ttc = modePrix == QStringLiteral("TTC");
     const double prix = nombre(ttc ? article.prixTTC : article.prixHT);
     const double taxe = nombre(ttc ? article.taxeSpecifique : article.taxeSpecifiqueHT);
-    QString d = echapperTexte(article.designation.left(64)) + tab + groupe + appareil.tauxGroupes.value(groupe) +
-                QLatin1Char('%') + echapperTexte(montantArrondi(prix * quantite + taxe)) + tab +
+    QString d = echapperTexte(article.designation.left(64)) + tab + groupe +
+                appareil.tauxGroupes.value(groupe) + QLatin1Char('%') +
+                echapperTexte(montantArrondi(prix * quantite + taxe)) + tab +
                 echapperTexte(montantArrondi(prix)) + QLatin1Char('*') + echapperTexte(article.quantite);
     if (renseigne(article.taxeSpecifiqueHT))
         d += QStringLiteral(";T") + echapperTexte(article.complementArticle) + virgule +
@@ -175,8 +176,8 @@ Fermeture lireFermeture(const QStringList &r)
         f.issue = Fermeture::Annulee;
     } else if (r.size() == 7) {
         f.issue = Fermeture::Validee;
-        const QString qr = QStringLiteral("F;") + r.at(4) + QLatin1Char(';') + r.at(6) + QLatin1Char(';') + r.at(5) +
-                           QLatin1Char(';') + r.at(3);
+        const QString qr = QStringLiteral("F;") + r.at(4) + QLatin1Char(';') + r.at(6) + QLatin1Char(';') +
+                           r.at(5) + QLatin1Char(';') + r.at(3);
         const QString compteurs = r.at(0) + QLatin1Char('/') + r.at(1) + QLatin1Char(' ') + r.at(2);
         f.resultat = {qr, r.at(1), r.at(6), r.at(4), compteurs, r.at(3)};
     }

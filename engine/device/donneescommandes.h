@@ -51,13 +51,14 @@ struct EnteteFacture
 
 QString donneesFactureBenin(const EnteteFacture &entete, const EtatAppareil &appareil);
 // `isf` is the identifier actually sent (the caller substitutes the default for an empty setting).
-QString donneesFactureNiger(const EnteteFacture &entete, const EtatAppareil &appareil, const QString &modePrix,
-                            const QString &isf);
+QString donneesFactureNiger(const EnteteFacture &entete, const EtatAppareil &appareil,
+                            const QString &modePrix, const QString &isf);
 
 // The tax group an item is sent with: its own, else "A" without VAT and "B" with VAT.
 QString groupeEffectif(const InvoiceItem &article);
 QString donneesArticleBenin(const InvoiceItem &article);
-QString donneesArticleNiger(const InvoiceItem &article, const EtatAppareil &appareil, const QString &modePrix);
+QString donneesArticleNiger(const InvoiceItem &article, const EtatAppareil &appareil,
+                            const QString &modePrix);
 
 QString donneesCommentaire(const QString &genre, const QString &texte);
 
@@ -73,8 +74,8 @@ QString texteDifference(double difference);
 struct EvaluationSousTotal
 {
     bool accepte = false;
-    QString sousTotal;      // field 0 of the reply, as received
-    QStringList messages;   // the log lines, in order
+    QString sousTotal;    // field 0 of the reply, as received
+    QStringList messages; // the log lines, in order
 };
 
 // `sommeQuantites` is the allowance used when `tolerance` is 0.

@@ -11,7 +11,8 @@ void journaliser(std::ostream &console, const QString &message)
 
 QString octetLisible(char octet)
 {
-    return QStringLiteral("0x") + QString::number(static_cast<quint8>(octet), 16).rightJustified(2, QLatin1Char('0')).toUpper();
+    return QStringLiteral("0x") +
+           QString::number(static_cast<quint8>(octet), 16).rightJustified(2, QLatin1Char('0')).toUpper();
 }
 
 LiaisonMCF::LiaisonMCF(QIODevice &port, EtatAppareil &etat, std::ostream &console, int attenteMs)
@@ -26,9 +27,10 @@ QString LiaisonMCF::envoyerCommande(int commande, const QString &donnees)
     journaliser(m_console, QStringLiteral("Donnees: ") + donnees);
     if (!t) {
         // A longer text would wrap LEN and reach the device as a corrupt frame: it is not sent.
-        journaliser(m_console, QStringLiteral("Donnees trop longues pour une trame: %1 caracteres pour %2 au plus.")
-                                   .arg(octetsDonnees(donnees).size())
-                                   .arg(trame::donneesMax));
+        journaliser(m_console,
+                    QStringLiteral("Donnees trop longues pour une trame: %1 caracteres pour %2 au plus.")
+                        .arg(octetsDonnees(donnees).size())
+                        .arg(trame::donneesMax));
         return QString();
     }
 

@@ -33,7 +33,8 @@ bool estPeripheriqueDirect(const QString &chemin)
 #endif
 }
 
-PortSerieMCF::PortSerieMCF(const QString &portMCF) : m_portMCF(portMCF), m_port(std::make_unique<QSerialPort>())
+PortSerieMCF::PortSerieMCF(const QString &portMCF)
+    : m_portMCF(portMCF), m_port(std::make_unique<QSerialPort>())
 {
 }
 

@@ -55,8 +55,8 @@ std::optional<QStringList> certifierSurAppareil(const QString &reference, Execut
             journaliser(console, QStringLiteral("Erreur: Impossible d'enregistrer le client."));
             return;
         }
-        const EnteteFacture entete{reference,    f.typeFacture,        f.referenceOriginale, f.ifuClient,
-                                   f.nomClient,  f.codeTaxeSpecifique, f.nomOperateur,       f.idOperateur};
+        const EnteteFacture entete{reference,   f.typeFacture,        f.referenceOriginale, f.ifuClient,
+                                   f.nomClient, f.codeTaxeSpecifique, f.nomOperateur,       f.idOperateur};
         if (!commandes.creerFacture(entete, parametres.modePrix, parametres.isf)) {
             journaliser(console, QStringLiteral("Erreur: Impossible de soumettre une facture."));
         } else {

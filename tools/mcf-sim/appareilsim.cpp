@@ -27,8 +27,10 @@ bool estRemboursement(const QString &type)
 // Withholding (AIB in Bénin, ISB in Niger) rate of the code given with a new invoice.
 double tauxRetenue(const QString &code)
 {
-    static const QMap<QString, double> taux{{QStringLiteral("AIB1"), 1}, {QStringLiteral("AIB5"), 5},
-                                            {QStringLiteral("A"), 2},    {QStringLiteral("B"), 5}};
+    static const QMap<QString, double> taux{{QStringLiteral("AIB1"), 1},
+                                            {QStringLiteral("AIB5"), 5},
+                                            {QStringLiteral("A"), 2},
+                                            {QStringLiteral("B"), 5}};
     return taux.value(code, 0);
 }
 
@@ -76,10 +78,10 @@ QString texteMontant(double montant)
 AppareilSim::AppareilSim(ConfigurationSim configuration) : m_config(std::move(configuration))
 {
     const bool niger = m_config.pays == QStringLiteral("NE");
-    const QStringList taux = niger ? QStringList{QStringLiteral("0"), QStringLiteral("19"), QStringLiteral("5"),
-                                                 QStringLiteral("0")}
-                                   : QStringList{QStringLiteral("0"), QStringLiteral("18"), QStringLiteral("0"),
-                                                 QStringLiteral("18")};
+    const QStringList taux = niger ? QStringList{QStringLiteral("0"), QStringLiteral("19"),
+                                                 QStringLiteral("5"), QStringLiteral("0")}
+                                   : QStringList{QStringLiteral("0"), QStringLiteral("18"),
+                                                 QStringLiteral("0"), QStringLiteral("18")};
     const int groupes = niger ? 16 : 4;
     for (int i = 0; i < groupes; ++i)
         m_taux.insert(QString(QChar(u'A' + i)), i < taux.size() ? taux.at(i) : QStringLiteral("0"));
@@ -117,8 +119,12 @@ double AppareilSim::tauxGroupe(const QString &groupe) const
 std::optional<QString> AppareilSim::etatMachine() const
 {
     const QString date = m_config.horloge().toString(QStringLiteral("yyyyMMddHHmmss"));
-    QStringList r{m_ouverte ? QStringLiteral("1") : QStringLiteral("0"), m_config.nim, m_config.ifu,
-                  QString::number(m_compteurTotal), QString::number(m_compteurs.value(QStringLiteral("FV"))), date};
+    QStringList r{m_ouverte ? QStringLiteral("1") : QStringLiteral("0"),
+                  m_config.nim,
+                  m_config.ifu,
+                  QString::number(m_compteurTotal),
+                  QString::number(m_compteurs.value(QStringLiteral("FV"))),
+                  date};
     if (m_config.pays == QStringLiteral("NE")) {
         r << QStringLiteral("ORVSIM-1") << QStringLiteral("NE") << QStringLiteral("0");
         r << m_taux.values(); // "A" to "P", fields 9 to 24
@@ -163,7 +169,12 @@ std::optional<QString> AppareilSim::nouvelleFacture(const QStringList &c)
     m_paye = 0;
     const QString numero = QString::number(m_compteurTotal + 1);
     if (niger)
-        return QStringList{numero, type, m_config.nim, m_config.ifu, QStringLiteral("0"), QStringLiteral("0"),
+        return QStringList{numero,
+                           type,
+                           m_config.nim,
+                           m_config.ifu,
+                           QStringLiteral("0"),
+                           QStringLiteral("0"),
                            QStringLiteral("0")}
             .join(QLatin1Char(','));
     return numero + QLatin1Char(',') + type;
@@ -195,8 +206,8 @@ std::optional<QString> AppareilSim::article(const QString &donnees)
         return std::nullopt;
     const qsizetype pointVirgule = prixQuantite.indexOf(QLatin1Char(';'), etoile);
     const auto prix = lireNombre(desechapper(prixQuantite.left(etoile)));
-    const auto quantite =
-        lireNombre(desechapper(prixQuantite.mid(etoile + 1, pointVirgule < 0 ? -1 : pointVirgule - etoile - 1)));
+    const auto quantite = lireNombre(
+        desechapper(prixQuantite.mid(etoile + 1, pointVirgule < 0 ? -1 : pointVirgule - etoile - 1)));
     if (!prix || !quantite)
         return std::nullopt;
     const QString suite = pointVirgule < 0 ? QString() : prixQuantite.mid(pointVirgule + 1);
@@ -239,7 +250,8 @@ std::optional<QString> AppareilSim::article(const QString &donnees)
     const QString montant = texteMontant(ligne.montantTTC + ligne.taxe);
     const QString cumul = texteMontant(total());
     if (niger)
-        return QStringList{numero, ligne.groupe, m_taux.value(ligne.groupe), montant, cumul}.join(QLatin1Char(','));
+        return QStringList{numero, ligne.groupe, m_taux.value(ligne.groupe), montant, cumul}.join(
+            QLatin1Char(','));
     return QStringList{numero, ligne.groupe, montant, cumul}.join(QLatin1Char(','));
 }
 
@@ -304,10 +316,9 @@ std::optional<QString> AppareilSim::paiement(const QString &donnees)
 QString AppareilSim::signature(const QString &date) const
 {
     static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ234567";
-    const QByteArray empreinte =
-        QCryptographicHash::hash((m_config.nim + QString::number(m_compteurTotal) + date + texteMontant(total()))
-                                     .toUtf8(),
-                                 QCryptographicHash::Sha256);
+    const QByteArray empreinte = QCryptographicHash::hash(
+        (m_config.nim + QString::number(m_compteurTotal) + date + texteMontant(total())).toUtf8(),
+        QCryptographicHash::Sha256);
     QString s;
     for (int i = 0; i < 24; ++i)
         s += QLatin1Char(alphabet[static_cast<quint8>(empreinte.at(i)) % 32]);
@@ -323,12 +334,21 @@ std::optional<QString> AppareilSim::fermeture()
     // Paid means the payments cover the total, to the centime.
     const bool payee = m_paye > 0 && m_paye + 0.005 >= std::round(total() * 100) / 100;
     if (!payee)
-        return QStringList{QString::number(m_compteurs.value(m_type)), QString::number(m_compteurTotal), m_type,
-                           date, m_config.nim, m_config.ifu}
+        return QStringList{QString::number(m_compteurs.value(m_type)),
+                           QString::number(m_compteurTotal),
+                           m_type,
+                           date,
+                           m_config.nim,
+                           m_config.ifu}
             .join(QLatin1Char(','));
     ++m_compteurTotal;
     const int compteur = ++m_compteurs[m_type];
-    return QStringList{QString::number(compteur), QString::number(m_compteurTotal), m_type, date, m_config.nim,
-                       m_config.ifu, signature(date)}
+    return QStringList{QString::number(compteur),
+                       QString::number(m_compteurTotal),
+                       m_type,
+                       date,
+                       m_config.nim,
+                       m_config.ifu,
+                       signature(date)}
         .join(QLatin1Char(','));
 }

@@ -39,10 +39,10 @@ private:
     struct Ligne
     {
         QString groupe;
-        double montantTTC = 0;  // line amount with VAT, without specific tax
-        double montantHT = 0;   // the same without VAT
-        double taxe = 0;        // specific tax of the line, with VAT
-        double taxeHT = 0;      // and without VAT
+        double montantTTC = 0; // line amount with VAT, without specific tax
+        double montantHT = 0;  // the same without VAT
+        double taxe = 0;       // specific tax of the line, with VAT
+        double taxeHT = 0;     // and without VAT
     };
 
     std::optional<QString> etatMachine() const;

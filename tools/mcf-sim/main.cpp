@@ -44,15 +44,17 @@ int main(int argc, char *argv[])
         "Les commandes se donnent en hexadecimal (C1, 0x31), suivies au besoin de :n pour ne viser "
         "que leur n-ieme envoi (0x31:2)."));
     p.addHelpOption();
-    const QCommandLineOption pays(QStringLiteral("pays"), QStringLiteral("Variante du MCF: BJ (defaut) ou NE."),
+    const QCommandLineOption pays(QStringLiteral("pays"),
+                                  QStringLiteral("Variante du MCF: BJ (defaut) ou NE."),
                                   QStringLiteral("BJ|NE"), QStringLiteral("BJ"));
-    const QCommandLineOption peripherique(QStringLiteral("peripherique"),
-                                          QStringLiteral("Ecouter sur ce port serie au lieu d'un pseudo-terminal."),
-                                          QStringLiteral("chemin"));
+    const QCommandLineOption peripherique(
+        QStringLiteral("peripherique"),
+        QStringLiteral("Ecouter sur ce port serie au lieu d'un pseudo-terminal."), QStringLiteral("chemin"));
     const QCommandLineOption sansReponse(QStringLiteral("sans-reponse"),
                                          QStringLiteral("Ne pas repondre a cette commande (repetable)."),
                                          QStringLiteral("commande[:n]"));
-    const QCommandLineOption nak(QStringLiteral("nak"), QStringLiteral("Refuser cette commande par NAK (repetable)."),
+    const QCommandLineOption nak(QStringLiteral("nak"),
+                                 QStringLiteral("Refuser cette commande par NAK (repetable)."),
                                  QStringLiteral("commande[:n]"));
     const QCommandLineOption syn(QStringLiteral("syn"),
                                  QStringLiteral("Envoyer ce nombre d'octets SYN avant chaque reponse."),
@@ -60,9 +62,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption morceaux(QStringLiteral("morceaux"),
                                       QStringLiteral("Couper chaque reponse en ce nombre d'envois separes."),
                                       QStringLiteral("nombre"), QStringLiteral("1"));
-    const QCommandLineOption pause(QStringLiteral("pause"),
-                                   QStringLiteral("Pause en ms apres chaque SYN et entre les morceaux (defaut 20)."),
-                                   QStringLiteral("ms"), QStringLiteral("20"));
+    const QCommandLineOption pause(
+        QStringLiteral("pause"),
+        QStringLiteral("Pause en ms apres chaque SYN et entre les morceaux (defaut 20)."),
+        QStringLiteral("ms"), QStringLiteral("20"));
     const QCommandLineOption ecart(QStringLiteral("ecart-sous-total"),
                                    QStringLiteral("Ajouter ce montant au sous-total annonce."),
                                    QStringLiteral("montant"), QStringLiteral("0"));
@@ -80,7 +83,8 @@ int main(int argc, char *argv[])
     bool ok = false;
     configuration.ecartSousTotal = p.value(ecart).toDouble(&ok);
     if (!ok || (configuration.pays != QStringLiteral("BJ") && configuration.pays != QStringLiteral("NE"))) {
-        std::cerr << "orvane-mcf-sim: --pays BJ ou NE, --ecart-sous-total un nombre (voir --help)" << std::endl;
+        std::cerr << "orvane-mcf-sim: --pays BJ ou NE, --ecart-sous-total un nombre (voir --help)"
+                  << std::endl;
         return 2;
     }
     OptionsSim options;

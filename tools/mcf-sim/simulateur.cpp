@@ -10,7 +10,8 @@ const QByteArray syn(1, 0x16);
 
 QString codeCommande(int commande)
 {
-    return QStringLiteral("0x%1").arg(QString::number(commande, 16).toUpper().rightJustified(2, QLatin1Char('0')));
+    return QStringLiteral("0x%1").arg(
+        QString::number(commande, 16).toUpper().rightJustified(2, QLatin1Char('0')));
 }
 } // namespace
 
@@ -35,7 +36,8 @@ std::optional<RegleSim> lireRegle(const QString &texte)
 
 Simulateur::Simulateur(TransportSim &transport, AppareilSim &appareil, OptionsSim options,
                        std::function<void(const QString &)> journal)
-    : m_transport(transport), m_appareil(appareil), m_options(std::move(options)), m_journal(std::move(journal))
+    : m_transport(transport), m_appareil(appareil), m_options(std::move(options)),
+      m_journal(std::move(journal))
 {
 }
 
@@ -107,7 +109,8 @@ void Simulateur::repondre(const RequeteSim &requete)
         envoyer(syn, QStringLiteral("SYN"));
         QThread::msleep(static_cast<unsigned long>(m_options.pauseMs));
     }
-    const QByteArray trame = trameReponseSim(requete.sequence, static_cast<quint8>(commande), reponse->toLatin1());
+    const QByteArray trame =
+        trameReponseSim(requete.sequence, static_cast<quint8>(commande), reponse->toLatin1());
     const int morceaux = qBound(1, m_options.morceaux, static_cast<int>(trame.size()));
     const qsizetype taille = (trame.size() + morceaux - 1) / morceaux;
     for (qsizetype debut = 0; debut < trame.size(); debut += taille) {

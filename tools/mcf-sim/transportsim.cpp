@@ -42,7 +42,8 @@ public:
     {
         qsizetype ecrits = 0;
         while (ecrits < octets.size()) {
-            const ssize_t n = ::write(m_maitre, octets.constData() + ecrits, static_cast<size_t>(octets.size() - ecrits));
+            const ssize_t n =
+                ::write(m_maitre, octets.constData() + ecrits, static_cast<size_t>(octets.size() - ecrits));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -65,7 +66,8 @@ public:
 
     QByteArray lire(int attenteMs) override
     {
-        if (m_port->bytesAvailable() == 0 && !m_port->waitForReadyRead(attenteMs < 0 ? 3600 * 1000 : attenteMs))
+        if (m_port->bytesAvailable() == 0 &&
+            !m_port->waitForReadyRead(attenteMs < 0 ? 3600 * 1000 : attenteMs))
             return QByteArray();
         return m_port->readAll();
     }

@@ -23,7 +23,7 @@ public:
 
     std::function<QList<QByteArray>(const Requete &)> repondre;
     QList<Requete> requetes;
-    int attentes = 0;        // calls of waitForReadyRead
+    int attentes = 0;         // calls of waitForReadyRead
     QList<QByteArray> restes; // chunks not yet released
 
     bool isSequential() const override { return true; }

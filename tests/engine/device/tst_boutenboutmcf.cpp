@@ -101,16 +101,18 @@ public:
     {
         QStringList lignes;
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bout-en-bout"));
+            QSqlDatabase db =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bout-en-bout"));
             db.setDatabaseName(chemin(QStringLiteral("mcf.s3db")));
             if (db.open()) {
                 QSqlQuery q(db);
-                q.prepare(QStringLiteral("select mecef_nim, mecef_tc, mecef_compt from facture where reference = ?"));
+                q.prepare(QStringLiteral(
+                    "select mecef_nim, mecef_tc, mecef_compt from facture where reference = ?"));
                 q.addBindValue(reference);
                 q.exec();
                 while (q.next())
-                    lignes << q.value(0).toString() + QLatin1Char(' ') + q.value(1).toString() + QLatin1Char(' ') +
-                                  q.value(2).toString();
+                    lignes << q.value(0).toString() + QLatin1Char(' ') + q.value(1).toString() +
+                                  QLatin1Char(' ') + q.value(2).toString();
             }
         }
         QSqlDatabase::removeDatabase(QStringLiteral("bout-en-bout"));
@@ -140,20 +142,22 @@ QString manquante(const QString &sortie, const QStringList &lignes)
     return QString();
 }
 
-#define VERIFIER_LIGNES(sortie, lignes, simulateur)                                                                 \
-    do {                                                                                                           \
-        const QString absente = manquante(sortie, lignes);                                                         \
-        QVERIFY2(absente.isEmpty(), qPrintable(QStringLiteral("missing or out of order: \"%1\"\n--- engine:\n%2"   \
-                                                              "\n--- simulator:\n%3")                              \
-                                                   .arg(absente, sortie, (simulateur).journal())));                \
+#define VERIFIER_LIGNES(sortie, lignes, simulateur)                                                          \
+    do {                                                                                                     \
+        const QString absente = manquante(sortie, lignes);                                                   \
+        QVERIFY2(absente.isEmpty(),                                                                          \
+                 qPrintable(QStringLiteral("missing or out of order: \"%1\"\n--- engine:\n%2"                \
+                                           "\n--- simulator:\n%3")                                           \
+                                .arg(absente, sortie, (simulateur).journal())));                             \
     } while (false)
 
-const QString vente = QStringLiteral("FAC-1;FV;Awa;7;E;Kofi Mensah;3209876543210;Cotonou, Haie Vive;97000000;;;;\n"
-                                     "B;Pain complet;2;100;118;;0;0;100\n"
-                                     "A;Bonbon;1;1;1;;0;0;100\n"
-                                     "A;Eau minerale;1;500;500;;0;0;100\n"
-                                     "#;A;Merci de votre visite\n"
-                                     "#;Z;Jamais envoye\n");
+const QString vente =
+    QStringLiteral("FAC-1;FV;Awa;7;E;Kofi Mensah;3209876543210;Cotonou, Haie Vive;97000000;;;;\n"
+                   "B;Pain complet;2;100;118;;0;0;100\n"
+                   "A;Bonbon;1;1;1;;0;0;100\n"
+                   "A;Eau minerale;1;500;500;;0;0;100\n"
+                   "#;A;Merci de votre visite\n"
+                   "#;Z;Jamais envoye\n");
 
 } // namespace
 
@@ -162,8 +166,10 @@ void TestBoutEnBoutMCF::venteRemboursementEtReimpression_data()
     QTest::addColumn<QString>("pays");
     QTest::addColumn<QString>("codePays");
 
-    QTest::newRow("benin device") << "Bénin" << "BJ";
-    QTest::newRow("niger device") << "Niger" << "NE";
+    QTest::newRow("benin device") << "Bénin"
+                                  << "BJ";
+    QTest::newRow("niger device") << "Niger"
+                                  << "NE";
 }
 
 void TestBoutEnBoutMCF::venteRemboursementEtReimpression()
@@ -179,7 +185,8 @@ void TestBoutEnBoutMCF::venteRemboursementEtReimpression()
     // A sale with several items and comments.
     inst.ecrire(QStringLiteral("vente.csv"), vente);
     const QString sortieVente = inst.certifier(QStringLiteral("vente.csv"), sim.terminal);
-    QStringList lignes{QStringLiteral("Le port a ete ouvert."), QStringLiteral("La facture est une facture de vente"),
+    QStringList lignes{QStringLiteral("Le port a ete ouvert."),
+                       QStringLiteral("La facture est une facture de vente"),
                        QStringLiteral("Total facture: 737.0000"),
                        QStringLiteral("Initialisation MCF %1 terminee.").arg(codePays)};
     if (niger)
@@ -191,7 +198,8 @@ void TestBoutEnBoutMCF::venteRemboursementEtReimpression()
         lignes << QStringLiteral("Donnees: 7,Awa,SIM0100001,0,18,0,18,FV,3209876543210,Kofi Mensah")
                << QStringLiteral("Donnees: Pain complet\tB118*2");
     if (niger)
-        lignes << QStringLiteral("A=Merci de votre visite") << QStringLiteral("Donnees: A,Merci de votre visite");
+        lignes << QStringLiteral("A=Merci de votre visite")
+               << QStringLiteral("Donnees: A,Merci de votre visite");
     else
         lignes << QStringLiteral("Erreur: Impossible de soumettre un commentaire.");
     lignes << QStringLiteral("Total facture acceptable: 737") << QStringLiteral("Donnees: E737")
@@ -218,15 +226,16 @@ void TestBoutEnBoutMCF::venteRemboursementEtReimpression()
                 QStringLiteral("AV-1;FA;Awa;7;E;Kofi Mensah;3209876543210;Cotonou;97000000;;;FAC-1;\n"
                                "B;Pain complet;1;100;118;;0;0;100\n"));
     const QString sortieAvoir = inst.certifier(QStringLiteral("avoir.csv"), sim.terminal);
-    VERIFIER_LIGNES(sortieAvoir,
-                    (QStringList{QStringLiteral("Facture retrouvee: SIM0100001-1"),
-                                 QStringLiteral("La facture est une facture de remboursement: (NIM-)TC Facture "
-                                                "originale: SIM0100001-1"),
-                                 niger ? QStringLiteral("Donnees: 7,Awa,SIM0100001,FA,SIM0100001-1,TTC,Orvane,AV-1")
-                                       : QStringLiteral("Donnees: 7,Awa,SIM0100001,0,18,0,18,FA,SIM0100001-1,"
-                                                        "3209876543210,Kofi Mensah"),
-                                 QStringLiteral("La facture a ete validee.")}),
-                    sim);
+    VERIFIER_LIGNES(
+        sortieAvoir,
+        (QStringList{QStringLiteral("Facture retrouvee: SIM0100001-1"),
+                     QStringLiteral("La facture est une facture de remboursement: (NIM-)TC Facture "
+                                    "originale: SIM0100001-1"),
+                     niger ? QStringLiteral("Donnees: 7,Awa,SIM0100001,FA,SIM0100001-1,TTC,Orvane,AV-1")
+                           : QStringLiteral("Donnees: 7,Awa,SIM0100001,0,18,0,18,FA,SIM0100001-1,"
+                                            "3209876543210,Kofi Mensah"),
+                     QStringLiteral("La facture a ete validee.")}),
+        sim);
     const QStringList avoir = inst.resultat(QStringLiteral("avoir.csv"));
     QCOMPARE(avoir.size(), 8);
     QCOMPARE(avoir.at(4), QStringLiteral("1/2 FA"));
@@ -254,17 +263,26 @@ void TestBoutEnBoutMCF::pannes_data()
         const QByteArray pays = codePays.toLatin1();
         QTest::newRow((pays + " subtotal outside the tolerance").constData())
             << codePays << QStringList{"--ecart-sous-total", "50"} << false
-            << QStringList{"Difference facture: 50", "Total facture inacceptable: 787", "Fermeture de la facture.",
-                           "La facture a ete annulee.", "Le port a ete ferme."};
+            << QStringList{"Difference facture: 50", "Total facture inacceptable: 787",
+                           "Fermeture de la facture.", "La facture a ete annulee.", "Le port a ete ferme."};
         QTest::newRow((pays + " NAK on one item").constData())
             << codePays << QStringList{"--nak", "0x31:2"} << true
-            << QStringList{"NAK recu: Commande incorrecte.", "", "", "Erreur: Impossible de soumettre un article.",
-                           "Ajout d'un nouvel article a la facture.", "Difference facture: -1",
-                           "Total facture acceptable: 736", "La facture a ete validee."};
+            << QStringList{"NAK recu: Commande incorrecte.",
+                           "",
+                           "",
+                           "Erreur: Impossible de soumettre un article.",
+                           "Ajout d'un nouvel article a la facture.",
+                           "Difference facture: -1",
+                           "Total facture acceptable: 736",
+                           "La facture a ete validee."};
         QTest::newRow((pays + " no answer at all").constData())
             << codePays << QStringList{"--sans-reponse", "C1"} << false
-            << QStringList{"Verification de l'etat de la machine.", "Donnees: ", "Aucune reponse.", "",
-                           "Initialisation échouee.", "Erreur: Impossible d'initialiser le MCF.",
+            << QStringList{"Verification de l'etat de la machine.",
+                           "Donnees: ",
+                           "Aucune reponse.",
+                           "",
+                           "Initialisation échouee.",
+                           "Erreur: Impossible d'initialiser le MCF.",
                            "Le port a ete ferme."};
         QTest::newRow((pays + " SYN before replies cut in pieces").constData())
             << codePays << QStringList{"--syn", "2", "--morceaux", "5", "--pause", "15"} << true
@@ -281,7 +299,8 @@ void TestBoutEnBoutMCF::pannes()
 
     Simulateur sim(QStringList{QStringLiteral("--pays"), codePays} + options);
     QVERIFY2(sim.terminal.startsWith(QLatin1Char('/')), qPrintable(sim.terminal));
-    Installation inst(appXml(codePays == QStringLiteral("NE") ? QStringLiteral("Niger") : QStringLiteral("Bénin")));
+    Installation inst(
+        appXml(codePays == QStringLiteral("NE") ? QStringLiteral("Niger") : QStringLiteral("Bénin")));
     inst.ecrire(QStringLiteral("vente.csv"), vente);
 
     const QString sortie = inst.certifier(QStringLiteral("vente.csv"), sim.terminal, 300);

@@ -36,8 +36,8 @@ void TestEchangeMCF::lectures_data()
     QTest::newRow("reply in one read") << Morceaux{t} << QStringLiteral("1,FV") << true << valide;
     QTest::newRow("reply split in three reads")
         << Morceaux{t.left(3), t.mid(3, 5), t.mid(8)} << QStringLiteral("1,FV") << true << valide;
-    QTest::newRow("a read of only 0x03 ends the reply") << Morceaux{t.chopped(1), octets("03")}
-                                                        << QStringLiteral("1,FV") << true << valide;
+    QTest::newRow("a read of only 0x03 ends the reply")
+        << Morceaux{t.chopped(1), octets("03")} << QStringLiteral("1,FV") << true << valide;
     QTest::newRow("lone SYN restarts the wait and is not stored")
         << Morceaux{octets("16"), octets("16"), t} << QStringLiteral("1,FV") << true << valide;
     QTest::newRow("lone SYN between two parts of the reply")
@@ -46,27 +46,33 @@ void TestEchangeMCF::lectures_data()
         << Morceaux{octets("16 16") + t} << QStringLiteral("1,FV") << true << valide;
     QTest::newRow("only SYN bytes in one read, then the reply")
         << Morceaux{octets("16 16 16"), t} << QStringLiteral("1,FV") << true << valide;
-    QTest::newRow("SYN inside the reply is stored as data")
-        << Morceaux{trameReponse(0x31, "1\x16" "2")} << QStringLiteral("1\x16" "2") << true
-        << QStringLiteral("Donnees: x\nReponse: 1\x16" "2\n");
+    QTest::newRow("SYN inside the reply is stored as data") << Morceaux{trameReponse(0x31, "1\x16"
+                                                                                           "2")}
+                                                            << QStringLiteral("1\x16"
+                                                                              "2")
+                                                            << true
+                                                            << QStringLiteral("Donnees: x\nReponse: 1\x16"
+                                                                              "2\n");
     QTest::newRow("lone 0x01 starts a reply read a byte at a time")
         << Morceaux{octets("01"), t.mid(1, 1), t.mid(2)} << QStringLiteral("1,FV") << true << valide;
     QTest::newRow("NAK") << Morceaux{octets("15")} << QString() << false
                          << QStringLiteral("Donnees: x\nNAK recu: Commande incorrecte.\n\n\n");
-    QTest::newRow("SYN then NAK in one read") << Morceaux{octets("16 15")} << QString() << false
-                                              << QStringLiteral("Donnees: x\nNAK recu: Commande incorrecte.\n\n\n");
+    QTest::newRow("SYN then NAK in one read")
+        << Morceaux{octets("16 15")} << QString() << false
+        << QStringLiteral("Donnees: x\nNAK recu: Commande incorrecte.\n\n\n");
     QTest::newRow("lone unexpected byte") << Morceaux{octets("41")} << QString() << false
                                           << QStringLiteral("Donnees: x\nMessage non compris: 0x41\n");
-    QTest::newRow("lone unexpected control byte") << Morceaux{octets("06")} << QString() << false
-                                                  << QStringLiteral("Donnees: x\nMessage non compris: 0x06\n");
+    QTest::newRow("lone unexpected control byte")
+        << Morceaux{octets("06")} << QString() << false
+        << QStringLiteral("Donnees: x\nMessage non compris: 0x06\n");
     QTest::newRow("no answer") << Morceaux{} << QString() << false
                                << QStringLiteral("Donnees: x\nAucune reponse.\n\n");
-    QTest::newRow("SYN then silence") << Morceaux{octets("16")} << QString() << false
-                                      << QStringLiteral("Donnees: x\nAucune reponse.\n\n");
-    QTest::newRow("reply cut off before its end") << Morceaux{t.left(10)} << QString() << false
-                                                  << QStringLiteral("Donnees: x\nAucune reponse.\n\n");
-    QTest::newRow("LEN of 0x2B gives no data") << Morceaux{trameReponse(0x35, "")} << QString() << true
-                                               << QStringLiteral("Donnees: x\nReponse: \n");
+    QTest::newRow("SYN then silence")
+        << Morceaux{octets("16")} << QString() << false << QStringLiteral("Donnees: x\nAucune reponse.\n\n");
+    QTest::newRow("reply cut off before its end")
+        << Morceaux{t.left(10)} << QString() << false << QStringLiteral("Donnees: x\nAucune reponse.\n\n");
+    QTest::newRow("LEN of 0x2B gives no data")
+        << Morceaux{trameReponse(0x35, "")} << QString() << true << QStringLiteral("Donnees: x\nReponse: \n");
     QTest::newRow("LEN below 0x2B gives no data")
         << Morceaux{octets("01 2A 20 35 41 42 43 44 45 46 47 05 30 30 30 30 03")} << QString() << true
         << QStringLiteral("Donnees: x\nReponse: \n");

@@ -39,7 +39,8 @@ public:
             const QString cible = r.section(QLatin1Char(':'), 0, 0);
             Regle regle;
             regle.commande = cible.section(QLatin1Char('#'), 0, 0).toInt(nullptr, 16);
-            regle.occurrence = cible.contains(QLatin1Char('#')) ? cible.section(QLatin1Char('#'), 1).toInt() : 0;
+            regle.occurrence =
+                cible.contains(QLatin1Char('#')) ? cible.section(QLatin1Char('#'), 1).toInt() : 0;
             regle.action = r.section(QLatin1Char(':'), 1);
             m_regles << regle;
         }
@@ -172,7 +173,7 @@ void TestSequenceFacture::chemins_data()
     QTest::addColumn<OuverturePort>("ouverture");
     QTest::addColumn<QStringList>("regles");
     QTest::addColumn<QString>("commandesAttendues");
-    QTest::addColumn<QString>("resultat"); // "aucun": ended before closing; else the list joined by "|"
+    QTest::addColumn<QString>("resultat");   // "aucun": ended before closing; else the list joined by "|"
     QTest::addColumn<QStringList>("lignes"); // lines that must appear, in this order
     QTest::addColumn<QStringList>("absentes");
 
@@ -207,48 +208,60 @@ void TestSequenceFacture::chemins_data()
                        "Le port a ete ferme."}
         << QStringList{"Enregistrement du client.", erreurArticle, "Difference facture: 0"};
     QTest::newRow("niger sale: client, comments of kinds A to H only")
-        << "NE" << QString() << OuverturePort::Ouvert << QStringList{} << "C1 C3 C0 31 31 36 36 33 35 38" << six
-        << QStringList{"Initialisation MCF NE terminee.", "Enregistrement du client.", "Enregistrement de commentaire.",
-                       "A=Merci", "Enregistrement de commentaire.", "B=A bientot", "La facture a ete validee."}
+        << "NE" << QString() << OuverturePort::Ouvert << QStringList{} << "C1 C3 C0 31 31 36 36 33 35 38"
+        << six << QStringList{"Initialisation MCF NE terminee.", "Enregistrement du client.",
+                              "Enregistrement de commentaire.",  "A=Merci",
+                              "Enregistrement de commentaire.",  "B=A bientot",
+                              "La facture a ete validee."}
         << QStringList{erreurCommentaire, "Z=ignore"};
     QTest::newRow("niger client refused: port closed, no invoice")
-        << "NE" << QString() << OuverturePort::Ouvert << QStringList{"C3:nak"} << "C1 C3" << "aucun"
+        << "NE" << QString() << OuverturePort::Ouvert << QStringList{"C3:nak"} << "C1 C3"
+        << "aucun"
         << QStringList{"NAK recu: Commande incorrecte.", "Erreur: Impossible d'enregistrer le client.",
                        "Le port a ete ferme."}
         << QStringList{"A - Creation d'une nouvelle facture."};
     QTest::newRow("niger client reply holding a comma is a refusal")
-        << "NE" << QString() << OuverturePort::Ouvert << QStringList{"C3:data=0,1"} << "C1 C3" << "aucun"
-        << QStringList{"Erreur: Impossible d'enregistrer le client.", "Le port a ete ferme."} << QStringList{};
+        << "NE" << QString() << OuverturePort::Ouvert << QStringList{"C3:data=0,1"} << "C1 C3"
+        << "aucun" << QStringList{"Erreur: Impossible d'enregistrer le client.", "Le port a ete ferme."}
+        << QStringList{};
     QTest::newRow("niger client without answer is not registered")
-        << "NE" << QString() << OuverturePort::Ouvert << QStringList{"C3:silence"} << "C1 C3" << "aucun"
-        << QStringList{"Aucune reponse.", "Erreur: Impossible d'enregistrer le client."} << QStringList{};
+        << "NE" << QString() << OuverturePort::Ouvert << QStringList{"C3:silence"} << "C1 C3"
+        << "aucun" << QStringList{"Aucune reponse.", "Erreur: Impossible d'enregistrer le client."}
+        << QStringList{};
     QTest::newRow("niger client acknowledged without data")
-        << "NE" << QString() << OuverturePort::Ouvert << QStringList{"C3:data="} << "C1 C3 C0 31 31 36 36 33 35 38"
-        << six << QStringList{"La facture a ete validee."} << QStringList{"Erreur: Impossible d'enregistrer le client."};
+        << "NE" << QString() << OuverturePort::Ouvert << QStringList{"C3:data="}
+        << "C1 C3 C0 31 31 36 36 33 35 38" << six << QStringList{"La facture a ete validee."}
+        << QStringList{"Erreur: Impossible d'enregistrer le client."};
     QTest::newRow("machine state of an unknown device")
-        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"C1:data=1,2,3"} << "C1" << "aucun"
-        << QStringList{"Initialisation échouee.", "Erreur: Impossible d'initialiser le MCF.", "Le port a ete ferme."}
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"C1:data=1,2,3"} << "C1"
+        << "aucun"
+        << QStringList{"Initialisation échouee.", "Erreur: Impossible d'initialiser le MCF.",
+                       "Le port a ete ferme."}
         << QStringList{};
     QTest::newRow("refused new invoice: straight to close")
-        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"C0:nak"} << "C1 C0 38" << ""
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"C0:nak"} << "C1 C0 38"
+        << ""
         << QStringList{"Erreur: Impossible de soumettre une facture.", "Fermeture de la facture.",
                        "La facture a ete annulee.", "Le port a ete ferme."}
         << QStringList{"Ajout d'un nouvel article a la facture.", erreurCommentaire};
     QTest::newRow("new invoice reply with a wrong field count")
-        << "NE" << QString() << OuverturePort::Ouvert << QStringList{"C0:data=1,FV"} << "C1 C3 C0 38" << ""
-        << QStringList{"Erreur: Impossible de soumettre une facture."} << QStringList{};
+        << "NE" << QString() << OuverturePort::Ouvert << QStringList{"C0:data=1,FV"} << "C1 C3 C0 38"
+        << "" << QStringList{"Erreur: Impossible de soumettre une facture."} << QStringList{};
     QTest::newRow("one refused item among several: invoice still validated")
-        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"31#1:nak"} << "C1 C0 31 31 33 35 38" << six
-        << QStringList{"NAK recu: Commande incorrecte.", erreurArticle, "Ajout d'un nouvel article a la facture.",
-                       "La facture a ete validee."}
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"31#1:nak"} << "C1 C0 31 31 33 35 38"
+        << six
+        << QStringList{"NAK recu: Commande incorrecte.", erreurArticle,
+                       "Ajout d'un nouvel article a la facture.", "La facture a ete validee."}
         << QStringList{};
     QTest::newRow("item reply with a wrong field count")
         << "NE" << QString() << OuverturePort::Ouvert << QStringList{"31#2:data=1,B,19,236"}
         << "C1 C3 C0 31 31 36 36 33 35 38" << six << QStringList{erreurArticle} << QStringList{};
     QTest::newRow("subtotal outside the tolerance: not paid, cancelled")
         << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"33:data=1003.6,0,0,0,0,0,0,0,0"}
-        << "C1 C0 31 31 33 38" << ""
-        << QStringList{"Difference facture: 3.6", "Total facture inacceptable: 1003.6", "La facture a ete annulee."}
+        << "C1 C0 31 31 33 38"
+        << ""
+        << QStringList{"Difference facture: 3.6", "Total facture inacceptable: 1003.6",
+                       "La facture a ete annulee."}
         << QStringList{"Confirmation de la facture."};
     QTest::newRow("subtotal within the sum of quantities is paid as the device gave it")
         << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"33:data=1003.50,0,0,0,0,0,0,0,0"}
@@ -256,29 +269,33 @@ void TestSequenceFacture::chemins_data()
         << QStringList{"Difference facture: 3.5", "Total facture acceptable: 1003.50", "Donnees: E1003.50"}
         << QStringList{};
     QTest::newRow("subtotal reply too short: not paid")
-        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"33:data=1000,0"} << "C1 C0 31 31 33 38" << ""
-        << QStringList{"Demande du sous-total de la facture.", "Fermeture de la facture."}
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"33:data=1000,0"} << "C1 C0 31 31 33 38"
+        << "" << QStringList{"Demande du sous-total de la facture.", "Fermeture de la facture."}
         << QStringList{"Total facture acceptable: 1000", "Total facture inacceptable: 1000"};
     QTest::newRow("unexpected close reply: empty result, no message")
-        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"38:data=1,2,3"} << "C1 C0 31 31 33 35 38" << ""
-        << QStringList{"Fermeture de la facture.", "Le port a ete ferme."}
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"38:data=1,2,3"}
+        << "C1 C0 31 31 33 35 38"
+        << "" << QStringList{"Fermeture de la facture.", "Le port a ete ferme."}
         << QStringList{"La facture a ete annulee.", "La facture a ete validee."};
     QTest::newRow("refund with a missing original prints both lines and goes on")
-        << "BJ" << "-" << OuverturePort::Ouvert << QStringList{} << "C1 C0 31 31 33 35 38" << six
+        << "BJ"
+        << "-" << OuverturePort::Ouvert << QStringList{} << "C1 C0 31 31 33 35 38" << six
         << QStringList{"La facture est une facture de remboursement: (NIM-)TC Facture originale: -",
                        "(NIM-)TC de facture originale manquant.", "Total facture: 1000.0000"}
         << QStringList{"La facture est une facture de vente"};
-    QTest::newRow("refund with its original") << "NE" << "NE01-7" << OuverturePort::Ouvert << QStringList{}
-                                              << "C1 C3 C0 31 31 36 36 33 35 38" << six
-                                              << QStringList{"La facture est une facture de remboursement: (NIM-)TC "
-                                                             "Facture originale: NE01-7"}
-                                              << QStringList{"(NIM-)TC de facture originale manquant."};
-    QTest::newRow("no serial port") << "BJ" << QString() << OuverturePort::AucunPort << QStringList{} << "" << "aucun"
-                                    << QStringList{"Aucun port de communication trouve."}
+    QTest::newRow("refund with its original")
+        << "NE"
+        << "NE01-7" << OuverturePort::Ouvert << QStringList{} << "C1 C3 C0 31 31 36 36 33 35 38" << six
+        << QStringList{"La facture est une facture de remboursement: (NIM-)TC "
+                       "Facture originale: NE01-7"}
+        << QStringList{"(NIM-)TC de facture originale manquant."};
+    QTest::newRow("no serial port") << "BJ" << QString() << OuverturePort::AucunPort << QStringList{} << ""
+                                    << "aucun" << QStringList{"Aucun port de communication trouve."}
                                     << QStringList{"Le port a ete ouvert.", "Le port a ete ferme."};
-    QTest::newRow("port fails to open") << "BJ" << QString() << OuverturePort::EchecOuverture << QStringList{} << ""
-                                        << "aucun" << QStringList{"Impossible d'ouvrir le port."}
-                                        << QStringList{"Le port a ete ouvert.", "Le port a ete ferme."};
+    QTest::newRow("port fails to open")
+        << "BJ" << QString() << OuverturePort::EchecOuverture << QStringList{} << ""
+        << "aucun" << QStringList{"Impossible d'ouvrir le port."}
+        << QStringList{"Le port a ete ouvert.", "Le port a ete ferme."};
 }
 
 void TestSequenceFacture::chemins()
@@ -295,14 +312,16 @@ void TestSequenceFacture::chemins()
     Execution execution;
     execution.facture = facture(referenceOriginale);
     // The device decides the layouts, not the country setting.
-    execution.parametres.pays = pays == QStringLiteral("NE") ? QStringLiteral("Bénin") : QStringLiteral("Niger");
+    execution.parametres.pays =
+        pays == QStringLiteral("NE") ? QStringLiteral("Bénin") : QStringLiteral("Niger");
     PortFactice port;
     port.issue = ouverture;
     AppareilFactice appareil(pays, regles);
     port.scripte.repondre = [&](const FluxScripte::Requete &r) { return appareil.repondre(r); };
     std::ostringstream console;
 
-    const std::optional<QStringList> r = certifierSurAppareil(QStringLiteral("F-1"), execution, port, console, 10);
+    const std::optional<QStringList> r =
+        certifierSurAppareil(QStringLiteral("F-1"), execution, port, console, 10);
 
     QCOMPARE(commandes(port.scripte), commandesAttendues);
     QCOMPARE(r ? r->join('|') : QStringLiteral("aucun"), resultat);
@@ -338,7 +357,8 @@ void TestSequenceFacture::machineMuette()
     PortFactice port;
     std::ostringstream console;
 
-    const std::optional<QStringList> r = certifierSurAppareil(QStringLiteral("F-1"), execution, port, console, 10);
+    const std::optional<QStringList> r =
+        certifierSurAppareil(QStringLiteral("F-1"), execution, port, console, 10);
 
     QVERIFY(!r.has_value());
     QCOMPARE(commandes(port.scripte), QStringLiteral("C1"));
@@ -382,7 +402,8 @@ void TestSequenceFacture::identifiantSystemeNiger()
         std::ostringstream console;
 
         certifierSurAppareil(QStringLiteral("F-1"), execution, port, console, 10);
-        QCOMPARE(execution.parametres.isf, pays == QStringLiteral("NE") ? QStringLiteral("Orvane") : QString());
+        QCOMPARE(execution.parametres.isf,
+                 pays == QStringLiteral("NE") ? QStringLiteral("Orvane") : QString());
         if (pays == QStringLiteral("NE"))
             QCOMPARE(donneesDe(port.scripte, 0xC0), QByteArray("1,Orvane,NE01,FV,TTC,Orvane,F-1"));
     }

@@ -84,12 +84,13 @@ void TestSimulateurMCF::extraireRequete_data()
     finFausse[finFausse.size() - 1] = 0x04;
 
     QTest::newRow("engine frame") << t << true << true << 0x36 << QByteArray("A,caf\xE9");
-    QTest::newRow("noise before the start byte is skipped") << QByteArray("\x16xx") + t << true << true << 0x36
-                                                            << QByteArray("A,caf\xE9");
+    QTest::newRow("noise before the start byte is skipped")
+        << QByteArray("\x16xx") + t << true << true << 0x36 << QByteArray("A,caf\xE9");
     QTest::newRow("incomplete frame waits") << t.chopped(1) << false << false << 0 << QByteArray();
     QTest::newRow("wrong check byte") << checkFaux << true << false << 0x36 << QByteArray("A,caf\xE9");
     QTest::newRow("wrong end byte") << finFausse << true << false << 0x36 << QByteArray("A,caf\xE9");
-    QTest::newRow("LEN too small for any frame") << QByteArray::fromHex("0110203305") << true << false << 0 << QByteArray();
+    QTest::newRow("LEN too small for any frame")
+        << QByteArray::fromHex("0110203305") << true << false << 0 << QByteArray();
 }
 
 void TestSimulateurMCF::extraireRequete()
@@ -130,18 +131,23 @@ void TestSimulateurMCF::factureComplete_data()
     QTest::addColumn<QString>("sousTotal");
 
     QTest::newRow("benin with withholding B")
-        << "BJ" << "7,Awa,SIM01,0,18,0,18,FV,3209,Kofi,B"
+        << "BJ"
+        << "7,Awa,SIM01,0,18,0,18,FV,3209,Kofi,B"
         << QStringList{"Pain complet\tB118*2", "Croissant\tB295*3", "Eau minerale 1^x2c;5L\tA500*1"} << 0.0
         << "1693.5";
-    QTest::newRow("benin specific tax") << "BJ" << "7,Awa,SIM01,0,18,0,18,FV,3209,Kofi"
-                                        << QStringList{"Vin\tB118*1;250,"} << 0.0 << "368";
-    QTest::newRow("benin refund") << "BJ" << "7,Awa,SIM01,0,18,0,18,FA,SIM01-4,3209,Kofi"
+    QTest::newRow("benin specific tax")
+        << "BJ"
+        << "7,Awa,SIM01,0,18,0,18,FV,3209,Kofi" << QStringList{"Vin\tB118*1;250,"} << 0.0 << "368";
+    QTest::newRow("benin refund") << "BJ"
+                                  << "7,Awa,SIM01,0,18,0,18,FA,SIM01-4,3209,Kofi"
                                   << QStringList{"Pain\tB118*2"} << 0.0 << "236";
-    QTest::newRow("niger TTC") << "NE" << "7,Awa,SIM01,FV,TTC,Orvane,F-1"
-                               << QStringList{"Pain\tB19%236\t118*2", "Vin\tB19%177\t118*1;TBouteille,50"} << 0.0
-                               << "413";
-    QTest::newRow("subtotal off by an amount") << "BJ" << "7,Awa,SIM01,0,18,0,18,FV,3209,Kofi"
-                                               << QStringList{"Pain\tB118*2"} << 12.5 << "248.5";
+    QTest::newRow("niger TTC") << "NE"
+                               << "7,Awa,SIM01,FV,TTC,Orvane,F-1"
+                               << QStringList{"Pain\tB19%236\t118*2", "Vin\tB19%177\t118*1;TBouteille,50"}
+                               << 0.0 << "413";
+    QTest::newRow("subtotal off by an amount")
+        << "BJ"
+        << "7,Awa,SIM01,0,18,0,18,FV,3209,Kofi" << QStringList{"Pain\tB118*2"} << 12.5 << "248.5";
 }
 
 void TestSimulateurMCF::factureComplete()
@@ -182,15 +188,17 @@ void TestSimulateurMCF::refus_data()
     const QString bj = QStringLiteral("C0=7,Awa,SIM01,0,18,0,18,FV,3209,Kofi");
     QTest::newRow("benin has no client command") << "BJ" << QStringList{} << 0xC3 << "1,2,3,4,5";
     QTest::newRow("benin has no comment command") << "BJ" << QStringList{bj} << 0x36 << "A,Merci";
-    QTest::newRow("invoice for another device") << "BJ" << QStringList{} << 0xC0
-                                                << "7,Awa,AUTRE,0,18,0,18,FV,3209,Kofi";
-    QTest::newRow("unknown invoice type") << "BJ" << QStringList{} << 0xC0 << "7,Awa,SIM01,0,18,0,18,XX,3209,Kofi";
-    QTest::newRow("refund without its original") << "NE" << QStringList{} << 0xC0 << "7,Awa,SIM01,FA,TTC,Orvane";
+    QTest::newRow("invoice for another device")
+        << "BJ" << QStringList{} << 0xC0 << "7,Awa,AUTRE,0,18,0,18,FV,3209,Kofi";
+    QTest::newRow("unknown invoice type")
+        << "BJ" << QStringList{} << 0xC0 << "7,Awa,SIM01,0,18,0,18,XX,3209,Kofi";
+    QTest::newRow("refund without its original")
+        << "NE" << QStringList{} << 0xC0 << "7,Awa,SIM01,FA,TTC,Orvane";
     QTest::newRow("item without an open invoice") << "BJ" << QStringList{} << 0x31 << "Pain\tB118*2";
     QTest::newRow("item of an unknown group") << "BJ" << QStringList{bj} << 0x31 << "Pain\tE118*2";
     QTest::newRow("item without quantity") << "BJ" << QStringList{bj} << 0x31 << "Pain\tB118";
-    QTest::newRow("second invoice while one is open") << "BJ" << QStringList{bj} << 0xC0
-                                                      << "7,Awa,SIM01,0,18,0,18,FV,3209,Kofi";
+    QTest::newRow("second invoice while one is open")
+        << "BJ" << QStringList{bj} << 0xC0 << "7,Awa,SIM01,0,18,0,18,FV,3209,Kofi";
     QTest::newRow("close without an open invoice") << "BJ" << QStringList{} << 0x38 << "";
     QTest::newRow("payment with an unknown code") << "BJ" << QStringList{bj} << 0x35 << "X100";
     QTest::newRow("unknown command") << "BJ" << QStringList{} << 0x99 << "";

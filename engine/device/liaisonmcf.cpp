@@ -37,7 +37,8 @@ QString LiaisonMCF::envoyerCommande(int commande, const QString &donnees)
     QByteArray &tampon = m_etat.tamponReponse;
     tampon.clear();
     // Bytes still waiting from an earlier exchange (a reply that came too late) would be taken
-    // for the start of this reply.
+    // for the start of this reply: whatever has arrived by now is dropped.
+    m_port.waitForReadyRead(0);
     m_port.readAll();
     m_port.write(*t);
     m_port.waitForBytesWritten(m_attenteMs);

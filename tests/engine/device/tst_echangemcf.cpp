@@ -130,8 +130,7 @@ void TestEchangeMCF::octetsEnRetardIgnores()
     LiaisonMCF liaison(flux, etat, console, 10);
 
     QCOMPARE(liaison.envoyerCommande(0x33, QString()), QString());
-    flux.restes << trameReponse(0x33, "retard");
-    flux.waitForReadyRead(0); // the late reply is now waiting in the port
+    flux.restes << trameReponse(0x33, "retard"); // the late reply reaches the port
     QCOMPARE(liaison.envoyerCommande(0x38, QString()), QStringLiteral("second"));
 }
 

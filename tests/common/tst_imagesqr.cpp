@@ -42,7 +42,7 @@ private slots:
         QCOMPARE(lignes.at(6), QString());
 
         // Every square is "Mx,yh1v1h-1z", separated by exactly one space, inside the border.
-        const QString chemin = lignes.at(4).mid(9, lignes.at(4).size() - 9 - 18);
+        const QString chemin = lignes.at(4).mid(10, lignes.at(4).size() - 10 - 18);
         const QStringList carres = chemin.split(' ');
         const QRegularExpression carre("^M(\\d+),(\\d+)h1v1h-1z$");
         for (const QString &c : carres) {

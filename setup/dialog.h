@@ -25,9 +25,6 @@ public:
     explicit Dialog(const QString &cheminParametres, QWidget *parent = nullptr);
     ~Dialog() override;
 
-    // The editor's keys with the form's current values, in the order they are written.
-    Attributs valeursFormulaire() const;
-
 private slots:
     void on_buttonBox_accepted();
     void on_buttonBox_rejected();
@@ -35,6 +32,8 @@ private slots:
 
 private:
     void charger(const FichierParametres &fichier);
+    // The editor's keys with the form's current values, in the order they are written.
+    Attributs valeursFormulaire() const;
     void afficherPolice(const QString &famille);
 
     std::unique_ptr<Ui::Dialog> ui;

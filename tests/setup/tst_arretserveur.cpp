@@ -11,6 +11,8 @@
 #include <memory>
 
 // The stop button ends every process of exactly the server's executable name, and only those.
+// The stand-ins are copies of `sleep` under the names tested; a real orvane-server running on this
+// machine would be stopped too, as the button does.
 class TestArretServeur : public QObject
 {
     Q_OBJECT

@@ -86,7 +86,8 @@ QString LiaisonMCF::envoyerCommande(int commande, const QString &donnees)
             break;
     }
 
-    m_reponseRecue = true;
+    // A stray end byte alone is not a reply frame.
+    m_reponseRecue = tampon.startsWith(trame::debut);
     const QString reponse = donneesReponse(tampon);
     journaliser(m_console, QStringLiteral("Reponse: ") + reponse);
     return reponse;

@@ -71,6 +71,8 @@ void TestEchangeMCF::lectures_data()
         << Morceaux{octets("16")} << QString() << false << QStringLiteral("Donnees: x\nAucune reponse.\n\n");
     QTest::newRow("reply cut off before its end")
         << Morceaux{t.left(10)} << QString() << false << QStringLiteral("Donnees: x\nAucune reponse.\n\n");
+    QTest::newRow("a lone 0x03 ends the exchange without a reply")
+        << Morceaux{octets("03")} << QString() << false << QStringLiteral("Donnees: x\nReponse: \n");
     QTest::newRow("LEN of 0x2B gives no data")
         << Morceaux{trameReponse(0x35, "")} << QString() << true << QStringLiteral("Donnees: x\nReponse: \n");
     QTest::newRow("LEN below 0x2B gives no data")

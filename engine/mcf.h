@@ -57,4 +57,6 @@ private:
     // Web path: private members of the e-MCF client.
     // Reads a finished reply and prints it unchanged.
     QByteArray lireReponseEmcf(QNetworkReply *reponse);
+    // Ends the event loop of the exchange.
+    void terminerEchangeEmcf();
 };

@@ -33,7 +33,7 @@ void MCF::traiterEtatServeur(QNetworkReply *reponse)
         corps, {m_execution.facture, m_execution.parametres, m_execution.tables});
     m_console << decision.console;
     if (decision.suite != DecisionEmcf::Suite::Soumettre) {
-        QCoreApplication::quit();
+        terminerEchangeEmcf();
         return;
     }
     m_execution.sommeQuantites += decision.sommeQuantites;
@@ -52,7 +52,7 @@ void MCF::traiterEnregistrement(QNetworkReply *reponse)
                                                          parametres.tolerance, m_execution.sommeQuantites);
     m_console << decision.console;
     if (decision.suite == DecisionEmcf::Suite::Terminer) {
-        QCoreApplication::quit();
+        terminerEchangeEmcf();
         return;
     }
     const QUrl url =
@@ -69,7 +69,7 @@ void MCF::traiterConfirmation(QNetworkReply *reponse)
     const DecisionEmcf decision = decisionConfirmation(corps, m_execution.parametres.pays);
     m_console << decision.console;
     resultatMCF.append(decision.resultat);
-    QCoreApplication::quit();
+    terminerEchangeEmcf();
 }
 
 QByteArray MCF::lireReponseEmcf(QNetworkReply *reponse)
@@ -78,4 +78,16 @@ QByteArray MCF::lireReponseEmcf(QNetworkReply *reponse)
     const QByteArray corps = lireReponse(reponse);
     m_console << QString::fromUtf8(corps).toStdString();
     return corps;
+}
+
+void MCF::terminerEchangeEmcf()
+{
+    // Kept-alive connections are closed now, while the application still exists: closed later,
+    // from the application's destructor, the TLS layer can no longer shut down cleanly.
+    for (QNetworkAccessManager *gestionnaire :
+         {m_execution.reseau.etat, m_execution.reseau.enregistrement, m_execution.reseau.confirmation}) {
+        if (gestionnaire)
+            gestionnaire->clearConnectionCache();
+    }
+    QCoreApplication::quit();
 }

@@ -29,8 +29,8 @@ void MCF::traiterEtatServeur(QNetworkReply *reponse)
 {
     reponse->deleteLater();
     const QByteArray corps = lireReponseEmcf(reponse);
-    const DecisionEmcf decision = decisionEtatServeur(
-        corps, {m_execution.facture, m_execution.parametres, m_execution.tables});
+    const DecisionEmcf decision =
+        decisionEtatServeur(corps, {m_execution.facture, m_execution.parametres, m_execution.tables});
     m_console << decision.console;
     if (decision.suite != DecisionEmcf::Suite::Soumettre) {
         terminerEchangeEmcf();
@@ -38,9 +38,11 @@ void MCF::traiterEtatServeur(QNetworkReply *reponse)
     }
     m_execution.sommeQuantites += decision.sommeQuantites;
     const ParametresMoteur &parametres = m_execution.parametres;
-    QNetworkRequest requete = requeteEmcf(QUrl(parametres.adresseApi), parametres.jeton, m_execution.transport);
+    QNetworkRequest requete =
+        requeteEmcf(QUrl(parametres.adresseApi), parametres.jeton, m_execution.transport);
     requete.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    limiterDuree(m_execution.reseau.enregistrement->post(requete, decision.corps), m_execution.transport.delaiMs);
+    limiterDuree(m_execution.reseau.enregistrement->post(requete, decision.corps),
+                 m_execution.transport.delaiMs);
 }
 
 void MCF::traiterEnregistrement(QNetworkReply *reponse)

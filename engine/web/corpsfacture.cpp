@@ -28,7 +28,8 @@ QJsonObject objetClient(const Invoice &facture, const VocabulaireEmcf &vocabulai
     if (!facture.nomClient.isEmpty())
         o.insert(QStringLiteral("name"), facture.nomClient);
     if (!facture.contactClient.isEmpty() || !facture.contactClient2.isEmpty())
-        o.insert(QStringLiteral("contact"), facture.contactClient + QLatin1Char(' ') + facture.contactClient2);
+        o.insert(QStringLiteral("contact"),
+                 facture.contactClient + QLatin1Char(' ') + facture.contactClient2);
     if (!facture.adresseClient.isEmpty())
         o.insert(QStringLiteral("address"), facture.adresseClient);
     return o;
@@ -43,10 +44,12 @@ QJsonObject objetOperateur(const Invoice &facture)
     return o;
 }
 
-QJsonObject objetPaiement(const Invoice &facture, const TablesReference &tables, const VocabulaireEmcf &vocabulaire)
+QJsonObject objetPaiement(const Invoice &facture, const TablesReference &tables,
+                          const VocabulaireEmcf &vocabulaire)
 {
     QJsonObject o;
-    o.insert(QStringLiteral("name"), tables.modesPaiement.value(facture.codePaiement, vocabulaire.paiementParDefaut));
+    o.insert(QStringLiteral("name"),
+             tables.modesPaiement.value(facture.codePaiement, vocabulaire.paiementParDefaut));
     o.insert(QStringLiteral("amount"), facture.totalFacture);
     return o;
 }
@@ -97,7 +100,8 @@ SoumissionEmcf corpsSoumission(const Invoice &facture, const ParametresMoteur &p
     // The seller's number is copied as the service gave it, whatever its JSON type. A missing key
     // must be sent as null: inserting an undefined value would drop the key instead.
     const QJsonValue vendeur = etatServeur.value(vocabulaire.cleIdentifiantFiscal);
-    corps.insert(vocabulaire.cleIdentifiantFiscal, vendeur.isUndefined() ? QJsonValue(QJsonValue::Null) : vendeur);
+    corps.insert(vocabulaire.cleIdentifiantFiscal,
+                 vendeur.isUndefined() ? QJsonValue(QJsonValue::Null) : vendeur);
     corps.insert(QStringLiteral("type"), facture.typeFacture);
 
     QJsonArray articles;
@@ -111,7 +115,8 @@ SoumissionEmcf corpsSoumission(const Invoice &facture, const ParametresMoteur &p
     corps.insert(QStringLiteral("payment"), QJsonArray{objetPaiement(facture, tables, vocabulaire)});
 
     if (vocabulaire.niger) {
-        corps.insert(QStringLiteral("isf"), parametres.isf.isEmpty() ? QStringLiteral("Orvane") : parametres.isf);
+        corps.insert(QStringLiteral("isf"),
+                     parametres.isf.isEmpty() ? QStringLiteral("Orvane") : parametres.isf);
         corps.insert(QStringLiteral("mode"), parametres.modePrix.toLower());
         corps.insert(QStringLiteral("rn"), facture.reference);
         ajouterCommentaires(corps, facture.commentaires);

@@ -53,7 +53,8 @@ DecisionEmcf decisionEtatServeur(const QByteArray &reponse, const DonneesFacture
         return decision;
     }
 
-    const SoumissionEmcf soumission = corpsSoumission(donnees.facture, donnees.parametres, donnees.tables, etat);
+    const SoumissionEmcf soumission =
+        corpsSoumission(donnees.facture, donnees.parametres, donnees.tables, etat);
     decision.console = "\nLe serveur est pret pour la facturation\n\nEnregistrement de la facture\n";
     decision.suite = DecisionEmcf::Suite::Soumettre;
     decision.corps = QJsonDocument(soumission.corps).toJson(QJsonDocument::Indented);

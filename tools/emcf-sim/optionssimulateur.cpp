@@ -31,49 +31,54 @@ std::optional<OptionsSimulateur> lireOptions(const QStringList &arguments, QStri
     const QCommandLineOption certificat(QStringLiteral("certificat"),
                                         QStringLiteral("PEM certificate (chain) of the server. Required."),
                                         QStringLiteral("fichier"));
-    const QCommandLineOption cle(QStringLiteral("cle"), QStringLiteral("PEM private key (RSA or EC). Required."),
+    const QCommandLineOption cle(QStringLiteral("cle"),
+                                 QStringLiteral("PEM private key (RSA or EC). Required."),
                                  QStringLiteral("fichier"));
-    const QCommandLineOption adresse(QStringLiteral("adresse"), QStringLiteral("Address to listen on (127.0.0.1)."),
+    const QCommandLineOption adresse(QStringLiteral("adresse"),
+                                     QStringLiteral("Address to listen on (127.0.0.1)."),
                                      QStringLiteral("ip"), QStringLiteral("127.0.0.1"));
     const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Port (0: any free port)."),
                                   QStringLiteral("n"), QStringLiteral("0"));
-    const QCommandLineOption pays(QStringLiteral("pays"),
-                                  QStringLiteral("Vocabulary: Bénin (ifu, aib, codeMECeFDGI) or Niger (nif, isb, "
-                                                 "codeSECeFDGI). Default Bénin."),
-                                  QStringLiteral("pays"), QStringLiteral("Bénin"));
+    const QCommandLineOption pays(
+        QStringLiteral("pays"),
+        QStringLiteral("Vocabulary: Bénin (ifu, aib, codeMECeFDGI) or Niger (nif, isb, "
+                       "codeSECeFDGI). Default Bénin."),
+        QStringLiteral("pays"), QStringLiteral("Bénin"));
     const QCommandLineOption jeton(QStringLiteral("jeton"), QStringLiteral("Expected bearer token."),
                                    QStringLiteral("texte"), QStringLiteral("jeton-de-test"));
     const QCommandLineOption chemin(QStringLiteral("chemin"),
                                     QStringLiteral("Invoice path (default /emcf/api/invoice in Bénin, "
                                                    "/api/invoice in Niger)."),
                                     QStringLiteral("chemin"));
-    const QCommandLineOption vendeur(QStringLiteral("vendeur"),
-                                     QStringLiteral("Seller's tax number answered and required (3201234567890)."),
-                                     QStringLiteral("numero"), QStringLiteral("3201234567890"));
-    const QCommandLineOption nim(QStringLiteral("nim"), QStringLiteral("Identifier of the fiscal unit (ED04000001)."),
+    const QCommandLineOption vendeur(
+        QStringLiteral("vendeur"),
+        QStringLiteral("Seller's tax number answered and required (3201234567890)."),
+        QStringLiteral("numero"), QStringLiteral("3201234567890"));
+    const QCommandLineOption nim(QStringLiteral("nim"),
+                                 QStringLiteral("Identifier of the fiscal unit (ED04000001)."),
                                  QStringLiteral("nim"), QStringLiteral("ED04000001"));
     const QCommandLineOption compteur(QStringLiteral("compteur"),
-                                      QStringLiteral("Counters start after this number (0)."), QStringLiteral("n"),
-                                      QStringLiteral("0"));
+                                      QStringLiteral("Counters start after this number (0)."),
+                                      QStringLiteral("n"), QStringLiteral("0"));
     const QCommandLineOption date(QStringLiteral("date"),
                                   QStringLiteral("Fixed date and time of every reply, yyyy-MM-ddTHH:mm:ss."),
                                   QStringLiteral("date"));
     const QCommandLineOption ecart(QStringLiteral("ecart-total"),
                                    QStringLiteral("Fault: add this amount to every computed total."),
                                    QStringLiteral("montant"));
-    const QCommandLineOption nonJson(QStringLiteral("non-json"),
-                                     QStringLiteral("Fault: answer this step with an HTML page (repeatable)."),
-                                     QStringLiteral("etape"));
-    const QCommandLineOption tableau(QStringLiteral("tableau"),
-                                     QStringLiteral("Fault: answer this step with a JSON array (repeatable)."),
-                                     QStringLiteral("etape"));
+    const QCommandLineOption nonJson(
+        QStringLiteral("non-json"), QStringLiteral("Fault: answer this step with an HTML page (repeatable)."),
+        QStringLiteral("etape"));
+    const QCommandLineOption tableau(
+        QStringLiteral("tableau"), QStringLiteral("Fault: answer this step with a JSON array (repeatable)."),
+        QStringLiteral("etape"));
     const QCommandLineOption silence(QStringLiteral("silence"),
                                      QStringLiteral("Fault: never answer this step (repeatable)."),
                                      QStringLiteral("etape"));
     const QCommandLineOption sansStatus(QStringLiteral("etat-sans-status"),
                                         QStringLiteral("Fault: the status reply has no \"status\"."));
-    p.addOptions({optionAide, certificat, cle, adresse, port, pays, jeton, chemin, vendeur, nim, compteur, date,
-                  ecart, nonJson, tableau, silence, sansStatus});
+    p.addOptions({optionAide, certificat, cle, adresse, port, pays, jeton, chemin, vendeur, nim, compteur,
+                  date, ecart, nonJson, tableau, silence, sansStatus});
 
     if (!p.parse(arguments)) {
         erreur = p.errorText();
@@ -116,8 +121,9 @@ std::optional<OptionsSimulateur> lireOptions(const QStringList &arguments, QStri
     }
     s.niger = nomPays == QStringLiteral("Niger");
     s.jeton = p.value(jeton);
-    s.chemin = p.isSet(chemin) ? p.value(chemin)
-                               : (s.niger ? QStringLiteral("/api/invoice") : QStringLiteral("/emcf/api/invoice"));
+    s.chemin = p.isSet(chemin)
+                   ? p.value(chemin)
+                   : (s.niger ? QStringLiteral("/api/invoice") : QStringLiteral("/emcf/api/invoice"));
     s.identifiantVendeur = p.value(vendeur);
     s.nim = p.value(nim);
     s.compteurInitial = p.value(compteur).toInt(&ok);
@@ -145,7 +151,8 @@ std::optional<OptionsSimulateur> lireOptions(const QStringList &arguments, QStri
         for (const QString &nom : p.values(*option)) {
             const auto e = etape(nom);
             if (!e) {
-                erreur = QStringLiteral("unknown step: ") + nom + QStringLiteral(" (etat, soumission, decision)");
+                erreur =
+                    QStringLiteral("unknown step: ") + nom + QStringLiteral(" (etat, soumission, decision)");
                 return std::nullopt;
             }
             etapes->insert(*e);

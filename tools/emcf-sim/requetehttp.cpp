@@ -10,13 +10,20 @@ constexpr qsizetype tailleMaximale = 4 * 1024 * 1024;
 QByteArray raison(int statut)
 {
     switch (statut) {
-    case 200: return "OK";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 400:
+        return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Status";
     }
 }
 
@@ -47,7 +54,8 @@ ExtractionRequete extraireRequete(QByteArray &tampon)
             resultat.etat = ExtractionRequete::Etat::Malformee;
             return resultat;
         }
-        requete.entetes.insert(ligne.left(deuxPoints).trimmed().toLower(), ligne.mid(deuxPoints + 1).trimmed());
+        requete.entetes.insert(ligne.left(deuxPoints).trimmed().toLower(),
+                               ligne.mid(deuxPoints + 1).trimmed());
     }
     if (!requete.entete("transfer-encoding").isEmpty()) {
         resultat.etat = ExtractionRequete::Etat::Malformee; // chunked bodies are not spoken here
@@ -73,6 +81,7 @@ ExtractionRequete extraireRequete(QByteArray &tampon)
 
 QByteArray reponseHttp(int statut, const QByteArray &typeContenu, const QByteArray &corps)
 {
-    return "HTTP/1.1 " + QByteArray::number(statut) + ' ' + raison(statut) + "\r\nContent-Type: " + typeContenu +
-           "\r\nContent-Length: " + QByteArray::number(corps.size()) + "\r\n\r\n" + corps;
+    return "HTTP/1.1 " + QByteArray::number(statut) + ' ' + raison(statut) +
+           "\r\nContent-Type: " + typeContenu + "\r\nContent-Length: " + QByteArray::number(corps.size()) +
+           "\r\n\r\n" + corps;
 }

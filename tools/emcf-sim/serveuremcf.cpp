@@ -25,11 +25,13 @@ ServeurEmcf::ServeurEmcf(ServiceEmcf &service, const QSslConfiguration &tls, std
 {
     m_serveur.setSslConfiguration(tls);
     connect(&m_serveur, &QTcpServer::pendingConnectionAvailable, this, &ServeurEmcf::accepter);
-    connect(&m_serveur, &QSslServer::errorOccurred, this, [this](QSslSocket *socket, QAbstractSocket::SocketError) {
-        journaliser("! " + socket->errorString().toStdString());
-    });
-    connect(&m_serveur, &QSslServer::handshakeInterruptedOnError, this,
-            [this](QSslSocket *, const QSslError &e) { journaliser("! TLS: " + e.errorString().toStdString()); });
+    connect(&m_serveur, &QSslServer::errorOccurred, this,
+            [this](QSslSocket *socket, QAbstractSocket::SocketError) {
+                journaliser("! " + socket->errorString().toStdString());
+            });
+    connect(
+        &m_serveur, &QSslServer::handshakeInterruptedOnError, this,
+        [this](QSslSocket *, const QSslError &e) { journaliser("! TLS: " + e.errorString().toStdString()); });
 }
 
 bool ServeurEmcf::ecouter(const QHostAddress &adresse, quint16 port)

@@ -12,9 +12,9 @@ namespace {
 
 const QSet<QString> typesFacture = {QStringLiteral("FV"), QStringLiteral("FA"), QStringLiteral("EV"),
                                     QStringLiteral("EA"), QStringLiteral("FT"), QStringLiteral("ET")};
-const QSet<QString> modesPaiement = {QStringLiteral("ESPECES"),     QStringLiteral("VIREMENT"),
+const QSet<QString> modesPaiement = {QStringLiteral("ESPECES"),       QStringLiteral("VIREMENT"),
                                      QStringLiteral("CARTEBANCAIRE"), QStringLiteral("MOBILEMONEY"),
-                                     QStringLiteral("CHEQUES"),     QStringLiteral("CREDIT"),
+                                     QStringLiteral("CHEQUES"),       QStringLiteral("CREDIT"),
                                      QStringLiteral("AUTRE")};
 
 QByteArray json(const QJsonObject &o)
@@ -32,7 +32,8 @@ ReponseService erreur(int statut, const QString &titre)
 ReponseService refus(const QString &raison)
 {
     return {400, "application/json",
-            json({{QStringLiteral("errorCode"), QStringLiteral("3")}, {QStringLiteral("errorDesc"), raison}}), false};
+            json({{QStringLiteral("errorCode"), QStringLiteral("3")}, {QStringLiteral("errorDesc"), raison}}),
+            false};
 }
 
 std::optional<double> nombreTexte(const QJsonValue &valeur)
@@ -113,8 +114,8 @@ ReponseService ServiceEmcf::traiter(const RequeteHttp &requete)
     } else if (chemin.startsWith(base + QLatin1Char('/'))) {
         // base/uid/confirm or base/uid/cancel (the uid may be empty).
         const QStringList parties = chemin.mid(base.size() + 1).split(QLatin1Char('/'));
-        if (parties.size() != 2
-            || (parties.at(1) != QStringLiteral("confirm") && parties.at(1) != QStringLiteral("cancel")))
+        if (parties.size() != 2 ||
+            (parties.at(1) != QStringLiteral("confirm") && parties.at(1) != QStringLiteral("cancel")))
             return erreur(404, QStringLiteral("Ressource introuvable"));
         if (requete.methode != "PUT")
             return erreur(405, QStringLiteral("Methode non permise"));
@@ -176,8 +177,8 @@ ServiceEmcf::Calcul ServiceEmcf::calculer(const QJsonObject &f) const
     const QJsonArray articles = f.value(QStringLiteral("items")).toArray();
     if (articles.isEmpty())
         return refuser(QStringLiteral("Facture sans article"));
-    if (!f.value(QStringLiteral("client")).isObject()
-        || !f.value(QStringLiteral("client")).toObject().value(cleIdentifiant()).isString())
+    if (!f.value(QStringLiteral("client")).isObject() ||
+        !f.value(QStringLiteral("client")).toObject().value(cleIdentifiant()).isString())
         return refuser(QStringLiteral("Client invalide"));
     if (!f.value(QStringLiteral("operator")).toObject().value(QStringLiteral("name")).isString())
         return refuser(QStringLiteral("Operateur invalide"));
@@ -185,15 +186,15 @@ ServiceEmcf::Calcul ServiceEmcf::calculer(const QJsonObject &f) const
     if (paiements.isEmpty())
         return refuser(QStringLiteral("Paiement absent"));
     for (const QJsonValue &p : paiements) {
-        if (!modesPaiement.contains(p.toObject().value(QStringLiteral("name")).toString())
-            || !p.toObject().value(QStringLiteral("amount")).isDouble())
+        if (!modesPaiement.contains(p.toObject().value(QStringLiteral("name")).toString()) ||
+            !p.toObject().value(QStringLiteral("amount")).isDouble())
             return refuser(QStringLiteral("Paiement invalide"));
     }
     bool prixHorsTaxe = false;
     if (niger) {
         const QString mode = f.value(QStringLiteral("mode")).toString();
-        if (!f.value(QStringLiteral("isf")).isString() || !f.value(QStringLiteral("rn")).isString()
-            || !(mode.isEmpty() || mode == QStringLiteral("ttc") || mode == QStringLiteral("ht")))
+        if (!f.value(QStringLiteral("isf")).isString() || !f.value(QStringLiteral("rn")).isString() ||
+            !(mode.isEmpty() || mode == QStringLiteral("ttc") || mode == QStringLiteral("ht")))
             return refuser(QStringLiteral("Informations du systeme de facturation invalides"));
         prixHorsTaxe = mode == QStringLiteral("ht");
     }
@@ -201,7 +202,8 @@ ServiceEmcf::Calcul ServiceEmcf::calculer(const QJsonObject &f) const
         if (!m_referencesConfirmees.contains(f.value(QStringLiteral("reference")).toString()))
             return refuser(QStringLiteral("Facture d'origine introuvable"));
     }
-    const QString cleTaxeSpecifique = niger ? QStringLiteral("taxSpecificAmount") : QStringLiteral("taxSpecific");
+    const QString cleTaxeSpecifique =
+        niger ? QStringLiteral("taxSpecificAmount") : QStringLiteral("taxSpecific");
 
     double totalTtc = 0;
     double baseHorsTaxe = 0;
@@ -210,7 +212,8 @@ ServiceEmcf::Calcul ServiceEmcf::calculer(const QJsonObject &f) const
         const auto prix = nombreTexte(article.value(QStringLiteral("price")));
         const auto quantite = nombreTexte(article.value(QStringLiteral("quantity")));
         const QString groupe = article.value(QStringLiteral("taxGroup")).toString();
-        if (article.value(QStringLiteral("name")).toString().isEmpty() || !prix || !quantite || *quantite == 0)
+        if (article.value(QStringLiteral("name")).toString().isEmpty() || !prix || !quantite ||
+            *quantite == 0)
             return refuser(QStringLiteral("Article invalide"));
         if (groupe.size() != 1 || groupe.at(0) < QLatin1Char('A') || groupe.at(0) > QLatin1Char('F'))
             return refuser(QStringLiteral("Groupe de taxe invalide"));
@@ -267,23 +270,25 @@ ReponseService ServiceEmcf::confirmer(const QString &uid)
     const FactureEnAttente facture = m_enAttente.take(uid);
     const int compteurType = ++m_compteursParType[facture.type] + m_options.compteurInitial;
     const int compteurTotal = ++m_compteurTotal;
-    const QString compteurs =
-        QString::number(compteurType) + QLatin1Char('/') + QString::number(compteurTotal) + QLatin1Char(' ') + facture.type;
+    const QString compteurs = QString::number(compteurType) + QLatin1Char('/') +
+                              QString::number(compteurTotal) + QLatin1Char(' ') + facture.type;
     const QString code = codeFiscal(uid + QString::number(compteurTotal));
     const QString codeCompact = QString(code).remove(QLatin1Char('-'));
     const QDateTime date = maintenant();
 
     // What a later refund names as its original invoice: the code without dashes in Bénin, the
     // unit's identifier and total counter in Niger.
-    m_referencesConfirmees.insert(m_options.niger ? m_options.nim + QLatin1Char('-') + QString::number(compteurTotal)
-                                                  : codeCompact);
-    const QString qr = QStringLiteral("F;") + m_options.nim + QLatin1Char(';') + codeCompact + QLatin1Char(';') +
-                       m_options.identifiantVendeur + QLatin1Char(';') + date.toString(QStringLiteral("yyyyMMddHHmmss"));
-    const QJsonObject o{{QStringLiteral("dateTime"), date.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))},
-                        {QStringLiteral("qrCode"), qr},
-                        {m_options.niger ? QStringLiteral("codeSECeFDGI") : QStringLiteral("codeMECeFDGI"), code},
-                        {QStringLiteral("counters"), compteurs},
-                        {QStringLiteral("nim"), m_options.nim}};
+    m_referencesConfirmees.insert(
+        m_options.niger ? m_options.nim + QLatin1Char('-') + QString::number(compteurTotal) : codeCompact);
+    const QString qr = QStringLiteral("F;") + m_options.nim + QLatin1Char(';') + codeCompact +
+                       QLatin1Char(';') + m_options.identifiantVendeur + QLatin1Char(';') +
+                       date.toString(QStringLiteral("yyyyMMddHHmmss"));
+    const QJsonObject o{
+        {QStringLiteral("dateTime"), date.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))},
+        {QStringLiteral("qrCode"), qr},
+        {m_options.niger ? QStringLiteral("codeSECeFDGI") : QStringLiteral("codeMECeFDGI"), code},
+        {QStringLiteral("counters"), compteurs},
+        {QStringLiteral("nim"), m_options.nim}};
     return {200, "application/json", json(o), false};
 }
 
@@ -294,6 +299,8 @@ ReponseService ServiceEmcf::annuler(const QString &uid)
                 json({{QStringLiteral("errorCode"), QStringLiteral("20")},
                       {QStringLiteral("errorDesc"), QStringLiteral("Facture en attente introuvable")}}),
                 false};
-    return {200, "application/json",
-            json({{QStringLiteral("dateTime"), maintenant().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))}}), false};
+    return {
+        200, "application/json",
+        json({{QStringLiteral("dateTime"), maintenant().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))}}),
+        false};
 }

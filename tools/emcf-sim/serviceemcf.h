@@ -22,13 +22,13 @@ struct OptionsService
     QString chemin = QStringLiteral("/emcf/api/invoice");
     QString identifiantVendeur = QStringLiteral("3201234567890");
     QString nim = QStringLiteral("ED04000001");
-    int compteurInitial = 0;       // counters start after this number
-    QDateTime dateFixe;            // when valid, every date of a reply is this one
-    double ecartTotal = 0;         // added to every computed total
-    QSet<EtapeEmcf> nonJson;       // steps answered with a text that is not JSON
-    QSet<EtapeEmcf> tableau;       // steps answered with a JSON array
-    QSet<EtapeEmcf> silence;       // steps never answered
-    bool etatSansStatus = false;   // status reply object without "status"
+    int compteurInitial = 0;     // counters start after this number
+    QDateTime dateFixe;          // when valid, every date of a reply is this one
+    double ecartTotal = 0;       // added to every computed total
+    QSet<EtapeEmcf> nonJson;     // steps answered with a text that is not JSON
+    QSet<EtapeEmcf> tableau;     // steps answered with a JSON array
+    QSet<EtapeEmcf> silence;     // steps never answered
+    bool etatSansStatus = false; // status reply object without "status"
 };
 
 // What to send back for one request; `silence` means nothing at all.

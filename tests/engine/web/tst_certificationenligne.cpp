@@ -147,7 +147,8 @@ QJsonObject corpsJournal(const QStringList &journal, const QString &debut)
     for (const QString &ligne : journal) {
         if (ligne.startsWith(debut)) {
             const qsizetype accolade = ligne.indexOf('{');
-            return accolade < 0 ? QJsonObject() : QJsonDocument::fromJson(ligne.mid(accolade).toUtf8()).object();
+            return accolade < 0 ? QJsonObject()
+                                : QJsonDocument::fromJson(ligne.mid(accolade).toUtf8()).object();
         }
     }
     return {};
@@ -162,8 +163,8 @@ QStringList methodes(const QStringList &journal)
     return m;
 }
 
-const QStringList venteBenin = {"F1;FV;Awa;7;E;Kofi;123;Cotonou;97000000;;AIB5;;",
-                                "B;Pain;2;100;118;;;;", "A;Eau;1;500;500;;;;"};
+const QStringList venteBenin = {"F1;FV;Awa;7;E;Kofi;123;Cotonou;97000000;;AIB5;;", "B;Pain;2;100;118;;;;",
+                                "A;Eau;1;500;500;;;;"};
 
 } // namespace
 
@@ -189,15 +190,16 @@ void CertificationEnLigne::initTestCase()
                      "extendedKeyUsage=serverAuth\n");
     extensions.close();
     // Our authority, a server certificate it signs, and a self-signed server nobody trusts.
-    QVERIFY(openssl(QStringList{"req", "-x509"} + cleEc +
-                    QStringList{"-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj", "/CN=Orvane test CA"}));
+    QVERIFY(openssl(
+        QStringList{"req", "-x509"} + cleEc +
+        QStringList{"-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj", "/CN=Orvane test CA"}));
     QVERIFY(openssl(QStringList{"req"} + cleEc +
                     QStringList{"-keyout", "serveur.key", "-out", "serveur.csr", "-subj", "/CN=127.0.0.1"}));
-    QVERIFY(openssl({"x509", "-req", "-in", "serveur.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
-                     "-out", "serveur.pem", "-days", "2", "-extfile", "serveur.ext"}));
+    QVERIFY(openssl({"x509", "-req", "-in", "serveur.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                     "-CAcreateserial", "-out", "serveur.pem", "-days", "2", "-extfile", "serveur.ext"}));
     QVERIFY(openssl(QStringList{"req", "-x509"} + cleEc +
-                    QStringList{"-keyout", "autre.key", "-out", "autre.pem", "-days", "2", "-subj", "/CN=127.0.0.1",
-                                "-addext", "subjectAltName=IP:127.0.0.1"}));
+                    QStringList{"-keyout", "autre.key", "-out", "autre.pem", "-days", "2", "-subj",
+                                "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"}));
 }
 
 void CertificationEnLigne::cleanup()
@@ -214,8 +216,8 @@ QString CertificationEnLigne::demarrerSimulateur(const QStringList &options, con
 {
     m_simulateur = std::make_unique<QProcess>();
     m_simulateur->setProgram(QStringLiteral(ORVANE_BIN_DIR "/orvane-emcf-sim"));
-    m_simulateur->setArguments(QStringList{"--certificat", pki(certificat), "--cle", pki(cle), "--date", dateFixe} +
-                               options);
+    m_simulateur->setArguments(
+        QStringList{"--certificat", pki(certificat), "--cle", pki(cle), "--date", dateFixe} + options);
     m_simulateur->start();
     QElapsedTimer chrono;
     chrono.start();
@@ -237,7 +239,8 @@ QStringList CertificationEnLigne::requetesSimulateur()
     // of its requests is in the pipe: stopping the double and draining it gives the whole log.
     m_simulateur->kill();
     m_simulateur->waitForFinished();
-    QStringList lignes = QString::fromUtf8(m_simulateur->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    QStringList lignes =
+        QString::fromUtf8(m_simulateur->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     m_simulateur.reset();
     return lignes;
 }
@@ -250,16 +253,16 @@ void CertificationEnLigne::venteConfirmee_data()
     QTest::addColumn<QString>("cleCode");
     QTest::addColumn<QString>("corpsAttendu");
 
-    QTest::newRow("benin sale")
-        << QStringList{"--nim", "ED04000001", "--compteur", "81"} << attributsApp("Bénin", "jeton-de-test")
-        << venteBenin << "codeMECeFDGI"
-        << R"({"ifu":"3201234567890","type":"FV",
+    QTest::newRow("benin sale") << QStringList{"--nim", "ED04000001", "--compteur", "81"}
+                                << attributsApp("Bénin", "jeton-de-test") << venteBenin << "codeMECeFDGI"
+                                << R"({"ifu":"3201234567890","type":"FV",
               "items":[{"name":"Pain","price":"118","quantity":"2","taxGroup":"B"},
                        {"name":"Eau","price":"500","quantity":"1","taxGroup":"A"}],
               "client":{"ifu":"123","name":"Kofi","contact":"97000000 ","address":"Cotonou"},
               "operator":{"id":"7","name":"Awa"},"payment":[{"name":"ESPECES","amount":771}],"aib":"B"})";
     QTest::newRow("niger sale with tax-exclusive prices")
-        << QStringList{"--pays", "Niger", "--nim", "NE01000007", "--jeton", "jeton-niger", "--vendeur", "NE1234"}
+        << QStringList{"--pays",  "Niger",       "--nim",     "NE01000007",
+                       "--jeton", "jeton-niger", "--vendeur", "NE1234"}
         << attributsApp("Niger", "jeton-niger", "modePrix=\"HT\" isf=\"CAISSE-1\"")
         << QStringList{"N1;FV;Ali;3;M;;;;;;B;;", "B;Pain;2;100;119;;;;", "#;A;Merci"} << "codeSECeFDGI"
         << R"({"nif":"NE1234","type":"FV",
@@ -281,7 +284,8 @@ void CertificationEnLigne::venteConfirmee()
     QVERIFY(url.startsWith("https://127.0.0.1:"));
     Installation installation;
     QVERIFY(installation.preparer(attributs));
-    QCOMPARE(installation.certifier("facture.csv", facture, {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}}),
+    QCOMPARE(installation.certifier("facture.csv", facture,
+                                    {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}}),
              0);
     const QStringList journal = requetesSimulateur();
     QCOMPARE(methodes(journal), (QStringList{"GET", "POST", "PUT"}));
@@ -328,8 +332,9 @@ void CertificationEnLigne::totalHorsTolerance()
     QCOMPARE(journal.filter(QRegularExpression("^> PUT /emcf/api/invoice/[-0-9a-f]+/cancel$")).size(), 1);
     QVERIFY(journal.filter("/confirm").isEmpty());
     const QString &sortie = installation.sortie;
-    QVERIFY2(sortie.contains("\nEnregistrement reussi\n\nDifference facture: 100\nTotal facture inacceptable: 871\n\n"
-                             "\nAnnulation de la facture\n"),
+    QVERIFY2(sortie.contains(
+                 "\nEnregistrement reussi\n\nDifference facture: 100\nTotal facture inacceptable: 871\n\n"
+                 "\nAnnulation de la facture\n"),
              qPrintable(sortie));
     QVERIFY(sortie.contains("\nAnnulation reussie.\n\n"));
     QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
@@ -348,26 +353,35 @@ void CertificationEnLigne::echecs_data()
     const QStringList getPost = {"GET", "POST"};
     const QStringList tout = {"GET", "POST", "PUT"};
     QTest::newRow("wrong token") << QStringList{} << "mauvais-jeton" << venteBenin
-                                 << "\nLe serveur a retourne: 401 Jeton invalide ou expire\n" << get;
+                                 << "\nLe serveur a retourne: 401 Jeton invalide ou expire\n"
+                                 << get;
     QTest::newRow("status not JSON") << QStringList{"--non-json", "etat"} << "jeton-de-test" << venteBenin
-                                     << "</html>Reponse invalide\n" << get;
-    QTest::newRow("status JSON array") << QStringList{"--tableau", "etat"} << "jeton-de-test" << venteBenin
-                                       << "]Reponse invalide\n" << get;
-    QTest::newRow("status without status") << QStringList{"--etat-sans-status"} << "jeton-de-test" << venteBenin
-                                           << "}Reponse invalide\n" << get;
-    QTest::newRow("submission not JSON") << QStringList{"--non-json", "soumission"} << "jeton-de-test" << venteBenin
-                                         << "</html>Echec enregistrement\n" << getPost;
+                                     << "</html>Reponse invalide\n"
+                                     << get;
+    QTest::newRow("status JSON array")
+        << QStringList{"--tableau", "etat"} << "jeton-de-test" << venteBenin << "]Reponse invalide\n"
+        << get;
+    QTest::newRow("status without status")
+        << QStringList{"--etat-sans-status"} << "jeton-de-test" << venteBenin << "}Reponse invalide\n"
+        << get;
+    QTest::newRow("submission not JSON") << QStringList{"--non-json", "soumission"} << "jeton-de-test"
+                                         << venteBenin << "</html>Echec enregistrement\n"
+                                         << getPost;
     QTest::newRow("submission JSON array") << QStringList{"--tableau", "soumission"} << "jeton-de-test"
-                                           << venteBenin << "]Echec enregistrement\n" << getPost;
+                                           << venteBenin << "]Echec enregistrement\n"
+                                           << getPost;
     QTest::newRow("invoice refused by the service")
         << QStringList{} << "jeton-de-test" << QStringList{"F9;FV;Awa;7;E;;;;;;;;", "Z;Pain;1;100;118"}
-        << "Groupe de taxe invalide\"}Echec enregistrement\n" << getPost;
-    QTest::newRow("decision not JSON") << QStringList{"--non-json", "decision"} << "jeton-de-test" << venteBenin
-                                       << "</html>Echec confirmation\n" << tout;
-    QTest::newRow("decision JSON array") << QStringList{"--tableau", "decision"} << "jeton-de-test" << venteBenin
-                                         << "\nValidation de la facture\n[{\"status\":true,\"uid\":\"x\","
-                                            "\"qrCode\":\"x\"}]\nLa base de donnee a ete deconnecte.\n"
-                                         << tout;
+        << "Groupe de taxe invalide\"}Echec enregistrement\n"
+        << getPost;
+    QTest::newRow("decision not JSON") << QStringList{"--non-json", "decision"} << "jeton-de-test"
+                                       << venteBenin << "</html>Echec confirmation\n"
+                                       << tout;
+    QTest::newRow("decision JSON array")
+        << QStringList{"--tableau", "decision"} << "jeton-de-test" << venteBenin
+        << "\nValidation de la facture\n[{\"status\":true,\"uid\":\"x\","
+           "\"qrCode\":\"x\"}]\nLa base de donnee a ete deconnecte.\n"
+        << tout;
 }
 
 void CertificationEnLigne::echecs()
@@ -382,7 +396,8 @@ void CertificationEnLigne::echecs()
     QVERIFY(!url.isEmpty());
     Installation installation;
     QVERIFY(installation.preparer(attributsApp("Bénin", jeton)));
-    QCOMPARE(installation.certifier("facture.csv", facture, {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}}),
+    QCOMPARE(installation.certifier("facture.csv", facture,
+                                    {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}}),
              0);
     QVERIFY2(installation.sortie.contains(message), qPrintable(installation.sortie));
     QVERIFY(!installation.sortie.contains("Validation reussie."));
@@ -398,8 +413,10 @@ void CertificationEnLigne::certificatNonReconnu_data()
     QTest::addColumn<QString>("cle");
     QTest::addColumn<bool>("autoriteDeTest");
 
-    QTest::newRow("self-signed server") << "autre.pem" << "autre.key" << true;
-    QTest::newRow("test authority not trusted") << "serveur.pem" << "serveur.key" << false;
+    QTest::newRow("self-signed server") << "autre.pem"
+                                        << "autre.key" << true;
+    QTest::newRow("test authority not trusted") << "serveur.pem"
+                                                << "serveur.key" << false;
 }
 
 void CertificationEnLigne::certificatNonReconnu()
@@ -416,7 +433,8 @@ void CertificationEnLigne::certificatNonReconnu()
     if (autoriteDeTest)
         env.insert("ORVANE_EMCF_CA", pki("ca.pem"));
     QCOMPARE(installation.certifier("facture.csv", venteBenin, env), 0);
-    QVERIFY2(installation.sortie.contains("Connexion au serveur\nReponse invalide\n"), qPrintable(installation.sortie));
+    QVERIFY2(installation.sortie.contains("Connexion au serveur\nReponse invalide\n"),
+             qPrintable(installation.sortie));
     // The handshake failed: not one request reached the server.
     QCOMPARE(methodes(requetesSimulateur()), QStringList());
     QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
@@ -429,10 +447,14 @@ void CertificationEnLigne::reponseJamaisRecue_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QStringList>("requetes");
 
-    QTest::newRow("status") << "etat" << "Connexion au serveur\nReponse invalide\n" << QStringList{"GET"};
-    QTest::newRow("submission") << "soumission" << "\nEnregistrement de la facture\nEchec enregistrement\n"
+    QTest::newRow("status") << "etat"
+                            << "Connexion au serveur\nReponse invalide\n"
+                            << QStringList{"GET"};
+    QTest::newRow("submission") << "soumission"
+                                << "\nEnregistrement de la facture\nEchec enregistrement\n"
                                 << QStringList{"GET", "POST"};
-    QTest::newRow("decision") << "decision" << "\nValidation de la facture\nEchec confirmation\n"
+    QTest::newRow("decision") << "decision"
+                              << "\nValidation de la facture\nEchec confirmation\n"
                               << QStringList{"GET", "POST", "PUT"};
 }
 
@@ -474,16 +496,18 @@ void CertificationEnLigne::avoirApresVente()
     QVERIFY2(signature.count('-') == 5, qPrintable(signature));
     const QString sansTirets = QString(signature).remove('-');
 
-    QCOMPARE(installation.certifier("avoir.csv", {"A1;FA;Awa;7;E;Kofi;123;Cotonou;97000000;;AIB5;F1;", "B;Pain;2;100;118"},
-                                    env),
+    QCOMPARE(installation.certifier(
+                 "avoir.csv", {"A1;FA;Awa;7;E;Kofi;123;Cotonou;97000000;;AIB5;F1;", "B;Pain;2;100;118"}, env),
              0);
-    QVERIFY2(installation.sortie.contains("Facture retrouvee: " + sansTirets + "\n"), qPrintable(installation.sortie));
+    QVERIFY2(installation.sortie.contains("Facture retrouvee: " + sansTirets + "\n"),
+             qPrintable(installation.sortie));
     QVERIFY(installation.sortie.contains("Validation reussie."));
 
     const QStringList journal = requetesSimulateur();
     QCOMPARE(methodes(journal), (QStringList{"GET", "POST", "PUT", "GET", "POST", "PUT"}));
     const QStringList soumissions = journal.filter("> POST");
-    const QJsonObject avoir = QJsonDocument::fromJson(soumissions.at(1).mid(soumissions.at(1).indexOf('{')).toUtf8()).object();
+    const QJsonObject avoir =
+        QJsonDocument::fromJson(soumissions.at(1).mid(soumissions.at(1).indexOf('{')).toUtf8()).object();
     QCOMPARE(avoir.value("type").toString(), QString("FA"));
     QCOMPARE(avoir.value("reference").toString(), sansTirets);
 

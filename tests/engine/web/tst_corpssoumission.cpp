@@ -64,9 +64,11 @@ void CorpsSoumission::corps_data()
     QTest::addColumn<double>("sommeQuantites");
 
     QTest::newRow("benin sale with every client field and AIB5")
-        << "Bénin" << "" << ""
-        << QStringList{"F1;FV;Awa;7;E;Kofi;123;Cotonou;97000000;96000000;AIB5;;",
-                       "B;Pain;2;100;118;;;;", "A;Eau;1;500;500;;0;0"}
+        << "Bénin"
+        << ""
+        << ""
+        << QStringList{"F1;FV;Awa;7;E;Kofi;123;Cotonou;97000000;96000000;AIB5;;", "B;Pain;2;100;118;;;;",
+                       "A;Eau;1;500;500;;0;0"}
         << R"({"status":true,"ifu":"3201234567890"})"
         << R"({"ifu":"3201234567890","type":"FV",
               "items":[{"name":"Pain","price":"118","quantity":"2","taxGroup":"B"},
@@ -77,8 +79,9 @@ void CorpsSoumission::corps_data()
               "aib":"B"})"
         << 3.0;
     QTest::newRow("benin AIB1 sent as A, unknown payment is CREDIT, empty client keeps its ifu")
-        << "Bénin" << "" << ""
-        << QStringList{"F2;FV;Awa;;X;;;;;;AIB1", "B;Pain;1;100;118"}
+        << "Bénin"
+        << ""
+        << "" << QStringList{"F2;FV;Awa;;X;;;;;;AIB1", "B;Pain;1;100;118"}
         << R"({"status":true,"ifu":"3201234567890"})"
         << R"({"ifu":"3201234567890","type":"FV",
               "items":[{"name":"Pain","price":"118","quantity":"1","taxGroup":"B"}],
@@ -88,8 +91,9 @@ void CorpsSoumission::corps_data()
               "aib":"A"})"
         << 1.0;
     QTest::newRow("benin contact with only the second part starts with a space")
-        << "Bénin" << "" << ""
-        << QStringList{"F3;FV;Awa;1;V;Kofi;;;;96000000;", "A;Eau;1;500;500"}
+        << "Bénin"
+        << ""
+        << "" << QStringList{"F3;FV;Awa;1;V;Kofi;;;;96000000;", "A;Eau;1;500;500"}
         << R"({"status":true,"ifu":"1"})"
         << R"({"ifu":"1","type":"FV",
               "items":[{"name":"Eau","price":"500","quantity":"1","taxGroup":"A"}],
@@ -98,17 +102,18 @@ void CorpsSoumission::corps_data()
               "payment":[{"name":"VIREMENT","amount":500}]})"
         << 1.0;
     QTest::newRow("benin status without ifu sends null, seller number of another type is copied")
-        << "Bénin" << "" << ""
-        << QStringList{"F4;FV;Awa;1;E;;;;;;", "A;Eau;1;500;500"}
-        << R"({"status":true})"
+        << "Bénin"
+        << ""
+        << "" << QStringList{"F4;FV;Awa;1;E;;;;;;", "A;Eau;1;500;500"} << R"({"status":true})"
         << R"({"ifu":null,"type":"FV",
               "items":[{"name":"Eau","price":"500","quantity":"1","taxGroup":"A"}],
               "client":{"ifu":""},"operator":{"id":"1","name":"Awa"},
               "payment":[{"name":"ESPECES","amount":500}]})"
         << 1.0;
     QTest::newRow("benin numeric seller number stays a number")
-        << "Bénin" << "" << ""
-        << QStringList{"F5;FV;Awa;1;E;;;;;;", "A;Eau;1;500;500"}
+        << "Bénin"
+        << ""
+        << "" << QStringList{"F5;FV;Awa;1;E;;;;;;", "A;Eau;1;500;500"}
         << R"({"status":true,"ifu":3201234567890})"
         << R"({"ifu":3201234567890,"type":"FV",
               "items":[{"name":"Eau","price":"500","quantity":"1","taxGroup":"A"}],
@@ -116,8 +121,9 @@ void CorpsSoumission::corps_data()
               "payment":[{"name":"ESPECES","amount":500}]})"
         << 1.0;
     QTest::newRow("benin sale never carries reference even with an original invoice")
-        << "Bénin" << "" << ""
-        << QStringList{"F6;FV;Awa;1;E;;;;;;;ED04-12;", "A;Eau;1;500;500"}
+        << "Bénin"
+        << ""
+        << "" << QStringList{"F6;FV;Awa;1;E;;;;;;;ED04-12;", "A;Eau;1;500;500"}
         << R"({"status":true,"ifu":"1"})"
         << R"({"ifu":"1","type":"FV",
               "items":[{"name":"Eau","price":"500","quantity":"1","taxGroup":"A"}],
@@ -125,8 +131,9 @@ void CorpsSoumission::corps_data()
               "payment":[{"name":"ESPECES","amount":500}]})"
         << 1.0;
     QTest::newRow("benin refund carries its original reference")
-        << "Bénin" << "" << ""
-        << QStringList{"A1;FA;Awa;1;E;;;;;;;ED04-12;", "A;Eau;1;500;500"}
+        << "Bénin"
+        << ""
+        << "" << QStringList{"A1;FA;Awa;1;E;;;;;;;ED04-12;", "A;Eau;1;500;500"}
         << R"({"status":true,"ifu":"1"})"
         << R"({"ifu":"1","type":"FA","reference":"ED04-12",
               "items":[{"name":"Eau","price":"500","quantity":"1","taxGroup":"A"}],
@@ -134,8 +141,9 @@ void CorpsSoumission::corps_data()
               "payment":[{"name":"ESPECES","amount":500}]})"
         << 1.0;
     QTest::newRow("export refund carries its original reference")
-        << "Bénin" << "" << ""
-        << QStringList{"A2;EA;Awa;1;E;;;;;;;ED04-13;", "A;Eau;1;500;500"}
+        << "Bénin"
+        << ""
+        << "" << QStringList{"A2;EA;Awa;1;E;;;;;;;ED04-13;", "A;Eau;1;500;500"}
         << R"({"status":true,"ifu":"1"})"
         << R"({"ifu":"1","type":"EA","reference":"ED04-13",
               "items":[{"name":"Eau","price":"500","quantity":"1","taxGroup":"A"}],
@@ -143,17 +151,24 @@ void CorpsSoumission::corps_data()
               "payment":[{"name":"ESPECES","amount":500}]})"
         << 1.0;
     QTest::newRow("benin invoice without items sends an empty array")
-        << "Bénin" << "" << "" << QStringList{"F7;FV;Awa;1;E;;;;;;"}
-        << R"({"status":true,"ifu":"1"})"
+        << "Bénin"
+        << ""
+        << "" << QStringList{"F7;FV;Awa;1;E;;;;;;"} << R"({"status":true,"ifu":"1"})"
         << R"({"ifu":"1","type":"FV","items":[],
               "client":{"ifu":""},"operator":{"id":"1","name":"Awa"},
               "payment":[{"name":"ESPECES","amount":0}]})"
         << 0.0;
     QTest::newRow("niger HT mode sends tax-exclusive prices, default isf, comments A and H")
-        << "Niger" << "HT" << ""
+        << "Niger"
+        << "HT"
+        << ""
         << QStringList{"N1;FV;Ali;3;E;Kofi;123;Niamey;;;B;;",
                        "B;Pain;2;100;118;;5;5",
-                       "#A;A;Merci", "#x;H;Au revoir", "#b;a;minuscule", "#c;AB;double", "#d;I;hors plage",
+                       "#A;A;Merci",
+                       "#x;H;Au revoir",
+                       "#b;a;minuscule",
+                       "#c;AB;double",
+                       "#d;I;hors plage",
                        "#e;A;Remplace"}
         << R"({"status":true,"nif":"NE123"})"
         << R"({"nif":"NE123","type":"FV",
@@ -166,8 +181,9 @@ void CorpsSoumission::corps_data()
               "isb":"B"})"
         << 2.0;
     QTest::newRow("niger empty price mode sends tax-inclusive prices and an empty mode")
-        << "Niger" << "" << "CAISSE-7"
-        << QStringList{"N2;FV;Ali;3;Z;;;;;;", "B;Pain;2;100;118"}
+        << "Niger"
+        << ""
+        << "CAISSE-7" << QStringList{"N2;FV;Ali;3;Z;;;;;;", "B;Pain;2;100;118"}
         << R"({"status":true,"nif":"NE123"})"
         << R"({"nif":"NE123","type":"FV",
               "items":[{"name":"Pain","price":"118","quantity":"2","taxGroup":"B"}],
@@ -176,8 +192,9 @@ void CorpsSoumission::corps_data()
               "isf":"CAISSE-7","mode":"","rn":"N2"})"
         << 2.0;
     QTest::newRow("niger TTC mode is sent in lower case with the mapped payment")
-        << "Niger" << "TTC" << ""
-        << QStringList{"N3;FV;Ali;3;M;;;;;;", "B;Pain;1.5;100;118"}
+        << "Niger"
+        << "TTC"
+        << "" << QStringList{"N3;FV;Ali;3;M;;;;;;", "B;Pain;1.5;100;118"}
         << R"({"status":true,"nif":"NE123"})"
         << R"({"nif":"NE123","type":"FV",
               "items":[{"name":"Pain","price":"118","quantity":"1.5","taxGroup":"B"}],
@@ -186,8 +203,9 @@ void CorpsSoumission::corps_data()
               "isf":"Orvane","mode":"ttc","rn":"N3"})"
         << 1.5;
     QTest::newRow("benin quantity that is not a number adds nothing")
-        << "Bénin" << "" << ""
-        << QStringList{"F8;FV;Awa;1;E;;;;;;", "A;Eau;deux;500;500", "A;Sel;3;10;10"}
+        << "Bénin"
+        << ""
+        << "" << QStringList{"F8;FV;Awa;1;E;;;;;;", "A;Eau;deux;500;500", "A;Sel;3;10;10"}
         << R"({"status":true,"ifu":"1"})"
         << R"({"ifu":"1","type":"FV",
               "items":[{"name":"Eau","price":"500","quantity":"deux","taxGroup":"A"},
@@ -234,12 +252,18 @@ void CorpsSoumission::groupeTaxeParDefaut_data()
     QTest::addColumn<QString>("ligne");
     QTest::addColumn<QString>("groupe");
 
-    QTest::newRow("empty group with VAT 1 800 in French grouping is B") << ";Ecran;1;10000;11800" << "B";
-    QTest::newRow("empty group without VAT is A") << ";Eau;3;500;500" << "A";
-    QTest::newRow("empty group with a negative VAT is B") << ";Remise;1;100;90" << "B";
-    QTest::newRow("empty group with VAT rounding to 0 is A") << ";Bonbon;1;100;100.4" << "A";
-    QTest::newRow("given group is kept even without VAT") << "C;Export;1;100;100" << "C";
-    QTest::newRow("given group is kept as written") << "b;Pain;1;100;118" << "b";
+    QTest::newRow("empty group with VAT 1 800 in French grouping is B") << ";Ecran;1;10000;11800"
+                                                                        << "B";
+    QTest::newRow("empty group without VAT is A") << ";Eau;3;500;500"
+                                                  << "A";
+    QTest::newRow("empty group with a negative VAT is B") << ";Remise;1;100;90"
+                                                          << "B";
+    QTest::newRow("empty group with VAT rounding to 0 is A") << ";Bonbon;1;100;100.4"
+                                                             << "A";
+    QTest::newRow("given group is kept even without VAT") << "C;Export;1;100;100"
+                                                          << "C";
+    QTest::newRow("given group is kept as written") << "b;Pain;1;100;118"
+                                                    << "b";
 }
 
 void CorpsSoumission::groupeTaxeParDefaut()

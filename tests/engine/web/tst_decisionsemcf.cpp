@@ -32,20 +32,25 @@ void DecisionsEmcf::etatServeur_data()
     QTest::addColumn<Suite>("suite");
 
     const QString pret = "\nLe serveur est pret pour la facturation\n\nEnregistrement de la facture\n";
-    QTest::newRow("ready") << QByteArray(R"({"status":true,"ifu":"3201234567890"})") << pret << Suite::Soumettre;
+    QTest::newRow("ready") << QByteArray(R"({"status":true,"ifu":"3201234567890"})") << pret
+                           << Suite::Soumettre;
     QTest::newRow("rejected token with an error report")
-        << QByteArray(R"({"status":401,"title":"Jeton invalide"})") << "\nLe serveur a retourne: 401 Jeton invalide\n"
+        << QByteArray(R"({"status":401,"title":"Jeton invalide"})")
+        << "\nLe serveur a retourne: 401 Jeton invalide\n"
         << Suite::Terminer;
-    QTest::newRow("status 1 is not the value true") << QByteArray(R"({"status":1,"title":"Pret?"})")
-                                                    << "\nLe serveur a retourne: 1 Pret?\n" << Suite::Terminer;
+    QTest::newRow("status 1 is not the value true")
+        << QByteArray(R"({"status":1,"title":"Pret?"})") << "\nLe serveur a retourne: 1 Pret?\n"
+        << Suite::Terminer;
     QTest::newRow("status text true is not ready and prints 0")
         << QByteArray(R"({"status":"true","title":"Texte"})") << "\nLe serveur a retourne: 0 Texte\n"
         << Suite::Terminer;
-    QTest::newRow("status false without title prints nothing more") << QByteArray(R"({"status":false})") << ""
-                                                                    << Suite::Terminer;
+    QTest::newRow("status false without title prints nothing more")
+        << QByteArray(R"({"status":false})") << "" << Suite::Terminer;
     QTest::newRow("not JSON") << QByteArray("<html>502</html>") << "Reponse invalide\n" << Suite::Terminer;
-    QTest::newRow("empty body of a network failure") << QByteArray() << "Reponse invalide\n" << Suite::Terminer;
-    QTest::newRow("JSON array") << QByteArray(R"([{"status":true}])") << "Reponse invalide\n" << Suite::Terminer;
+    QTest::newRow("empty body of a network failure") << QByteArray() << "Reponse invalide\n"
+                                                     << Suite::Terminer;
+    QTest::newRow("JSON array") << QByteArray(R"([{"status":true}])") << "Reponse invalide\n"
+                                << Suite::Terminer;
     QTest::newRow("object without status") << QByteArray(R"({"ifu":"1","title":"x"})") << "Reponse invalide\n"
                                            << Suite::Terminer;
 }
@@ -121,9 +126,11 @@ void DecisionsEmcf::enregistrement_data()
     QTest::newRow("empty body of a network failure") << QByteArray() << 0.0 << "Echec enregistrement\n"
                                                      << Suite::Terminer << "";
     QTest::newRow("refused invoice without uid")
-        << QByteArray(R"({"errorCode":"3","errorDesc":"Article invalide"})") << 0.0 << "Echec enregistrement\n"
+        << QByteArray(R"({"errorCode":"3","errorDesc":"Article invalide"})") << 0.0
+        << "Echec enregistrement\n"
         << Suite::Terminer << "";
-    QTest::newRow("JSON array") << QByteArray(R"([{"uid":"u","total":1000}])") << 0.0 << "Echec enregistrement\n"
+    QTest::newRow("JSON array") << QByteArray(R"([{"uid":"u","total":1000}])") << 0.0
+                                << "Echec enregistrement\n"
                                 << Suite::Terminer << "";
 }
 
@@ -154,25 +161,29 @@ void DecisionsEmcf::confirmation_data()
         << QByteArray(R"({"qrCode":"F;ED1;SIG;IFU;20261208100000","codeMECeFDGI":"ABCD-EFGH","nim":"ED1",
                          "counters":"82/87 FV","dateTime":"08/12/2026 10:00:00"})")
         << "\nQR: ABCD-EFGH\nValidation reussie.\n\n"
-        << QStringList{"F;ED1;SIG;IFU;20261208100000", "87", "ABCD-EFGH", "ED1", "82/87 FV", "08/12/2026 10:00:00"};
+        << QStringList{"F;ED1;SIG;IFU;20261208100000", "87", "ABCD-EFGH", "ED1", "82/87 FV",
+                       "08/12/2026 10:00:00"};
     QTest::newRow("niger confirmation shows the SECeF code")
         << "Niger"
         << QByteArray(R"({"qrCode":"Q","codeMECeFDGI":"M","codeSECeFDGI":"S","nim":"NE1","counters":"1/2 FV",
                          "dateTime":"D"})")
-        << "\nQR: S\nValidation reussie.\n\n" << QStringList{"Q", "2", "S", "NE1", "1/2 FV", "D"};
+        << "\nQR: S\nValidation reussie.\n\n"
+        << QStringList{"Q", "2", "S", "NE1", "1/2 FV", "D"};
     QTest::newRow("confirmation with an empty qrCode still counts")
         << "Bénin" << QByteArray(R"({"qrCode":""})") << "\nQR: \nValidation reussie.\n\n"
         << QStringList{"", "", "", "", "", ""};
-    QTest::newRow("cancellation answer") << "Bénin" << QByteArray(R"({"dateTime":"08/12/2026 10:00:00"})")
-                                         << "\nAnnulation reussie.\n\n" << QStringList{};
+    QTest::newRow("cancellation answer")
+        << "Bénin" << QByteArray(R"({"dateTime":"08/12/2026 10:00:00"})") << "\nAnnulation reussie.\n\n"
+        << QStringList{};
     QTest::newRow("error report of an unknown uid")
-        << "Bénin" << QByteArray(R"({"errorCode":"20","errorDesc":"introuvable"})") << "\nAnnulation reussie.\n\n"
+        << "Bénin" << QByteArray(R"({"errorCode":"20","errorDesc":"introuvable"})")
+        << "\nAnnulation reussie.\n\n"
         << QStringList{};
     QTest::newRow("not JSON") << "Bénin" << QByteArray("<html/>") << "Echec confirmation\n" << QStringList{};
     QTest::newRow("empty body of a network failure") << "Bénin" << QByteArray() << "Echec confirmation\n"
                                                      << QStringList{};
-    QTest::newRow("JSON array ends silently") << "Bénin" << QByteArray(R"([{"qrCode":"Q"}])") << ""
-                                              << QStringList{};
+    QTest::newRow("JSON array ends silently")
+        << "Bénin" << QByteArray(R"([{"qrCode":"Q"}])") << "" << QStringList{};
 }
 
 void DecisionsEmcf::confirmation()
@@ -199,7 +210,8 @@ void DecisionsEmcf::adresseDecision_data()
                              << base + "/5e1f0c2a-6c1b-4a53-9d1e-0b8f3c1d2e4f/confirm";
     QTest::newRow("cancel") << "abc" << false << base + "/abc/cancel";
     QTest::newRow("empty uid leaves an empty segment") << "" << true << base + "//confirm";
-    QTest::newRow("uid cannot leave its path segment") << "../x?y#z" << false << base + "/..%2Fx%3Fy%23z/cancel";
+    QTest::newRow("uid cannot leave its path segment")
+        << "../x?y#z" << false << base + "/..%2Fx%3Fy%23z/cancel";
 }
 
 void DecisionsEmcf::adresseDecision()

@@ -43,7 +43,10 @@ public:
         if (!isFinished())
             terminer(OperationCanceledError);
     }
-    qint64 bytesAvailable() const override { return m_corps.size() - m_position + QIODevice::bytesAvailable(); }
+    qint64 bytesAvailable() const override
+    {
+        return m_corps.size() - m_position + QIODevice::bytesAvailable();
+    }
 
 protected:
     qint64 readData(char *donnees, qint64 taille) override
@@ -79,7 +82,10 @@ struct RequeteEnregistree
 class GestionnaireScripte : public QNetworkAccessManager
 {
 public:
-    GestionnaireScripte(QByteArray reponse, QObject *parent) : QNetworkAccessManager(parent), m_reponse(reponse) {}
+    GestionnaireScripte(QByteArray reponse, QObject *parent)
+        : QNetworkAccessManager(parent), m_reponse(reponse)
+    {
+    }
     QList<RequeteEnregistree> requetes;
 
 protected:
@@ -88,7 +94,8 @@ protected:
         static const QMap<Operation, QString> noms = {
             {GetOperation, "GET"}, {PostOperation, "POST"}, {PutOperation, "PUT"}};
         requetes.append({noms.value(op, "AUTRE"), requete.url().toString(QUrl::FullyEncoded),
-                         requete.rawHeader("Authorization"), requete.header(QNetworkRequest::ContentTypeHeader).toString(),
+                         requete.rawHeader("Authorization"),
+                         requete.header(QNetworkRequest::ContentTypeHeader).toString(),
                          donnees ? donnees->readAll() : QByteArray()});
         return new ReponseScriptee(op, requete, m_reponse, this);
     }
@@ -100,8 +107,9 @@ private:
 const QByteArray etatPret = R"({"status":true,"ifu":"3201234567890"})";
 const QByteArray enregistre = R"({"uid":"u-1","total":1002})";
 const QByteArray enregistreLoin = R"({"uid":"u-1","total":1500})";
-const QByteArray confirme = R"({"qrCode":"F;ED1;SIG;IFU;20261208100000","codeMECeFDGI":"ABCD-EFGH","nim":"ED1",)"
-                            R"("counters":"82/87 FV","dateTime":"08/12/2026 10:00:00"})";
+const QByteArray confirme =
+    R"({"qrCode":"F;ED1;SIG;IFU;20261208100000","codeMECeFDGI":"ABCD-EFGH","nim":"ED1",)"
+    R"("counters":"82/87 FV","dateTime":"08/12/2026 10:00:00"})";
 const QByteArray annule = R"({"dateTime":"08/12/2026 10:00:00"})";
 const QString adresse = "https://emcf.test/emcf/api/invoice";
 
@@ -147,12 +155,15 @@ void EchangeEmcf::chaine_data()
     QTest::newRow("refused submission ends without a decision")
         << QList<QByteArray>{etatPret, R"({"errorCode":"3"})", confirme}
         << QStringList{"GET " + adresse, "POST " + adresse}
-        << QString(etatPret) + pret + R"({"errorCode":"3"})" + "Echec enregistrement\n" << 0;
+        << QString(etatPret) + pret + R"({"errorCode":"3"})" + "Echec enregistrement\n"
+        << 0;
     QTest::newRow("status reply that never comes") << QList<QByteArray>{silence, etatPret, confirme}
-                                                   << QStringList{"GET " + adresse} << "Reponse invalide\n" << 0;
+                                                   << QStringList{"GET " + adresse} << "Reponse invalide\n"
+                                                   << 0;
     QTest::newRow("submission reply that never comes")
         << QList<QByteArray>{etatPret, silence, confirme} << QStringList{"GET " + adresse, "POST " + adresse}
-        << QString(etatPret) + pret + "Echec enregistrement\n" << 0;
+        << QString(etatPret) + pret + "Echec enregistrement\n"
+        << 0;
     QTest::newRow("decision reply that never comes")
         << QList<QByteArray>{etatPret, enregistre, silence}
         << QStringList{"GET " + adresse, "POST " + adresse, "PUT " + adresse + "/u-1/confirm"}
@@ -212,8 +223,8 @@ void EchangeEmcf::chaine()
     QCOMPARE(QString::fromStdString(sortie.str()), console);
     QCOMPARE(mcf.resultatMCF.size(), tailleResultat);
     if (tailleResultat == 6)
-        QCOMPARE(mcf.resultatMCF, (QStringList{"F;ED1;SIG;IFU;20261208100000", "87", "ABCD-EFGH", "ED1", "82/87 FV",
-                                               "08/12/2026 10:00:00"}));
+        QCOMPARE(mcf.resultatMCF, (QStringList{"F;ED1;SIG;IFU;20261208100000", "87", "ABCD-EFGH", "ED1",
+                                               "82/87 FV", "08/12/2026 10:00:00"}));
 
     // Each request went to the manager whose handler reads its reply, with the bearer token.
     QList<RequeteEnregistree> envoyees;

@@ -60,20 +60,22 @@ void ServiceEmcfTest::decoupageHttp_data()
     const int complete = int(ExtractionRequete::Etat::Complete);
     const int incomplete = int(ExtractionRequete::Etat::Incomplete);
     const int malformee = int(ExtractionRequete::Etat::Malformee);
-    QTest::newRow("get without body") << QByteArray("GET /api/invoice HTTP/1.1\r\nHost: x\r\n\r\n") << complete
-                                      << QByteArray("/api/invoice") << QByteArray() << QByteArray();
+    QTest::newRow("get without body")
+        << QByteArray("GET /api/invoice HTTP/1.1\r\nHost: x\r\n\r\n") << complete
+        << QByteArray("/api/invoice") << QByteArray() << QByteArray();
     QTest::newRow("post with its body and the next request behind")
         << QByteArray("POST /a HTTP/1.1\r\ncontent-LENGTH: 4\r\n\r\n{}{}PUT /b HTTP/1.1\r\n") << complete
         << QByteArray("/a") << QByteArray("{}{}") << QByteArray("PUT /b HTTP/1.1\r\n");
-    QTest::newRow("body not all there yet") << QByteArray("POST /a HTTP/1.1\r\nContent-Length: 10\r\n\r\n{}")
-                                            << incomplete << QByteArray() << QByteArray()
-                                            << QByteArray("POST /a HTTP/1.1\r\nContent-Length: 10\r\n\r\n{}");
-    QTest::newRow("head not all there yet") << QByteArray("GET /a HTTP/1.1\r\nHost") << incomplete << QByteArray()
-                                            << QByteArray() << QByteArray("GET /a HTTP/1.1\r\nHost");
+    QTest::newRow("body not all there yet")
+        << QByteArray("POST /a HTTP/1.1\r\nContent-Length: 10\r\n\r\n{}") << incomplete << QByteArray()
+        << QByteArray() << QByteArray("POST /a HTTP/1.1\r\nContent-Length: 10\r\n\r\n{}");
+    QTest::newRow("head not all there yet")
+        << QByteArray("GET /a HTTP/1.1\r\nHost") << incomplete << QByteArray() << QByteArray()
+        << QByteArray("GET /a HTTP/1.1\r\nHost");
     QTest::newRow("not an HTTP request line") << QByteArray("HELLO\r\n\r\n") << malformee << QByteArray()
                                               << QByteArray() << QByteArray("HELLO\r\n\r\n");
-    QTest::newRow("negative length") << QByteArray("POST /a HTTP/1.1\r\nContent-Length: -1\r\n\r\n") << malformee
-                                     << QByteArray() << QByteArray()
+    QTest::newRow("negative length") << QByteArray("POST /a HTTP/1.1\r\nContent-Length: -1\r\n\r\n")
+                                     << malformee << QByteArray() << QByteArray()
                                      << QByteArray("POST /a HTTP/1.1\r\nContent-Length: -1\r\n\r\n");
     QTest::newRow("chunked body is refused")
         << QByteArray("POST /a HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n") << malformee << QByteArray()
@@ -135,16 +137,19 @@ void ServiceEmcfTest::calcul_data()
             f.insert(cle, valeur);
         return f;
     };
-    QTest::newRow("wrong seller") << false << refusee("ifu", "999") << 0.0 << "Numero fiscal du vendeur incorrect";
+    QTest::newRow("wrong seller") << false << refusee("ifu", "999") << 0.0
+                                  << "Numero fiscal du vendeur incorrect";
     QTest::newRow("null seller") << false << refusee("ifu", QJsonValue::Null) << 0.0
                                  << "Numero fiscal du vendeur incorrect";
     QTest::newRow("unknown type") << false << refusee("type", "XX") << 0.0 << "Type de facture inconnu";
     QTest::newRow("no items") << false << refusee("items", QJsonArray()) << 0.0 << "Facture sans article";
     QTest::newRow("price as a number")
-        << false << refusee("items", QJsonArray{objet(R"({"name":"P","price":118,"quantity":"1","taxGroup":"B"})")})
+        << false
+        << refusee("items", QJsonArray{objet(R"({"name":"P","price":118,"quantity":"1","taxGroup":"B"})")})
         << 0.0 << "Article invalide";
     QTest::newRow("unknown tax group")
-        << false << refusee("items", QJsonArray{objet(R"({"name":"P","price":"1","quantity":"1","taxGroup":"Z"})")})
+        << false
+        << refusee("items", QJsonArray{objet(R"({"name":"P","price":"1","quantity":"1","taxGroup":"Z"})")})
         << 0.0 << "Groupe de taxe invalide";
     QTest::newRow("unknown payment name")
         << false << refusee("payment", QJsonArray{objet(R"({"name":"TROC","amount":1})")}) << 0.0
@@ -152,9 +157,10 @@ void ServiceEmcfTest::calcul_data()
     QTest::newRow("payment amount as text")
         << false << refusee("payment", QJsonArray{objet(R"({"name":"ESPECES","amount":"1"})")}) << 0.0
         << "Paiement invalide";
-    QTest::newRow("unknown levy code") << false << refusee("aib", "C") << 0.0 << "Code de prelevement invalide";
-    QTest::newRow("refund of an unknown invoice") << false << refusee("type", "FA") << 0.0
-                                                  << "Facture d'origine introuvable";
+    QTest::newRow("unknown levy code")
+        << false << refusee("aib", "C") << 0.0 << "Code de prelevement invalide";
+    QTest::newRow("refund of an unknown invoice")
+        << false << refusee("type", "FA") << 0.0 << "Facture d'origine introuvable";
 }
 
 void ServiceEmcfTest::calcul()
@@ -172,8 +178,8 @@ void ServiceEmcfTest::calcul()
         QCOMPARE(calcul.total, total);
     } else {
         // A refused invoice gets an error report without "uid".
-        const ReponseService r = service.traiter(
-            requete("POST", "/emcf/api/invoice", QJsonDocument(facture).toJson()));
+        const ReponseService r =
+            service.traiter(requete("POST", "/emcf/api/invoice", QJsonDocument(facture).toJson()));
         QCOMPARE(r.statut, 400);
         QVERIFY(!objet(r.corps).contains("uid"));
     }
@@ -195,13 +201,14 @@ void ServiceEmcfTest::cycleDeVie()
     QCOMPARE(premiere.value("total").toDouble(), 736.0);
     const QByteArray uid1 = premiere.value("uid").toString().toUtf8();
     QVERIFY(!uid1.isEmpty());
-    const QJsonObject confirmation = objet(service.traiter(requete("PUT", base + "/" + uid1 + "/confirm")).corps);
+    const QJsonObject confirmation =
+        objet(service.traiter(requete("PUT", base + "/" + uid1 + "/confirm")).corps);
     QCOMPARE(confirmation.value("counters").toString(), QString("81/81 FV"));
     QCOMPARE(confirmation.value("dateTime").toString(), QString("08/12/2026 10:00:00"));
     const QString code = confirmation.value("codeMECeFDGI").toString();
     QVERIFY2(QRegularExpression("^([A-Z2-7]{4}-){5}[A-Z2-7]{4}$").match(code).hasMatch(), qPrintable(code));
-    QCOMPARE(confirmation.value("qrCode").toString(), "F;ED04000001;" + QString(code).remove('-') +
-                                                          ";3201234567890;20261208100000");
+    QCOMPARE(confirmation.value("qrCode").toString(),
+             "F;ED04000001;" + QString(code).remove('-') + ";3201234567890;20261208100000");
     // Confirmed once only.
     QCOMPARE(service.traiter(requete("PUT", base + "/" + uid1 + "/confirm")).statut, 404);
 
@@ -218,7 +225,9 @@ void ServiceEmcfTest::cycleDeVie()
     avoir.insert("reference", QString(code).remove('-'));
     const QByteArray uid3 = soumettre(avoir).value("uid").toString().toUtf8();
     QVERIFY(!uid3.isEmpty());
-    QCOMPARE(objet(service.traiter(requete("PUT", base + "/" + uid3 + "/confirm")).corps).value("counters").toString(),
+    QCOMPARE(objet(service.traiter(requete("PUT", base + "/" + uid3 + "/confirm")).corps)
+                 .value("counters")
+                 .toString(),
              QString("81/82 FA"));
     avoir.insert("reference", code);
     QVERIFY(!soumettre(avoir).contains("uid"));
@@ -240,8 +249,10 @@ void ServiceEmcfTest::pannes_data()
 
     QTest::newRow("status never answered") << "silence" << QByteArray("GET") << true << false << false;
     QTest::newRow("status answered with HTML") << "nonJson" << QByteArray("GET") << false << false << false;
-    QTest::newRow("status answered with an array") << "tableau" << QByteArray("GET") << false << true << false;
-    QTest::newRow("status object without status") << "sansStatus" << QByteArray("GET") << false << true << false;
+    QTest::newRow("status answered with an array")
+        << "tableau" << QByteArray("GET") << false << true << false;
+    QTest::newRow("status object without status")
+        << "sansStatus" << QByteArray("GET") << false << true << false;
     QTest::newRow("no fault") << "" << QByteArray("GET") << false << true << true;
 }
 

@@ -1,23 +1,18 @@
-#include "requetehttp.h"
 #include "serviceemcf.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QtTest>
 
-// The e-MCF test double's own logic: HTTP framing, totals, refusals, counters and faults.
+// The e-MCF test double's own logic: totals, refusals, counters and the token check.
 class ServiceEmcfTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void decoupageHttp_data();
-    void decoupageHttp();
     void calcul_data();
     void calcul();
     void cycleDeVie();
-    void pannes_data();
-    void pannes();
 };
 
 namespace {
@@ -48,55 +43,6 @@ QJsonObject venteBenin()
 }
 
 } // namespace
-
-void ServiceEmcfTest::decoupageHttp_data()
-{
-    QTest::addColumn<QByteArray>("octets");
-    QTest::addColumn<int>("etat");
-    QTest::addColumn<QByteArray>("chemin");
-    QTest::addColumn<QByteArray>("corps");
-    QTest::addColumn<QByteArray>("reste");
-
-    const int complete = int(ExtractionRequete::Etat::Complete);
-    const int incomplete = int(ExtractionRequete::Etat::Incomplete);
-    const int malformee = int(ExtractionRequete::Etat::Malformee);
-    QTest::newRow("get without body")
-        << QByteArray("GET /api/invoice HTTP/1.1\r\nHost: x\r\n\r\n") << complete
-        << QByteArray("/api/invoice") << QByteArray() << QByteArray();
-    QTest::newRow("post with its body and the next request behind")
-        << QByteArray("POST /a HTTP/1.1\r\ncontent-LENGTH: 4\r\n\r\n{}{}PUT /b HTTP/1.1\r\n") << complete
-        << QByteArray("/a") << QByteArray("{}{}") << QByteArray("PUT /b HTTP/1.1\r\n");
-    QTest::newRow("body not all there yet")
-        << QByteArray("POST /a HTTP/1.1\r\nContent-Length: 10\r\n\r\n{}") << incomplete << QByteArray()
-        << QByteArray() << QByteArray("POST /a HTTP/1.1\r\nContent-Length: 10\r\n\r\n{}");
-    QTest::newRow("head not all there yet")
-        << QByteArray("GET /a HTTP/1.1\r\nHost") << incomplete << QByteArray() << QByteArray()
-        << QByteArray("GET /a HTTP/1.1\r\nHost");
-    QTest::newRow("not an HTTP request line") << QByteArray("HELLO\r\n\r\n") << malformee << QByteArray()
-                                              << QByteArray() << QByteArray("HELLO\r\n\r\n");
-    QTest::newRow("negative length") << QByteArray("POST /a HTTP/1.1\r\nContent-Length: -1\r\n\r\n")
-                                     << malformee << QByteArray() << QByteArray()
-                                     << QByteArray("POST /a HTTP/1.1\r\nContent-Length: -1\r\n\r\n");
-    QTest::newRow("chunked body is refused")
-        << QByteArray("POST /a HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n") << malformee << QByteArray()
-        << QByteArray() << QByteArray("POST /a HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n");
-}
-
-void ServiceEmcfTest::decoupageHttp()
-{
-    QFETCH(QByteArray, octets);
-    QFETCH(int, etat);
-    QFETCH(QByteArray, chemin);
-    QFETCH(QByteArray, corps);
-    QFETCH(QByteArray, reste);
-    const ExtractionRequete e = extraireRequete(octets);
-    QCOMPARE(int(e.etat), etat);
-    if (e.etat == ExtractionRequete::Etat::Complete) {
-        QCOMPARE(e.requete.chemin, chemin);
-        QCOMPARE(e.requete.corps, corps);
-    }
-    QCOMPARE(octets, reste);
-}
 
 void ServiceEmcfTest::calcul_data()
 {
@@ -237,47 +183,6 @@ void ServiceEmcfTest::cycleDeVie()
     QCOMPARE(refus.statut, 401);
     QCOMPARE(objet(refus.corps).value("status").toInt(), 401);
     QVERIFY(!objet(refus.corps).value("title").toString().isEmpty());
-}
-
-void ServiceEmcfTest::pannes_data()
-{
-    QTest::addColumn<QString>("panne");
-    QTest::addColumn<QByteArray>("methode");
-    QTest::addColumn<bool>("silence");
-    QTest::addColumn<bool>("json");
-    QTest::addColumn<bool>("objetAvecStatus");
-
-    QTest::newRow("status never answered") << "silence" << QByteArray("GET") << true << false << false;
-    QTest::newRow("status answered with HTML") << "nonJson" << QByteArray("GET") << false << false << false;
-    QTest::newRow("status answered with an array")
-        << "tableau" << QByteArray("GET") << false << true << false;
-    QTest::newRow("status object without status")
-        << "sansStatus" << QByteArray("GET") << false << true << false;
-    QTest::newRow("no fault") << "" << QByteArray("GET") << false << true << true;
-}
-
-void ServiceEmcfTest::pannes()
-{
-    QFETCH(QString, panne);
-    QFETCH(QByteArray, methode);
-    QFETCH(bool, silence);
-    QFETCH(bool, json);
-    QFETCH(bool, objetAvecStatus);
-    OptionsService options;
-    if (panne == "silence")
-        options.silence.insert(EtapeEmcf::Etat);
-    if (panne == "nonJson")
-        options.nonJson.insert(EtapeEmcf::Etat);
-    if (panne == "tableau")
-        options.tableau.insert(EtapeEmcf::Etat);
-    options.etatSansStatus = panne == "sansStatus";
-    ServiceEmcf service(options);
-    const ReponseService r = service.traiter(requete(methode, "/emcf/api/invoice"));
-    QCOMPARE(r.silence, silence);
-    QJsonParseError erreur;
-    const QJsonDocument d = QJsonDocument::fromJson(r.corps, &erreur);
-    QCOMPARE(erreur.error == QJsonParseError::NoError, json);
-    QCOMPARE(d.isObject() && d.object().value("status") == QJsonValue(true), objetAvecStatus);
 }
 
 QTEST_GUILESS_MAIN(ServiceEmcfTest)

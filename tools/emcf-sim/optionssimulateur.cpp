@@ -44,7 +44,7 @@ std::optional<OptionsSimulateur> lireOptions(const QStringList &arguments, QStri
         QStringLiteral("Vocabulary: Bénin (ifu, aib, codeMECeFDGI) or Niger (nif, isb, "
                        "codeSECeFDGI). Default Bénin."),
         QStringLiteral("pays"), QStringLiteral("Bénin"));
-    const QCommandLineOption jeton(QStringLiteral("jeton"), QStringLiteral("Expected bearer token."),
+    const QCommandLineOption jeton(QStringLiteral("jeton"), QStringLiteral("Expected bearer token (jeton-de-test)."),
                                    QStringLiteral("texte"), QStringLiteral("jeton-de-test"));
     const QCommandLineOption chemin(QStringLiteral("chemin"),
                                     QStringLiteral("Invoice path (default /emcf/api/invoice in Bénin, "

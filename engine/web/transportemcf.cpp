@@ -42,6 +42,8 @@ void limiterDuree(QNetworkReply *reponse, int delaiMs)
     // hands it to its handler like any other failure.
     auto *minuterie = new QTimer(reponse);
     minuterie->setSingleShot(true);
+    // A coarse timer may fire up to 5 % early; the limit is a promise to the caller.
+    minuterie->setTimerType(Qt::PreciseTimer);
     QObject::connect(minuterie, &QTimer::timeout, reponse, [reponse] {
         if (reponse->isFinished())
             return;

@@ -29,26 +29,27 @@ QString nomFichierSur(const QString &reference)
     return nom;
 }
 
-void preparerDossier(const QString &cheminFichier)
+// Creates the PDF folder under the working directory and gives the printer the file's absolute
+// path: the print dialog of the preview resolves a relative name against the home folder, not the
+// working directory, and would then write nowhere.
+void preparerFichierPdf(QPrinter &pdf, const QString &cheminFichier)
 {
-    QDir().mkpath(QFileInfo(cheminFichier).path());
+    const QFileInfo fichier(cheminFichier);
+    QDir().mkpath(fichier.path());
+    pdf.setOutputFileName(fichier.absoluteFilePath());
 }
 
 void sortirA4(const QString &html, const DemandeSortie &demande, QPrinter &native, QPrinter &pdf)
 {
     Worker worker(html);
     if (demande.impression == facturePdfSilencieuse) {
-        const QString chemin = cheminPdf(Variante::A4, demande.reference);
-        preparerDossier(chemin);
-        pdf.setOutputFileName(chemin);
+        preparerFichierPdf(pdf, cheminPdf(Variante::A4, demande.reference));
         worker.print(&pdf);
         return;
     }
     QPrinter *imprimante = &native;
     if (demande.impression == facturePdf) {
-        const QString chemin = cheminPdf(Variante::A4, demande.reference);
-        preparerDossier(chemin);
-        pdf.setOutputFileName(chemin);
+        preparerFichierPdf(pdf, cheminPdf(Variante::A4, demande.reference));
         imprimante = &pdf;
     }
     QPrintPreviewDialog apercu(imprimante);
@@ -67,8 +68,7 @@ void sortirTicket(const QString &texte, const DemandeSortie &demande, QPrinter &
         return;
     }
     const QString chemin = cheminPdf(Variante::Ticket, demande.reference);
-    preparerDossier(chemin);
-    pdf.setOutputFileName(chemin);
+    preparerFichierPdf(pdf, chemin);
     ajusterPageTicketPdf(pdf, texte, police, demande.imageQr);
     dessinerTicket(pdf, texte, police, demande.imageQr);
     if (demande.impression == ticketPdf)

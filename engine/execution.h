@@ -2,6 +2,7 @@
 
 #include "device/etatappareil.h"
 #include "invoice.h"
+#include "web/transportemcf.h"
 
 #include <parametres.h>
 
@@ -32,4 +33,5 @@ struct Execution
 
     // Web path state.
     GestionnairesReseau reseau;
+    TransportEmcf transport; // trusted authorities and time limit, set when the web path starts
 };

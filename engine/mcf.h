@@ -55,4 +55,8 @@ private:
     // Device path: private members of the fiscal device link.
 
     // Web path: private members of the e-MCF client.
+    // Reads a finished reply and prints it unchanged.
+    QByteArray lireReponseEmcf(QNetworkReply *reponse);
+    // Ends the event loop of the exchange.
+    void terminerEchangeEmcf();
 };

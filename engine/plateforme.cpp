@@ -23,15 +23,18 @@ QString fichierPid(const QString &dossierApplication)
     return dossierApplication + QStringLiteral("/php-server.pid");
 }
 
-// True when `pid` is still a PHP interpreter, so that a recycled process id is never killed.
-bool estProcessusPhp(qint64 pid)
+// True when `pid` is still the server we started (its command line ends with our arguments), so
+// that a recycled process id is never killed.
+bool estServeurPhp(qint64 pid)
 {
 #ifdef Q_OS_LINUX
     QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
     if (!cmdline.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray programme = cmdline.readAll().split('\0').value(0);
-    return programme.endsWith("php");
+    QByteArray attendu;
+    for (const QString &a : argumentsPhp)
+        attendu += a.toLocal8Bit() + '\0';
+    return cmdline.readAll().endsWith(attendu);
 #else
     return ::kill(static_cast<pid_t>(pid), 0) == 0;
 #endif
@@ -95,7 +98,7 @@ int arreterServeurPhp(const QString &dossierApplication)
     bool ok = false;
     const qint64 pid = fichier.readAll().trimmed().toLongLong(&ok);
     fichier.close();
-    if (!ok || pid <= 1 || !estProcessusPhp(pid))
+    if (!ok || pid <= 1 || !estServeurPhp(pid))
         return 1;
     return ::kill(static_cast<pid_t>(pid), SIGTERM) == 0 ? 0 : 1;
 #endif

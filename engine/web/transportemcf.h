@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QSslCertificate>
+#include <QString>
+#include <QUrl>
+
+class QNetworkReply;
+class QNetworkRequest;
+
+// How the web client reaches the e-MCF service: extra certificate authorities to trust beside the
+// system's, and the time limit of one request. Certificate verification itself is never switched off.
+struct TransportEmcf
+{
+    QList<QSslCertificate> autoritesSupplementaires;
+    int delaiMs = 30000;
+};
+
+// Reads ORVANE_EMCF_CA (a PEM file of extra authorities; unreadable or empty adds none) and
+// ORVANE_EMCF_TIMEOUT_MS (a positive number of milliseconds; anything else keeps 30 s).
+TransportEmcf transportEmcf();
+
+// A request to the service with the bearer token and the transport's trusted authorities.
+QNetworkRequest requeteEmcf(const QUrl &url, const QString &jeton, const TransportEmcf &transport);
+
+// Aborts `reponse` when it has not finished within the limit; lireReponse then sees it as empty.
+void limiterDuree(QNetworkReply *reponse, int delaiMs);
+
+// The whole body of a finished reply; empty for a reply cut by limiterDuree. The HTTP status and
+// network errors are not looked at: a transport failure has no body.
+QByteArray lireReponse(QNetworkReply *reponse);

@@ -1,0 +1,523 @@
+#include <QElapsedTimer>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+// End to end: the real orvane-engine certifies invoices with orvane-emcf-sim over HTTPS, trusting a
+// throw-away certificate authority made with the openssl command for this test run.
+class CertificationEnLigne : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void venteConfirmee_data();
+    void venteConfirmee();
+    void totalHorsTolerance();
+    void echecs_data();
+    void echecs();
+    void certificatNonReconnu_data();
+    void certificatNonReconnu();
+    void reponseJamaisRecue_data();
+    void reponseJamaisRecue();
+    void avoirApresVente();
+
+private:
+    QString pki(const QString &nom) const { return m_pki.filePath(nom); }
+    bool openssl(const QStringList &arguments);
+    // Starts the test double and returns its invoice URL (its first output line).
+    QString demarrerSimulateur(const QStringList &options, const QString &certificat = "serveur.pem",
+                               const QString &cle = "serveur.key");
+    // Stops the test double and returns its request lines ("METHOD path [body]").
+    QStringList requetesSimulateur();
+
+    QTemporaryDir m_pki;
+    std::unique_ptr<QProcess> m_simulateur;
+};
+
+namespace {
+
+const QString dateFixe = "2026-12-08T10:00:00";
+
+// One installation of the engine: its own directory with app.xml, mcf.s3db and an invoice.
+struct Installation
+{
+    QTemporaryDir dossier;
+    QString sortie;
+    qint64 dureeMs = 0;
+
+    QString chemin(const QString &nom) const { return dossier.filePath(nom); }
+
+    bool preparer(const QString &attributs)
+    {
+        if (!dossier.isValid())
+            return false;
+        const QString moteur = chemin("orvane-engine");
+        if (!QFile::copy(QStringLiteral(ORVANE_BIN_DIR "/orvane-engine"), moteur))
+            return false;
+        QFile app(chemin("app.xml"));
+        if (!app.open(QIODevice::WriteOnly))
+            return false;
+        app.write(("<app " + attributs + "/>").toUtf8());
+        return true;
+    }
+
+    // Runs the engine on `lignes`, with the e-MCF environment, and returns its exit code.
+    int certifier(const QString &nom, const QStringList &lignes, const QMap<QString, QString> &environnement)
+    {
+        QFile entree(chemin(nom));
+        if (!entree.open(QIODevice::WriteOnly))
+            return -100;
+        entree.write((lignes.join('\n') + '\n').toUtf8());
+        entree.close();
+
+        QProcess moteur;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *v : {"ORVANE_EMCF_URL", "ORVANE_EMCF_CA", "ORVANE_EMCF_TIMEOUT_MS"})
+            env.remove(v);
+        for (auto it = environnement.begin(); it != environnement.end(); ++it)
+            env.insert(it.key(), it.value());
+        moteur.setProcessEnvironment(env);
+        moteur.setProgram(chemin("orvane-engine"));
+        moteur.setArguments({chemin(nom)});
+        moteur.setProcessChannelMode(QProcess::SeparateChannels);
+        QElapsedTimer chrono;
+        chrono.start();
+        moteur.start();
+        if (!moteur.waitForFinished(30000)) {
+            moteur.kill();
+            moteur.waitForFinished();
+            return -101;
+        }
+        dureeMs = chrono.elapsed();
+        sortie = QString::fromUtf8(moteur.readAllStandardOutput());
+        return moteur.exitStatus() == QProcess::NormalExit ? moteur.exitCode() : -102;
+    }
+
+    QStringList ligneResultat(const QString &nom) const
+    {
+        QFile f(chemin(nom + ".mcf"));
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(f.readAll()).split('\t');
+    }
+
+    // Every row of the register, columns in order from reference to mecef_date.
+    QList<QStringList> registre() const
+    {
+        QList<QStringList> lignes;
+        const QString nom = QStringLiteral("registre-test");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", nom);
+            db.setDatabaseName(chemin("mcf.s3db"));
+            if (db.open()) {
+                QSqlQuery q(db);
+                q.exec("select reference, qrcode, mecef_tc, mecef_sig, mecef_nim, mecef_compt, mecef_date "
+                       "from facture order by rowid");
+                while (q.next()) {
+                    QStringList l;
+                    for (int i = 0; i < 7; ++i)
+                        l << q.value(i).toString();
+                    lignes << l;
+                }
+                db.close();
+            }
+        }
+        QSqlDatabase::removeDatabase(nom);
+        return lignes;
+    }
+};
+
+QString attributsApp(const QString &pays, const QString &jeton, const QString &autres = {})
+{
+    return QString("pays=\"%1\" modeMCF=\"Développement\" jeton=\"%2\" %3").arg(pays, jeton, autres);
+}
+
+// The JSON reply the test double logged for the first request whose line starts with `debut`.
+QJsonObject corpsJournal(const QStringList &journal, const QString &debut)
+{
+    for (const QString &ligne : journal) {
+        if (ligne.startsWith(debut)) {
+            const qsizetype accolade = ligne.indexOf('{');
+            return accolade < 0 ? QJsonObject()
+                                : QJsonDocument::fromJson(ligne.mid(accolade).toUtf8()).object();
+        }
+    }
+    return {};
+}
+
+QStringList methodes(const QStringList &journal)
+{
+    QStringList m;
+    for (const QString &ligne : journal)
+        if (ligne.startsWith("> "))
+            m << ligne.mid(2).section(' ', 0, 0);
+    return m;
+}
+
+const QStringList venteBenin = {"F1;FV;Awa;7;E;Kofi;123;Cotonou;97000000;;AIB5;;", "B;Pain;2;100;118;;;;",
+                                "A;Eau;1;500;500;;;;"};
+
+} // namespace
+
+bool CertificationEnLigne::openssl(const QStringList &arguments)
+{
+    QProcess p;
+    p.setWorkingDirectory(m_pki.path());
+    p.start("openssl", arguments);
+    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        qWarning() << "openssl" << arguments << p.readAllStandardError();
+        return false;
+    }
+    return true;
+}
+
+void CertificationEnLigne::initTestCase()
+{
+    QVERIFY(m_pki.isValid());
+    const QStringList cleEc = {"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+    QFile extensions(pki("serveur.ext"));
+    QVERIFY(extensions.open(QIODevice::WriteOnly));
+    extensions.write("subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\n"
+                     "extendedKeyUsage=serverAuth\n");
+    extensions.close();
+    // Our authority, a server certificate it signs, and a self-signed server nobody trusts.
+    QVERIFY(openssl(
+        QStringList{"req", "-x509"} + cleEc +
+        QStringList{"-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj", "/CN=Orvane test CA"}));
+    QVERIFY(openssl(QStringList{"req"} + cleEc +
+                    QStringList{"-keyout", "serveur.key", "-out", "serveur.csr", "-subj", "/CN=127.0.0.1"}));
+    QVERIFY(openssl({"x509", "-req", "-in", "serveur.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                     "-CAcreateserial", "-out", "serveur.pem", "-days", "2", "-extfile", "serveur.ext"}));
+    QVERIFY(openssl(QStringList{"req", "-x509"} + cleEc +
+                    QStringList{"-keyout", "autre.key", "-out", "autre.pem", "-days", "2", "-subj",
+                                "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"}));
+}
+
+void CertificationEnLigne::cleanup()
+{
+    if (m_simulateur) {
+        m_simulateur->kill();
+        m_simulateur->waitForFinished();
+        m_simulateur.reset();
+    }
+}
+
+QString CertificationEnLigne::demarrerSimulateur(const QStringList &options, const QString &certificat,
+                                                 const QString &cle)
+{
+    m_simulateur = std::make_unique<QProcess>();
+    m_simulateur->setProgram(QStringLiteral(ORVANE_BIN_DIR "/orvane-emcf-sim"));
+    m_simulateur->setArguments(
+        QStringList{"--certificat", pki(certificat), "--cle", pki(cle), "--date", dateFixe} + options);
+    m_simulateur->start();
+    QElapsedTimer chrono;
+    chrono.start();
+    while (!m_simulateur->canReadLine() && chrono.elapsed() < 10000) {
+        if (!m_simulateur->waitForReadyRead(10000 - int(chrono.elapsed())))
+            break;
+    }
+    if (!m_simulateur->canReadLine()) {
+        qWarning() << m_simulateur->readAllStandardError();
+        return {};
+    }
+    const QString premiere = QString::fromUtf8(m_simulateur->readLine()).trimmed();
+    return premiere.section(' ', 1);
+}
+
+QStringList CertificationEnLigne::requetesSimulateur()
+{
+    // Each log line is flushed before the reply goes out, so after the engine has ended every line
+    // of its requests is in the pipe: stopping the double and draining it gives the whole log.
+    m_simulateur->kill();
+    m_simulateur->waitForFinished();
+    QStringList lignes =
+        QString::fromUtf8(m_simulateur->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    m_simulateur.reset();
+    return lignes;
+}
+
+void CertificationEnLigne::venteConfirmee_data()
+{
+    QTest::addColumn<QStringList>("optionsSimulateur");
+    QTest::addColumn<QString>("attributs");
+    QTest::addColumn<QStringList>("facture");
+    QTest::addColumn<QString>("cleCode");
+    QTest::addColumn<QString>("corpsAttendu");
+
+    QTest::newRow("benin sale") << QStringList{"--nim", "ED04000001", "--compteur", "81"}
+                                << attributsApp("Bénin", "jeton-de-test") << venteBenin << "codeMECeFDGI"
+                                << R"({"ifu":"3201234567890","type":"FV",
+              "items":[{"name":"Pain","price":"118","quantity":"2","taxGroup":"B"},
+                       {"name":"Eau","price":"500","quantity":"1","taxGroup":"A"}],
+              "client":{"ifu":"123","name":"Kofi","contact":"97000000 ","address":"Cotonou"},
+              "operator":{"id":"7","name":"Awa"},"payment":[{"name":"ESPECES","amount":771}],"aib":"B"})";
+    QTest::newRow("niger sale with tax-exclusive prices")
+        << QStringList{"--pays",  "Niger",       "--nim",     "NE01000007",
+                       "--jeton", "jeton-niger", "--vendeur", "NE1234"}
+        << attributsApp("Niger", "jeton-niger", "modePrix=\"HT\" isf=\"CAISSE-1\"")
+        << QStringList{"N1;FV;Ali;3;M;;;;;;B;;", "B;Pain;2;100;119;;;;", "#;A;Merci"} << "codeSECeFDGI"
+        << R"({"nif":"NE1234","type":"FV",
+              "items":[{"name":"Pain","price":"100","quantity":"2","taxGroup":"B"}],
+              "client":{"nif":""},"operator":{"id":"3","name":"Ali"},
+              "payment":[{"name":"MOBILEMONEY","amount":249.9}],
+              "isf":"CAISSE-1","mode":"ht","rn":"N1","cmta":"Merci","isb":"B"})";
+}
+
+void CertificationEnLigne::venteConfirmee()
+{
+    QFETCH(QStringList, optionsSimulateur);
+    QFETCH(QString, attributs);
+    QFETCH(QStringList, facture);
+    QFETCH(QString, cleCode);
+    QFETCH(QString, corpsAttendu);
+
+    const QString url = demarrerSimulateur(optionsSimulateur);
+    QVERIFY(url.startsWith("https://127.0.0.1:"));
+    Installation installation;
+    QVERIFY(installation.preparer(attributs));
+    QCOMPARE(installation.certifier("facture.csv", facture,
+                                    {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}}),
+             0);
+    const QStringList journal = requetesSimulateur();
+    QCOMPARE(methodes(journal), (QStringList{"GET", "POST", "PUT"}));
+
+    const QJsonObject corps = corpsJournal(journal, "> POST");
+    QCOMPARE(corps, QJsonDocument::fromJson(corpsAttendu.toUtf8()).object());
+    const QJsonObject confirmation = corpsJournal(journal, "< 200 {\"codeSE");
+    const QJsonObject confirmationBenin = corpsJournal(journal, "< 200 {\"codeME");
+    const QJsonObject &reponse = confirmation.isEmpty() ? confirmationBenin : confirmation;
+    QVERIFY2(reponse.contains("qrCode"), qPrintable(journal.join('\n')));
+    QVERIFY(corpsJournal(journal, "> PUT").isEmpty());
+    QVERIFY(journal.filter("/confirm").size() == 1 && journal.filter("/cancel").isEmpty());
+
+    QVERIFY2(installation.sortie.contains("Validation reussie.\n\n"), qPrintable(installation.sortie));
+    QVERIFY(installation.sortie.contains("Insertion de la facture dans la base de donnees reussie.\n"));
+
+    const QString code = reponse.value(cleCode).toString();
+    const QString compteurs = reponse.value("counters").toString();
+    QVERIFY(!code.isEmpty());
+    const QString reference = facture.first().section(';', 0, 0);
+    const QString totalCompteur = compteurs.section('/', 1).section(' ', 0, 0);
+    QCOMPARE(installation.ligneResultat("facture.csv"),
+             (QStringList{reference, totalCompteur, code, reponse.value("nim").toString(), compteurs,
+                          "08/12/2026 10:00:00", reponse.value("qrCode").toString(), ""}));
+    QCOMPARE(installation.registre(),
+             (QList<QStringList>{{reference, reponse.value("qrCode").toString(), totalCompteur, code,
+                                  reponse.value("nim").toString(), compteurs, "08/12/2026 10:00:00"}}));
+    QVERIFY(QFileInfo(installation.chemin("facture.csv.svg")).size() > 0);
+    const QImage qr(installation.chemin("facture.csv.png"));
+    QCOMPARE(qr.size(), QSize(200, 200));
+}
+
+void CertificationEnLigne::totalHorsTolerance()
+{
+    const QString url = demarrerSimulateur({"--ecart-total", "100"});
+    QVERIFY(!url.isEmpty());
+    Installation installation;
+    QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
+    QCOMPARE(installation.certifier("facture.csv", venteBenin,
+                                    {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}}),
+             0);
+    const QStringList journal = requetesSimulateur();
+    QCOMPARE(methodes(journal), (QStringList{"GET", "POST", "PUT"}));
+    QCOMPARE(journal.filter(QRegularExpression("^> PUT /emcf/api/invoice/[-0-9a-f]+/cancel$")).size(), 1);
+    QVERIFY(journal.filter("/confirm").isEmpty());
+    const QString &sortie = installation.sortie;
+    QVERIFY2(sortie.contains(
+                 "\nEnregistrement reussi\n\nDifference facture: 100\nTotal facture inacceptable: 871\n\n"
+                 "\nAnnulation de la facture\n"),
+             qPrintable(sortie));
+    QVERIFY(sortie.contains("\nAnnulation reussie.\n\n"));
+    QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
+    QVERIFY(installation.registre().isEmpty());
+}
+
+void CertificationEnLigne::echecs_data()
+{
+    QTest::addColumn<QStringList>("optionsSimulateur");
+    QTest::addColumn<QString>("jeton");
+    QTest::addColumn<QStringList>("facture");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("requetes");
+
+    const QStringList get = {"GET"};
+    const QStringList getPost = {"GET", "POST"};
+    const QStringList tout = {"GET", "POST", "PUT"};
+    QTest::newRow("wrong token") << QStringList{} << "mauvais-jeton" << venteBenin
+                                 << "\nLe serveur a retourne: 401 Jeton invalide ou expire\n"
+                                 << get;
+    QTest::newRow("status not JSON") << QStringList{"--non-json", "etat"} << "jeton-de-test" << venteBenin
+                                     << "</html>Reponse invalide\n"
+                                     << get;
+    QTest::newRow("status JSON array")
+        << QStringList{"--tableau", "etat"} << "jeton-de-test" << venteBenin << "]Reponse invalide\n"
+        << get;
+    QTest::newRow("status without status")
+        << QStringList{"--etat-sans-status"} << "jeton-de-test" << venteBenin << "}Reponse invalide\n"
+        << get;
+    QTest::newRow("submission not JSON") << QStringList{"--non-json", "soumission"} << "jeton-de-test"
+                                         << venteBenin << "</html>Echec enregistrement\n"
+                                         << getPost;
+    QTest::newRow("submission JSON array") << QStringList{"--tableau", "soumission"} << "jeton-de-test"
+                                           << venteBenin << "]Echec enregistrement\n"
+                                           << getPost;
+    QTest::newRow("invoice refused by the service")
+        << QStringList{} << "jeton-de-test" << QStringList{"F9;FV;Awa;7;E;;;;;;;;", "Z;Pain;1;100;118"}
+        << "Groupe de taxe invalide\"}Echec enregistrement\n"
+        << getPost;
+    QTest::newRow("decision not JSON") << QStringList{"--non-json", "decision"} << "jeton-de-test"
+                                       << venteBenin << "</html>Echec confirmation\n"
+                                       << tout;
+    QTest::newRow("decision JSON array")
+        << QStringList{"--tableau", "decision"} << "jeton-de-test" << venteBenin
+        << "\nValidation de la facture\n[{\"status\":true,\"uid\":\"x\","
+           "\"qrCode\":\"x\"}]\nLa base de donnee a ete deconnecte.\n"
+        << tout;
+}
+
+void CertificationEnLigne::echecs()
+{
+    QFETCH(QStringList, optionsSimulateur);
+    QFETCH(QString, jeton);
+    QFETCH(QStringList, facture);
+    QFETCH(QString, message);
+    QFETCH(QStringList, requetes);
+
+    const QString url = demarrerSimulateur(optionsSimulateur);
+    QVERIFY(!url.isEmpty());
+    Installation installation;
+    QVERIFY(installation.preparer(attributsApp("Bénin", jeton)));
+    QCOMPARE(installation.certifier("facture.csv", facture,
+                                    {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}}),
+             0);
+    QVERIFY2(installation.sortie.contains(message), qPrintable(installation.sortie));
+    QVERIFY(!installation.sortie.contains("Validation reussie."));
+    QVERIFY(installation.sortie.endsWith("Le programme va se terminer.\n"));
+    QCOMPARE(methodes(requetesSimulateur()), requetes);
+    QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
+    QVERIFY(installation.registre().isEmpty());
+}
+
+void CertificationEnLigne::certificatNonReconnu_data()
+{
+    QTest::addColumn<QString>("certificat");
+    QTest::addColumn<QString>("cle");
+    QTest::addColumn<bool>("autoriteDeTest");
+
+    QTest::newRow("self-signed server") << "autre.pem"
+                                        << "autre.key" << true;
+    QTest::newRow("test authority not trusted") << "serveur.pem"
+                                                << "serveur.key" << false;
+}
+
+void CertificationEnLigne::certificatNonReconnu()
+{
+    QFETCH(QString, certificat);
+    QFETCH(QString, cle);
+    QFETCH(bool, autoriteDeTest);
+
+    const QString url = demarrerSimulateur({}, certificat, cle);
+    QVERIFY(!url.isEmpty());
+    Installation installation;
+    QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
+    QMap<QString, QString> env{{"ORVANE_EMCF_URL", url}};
+    if (autoriteDeTest)
+        env.insert("ORVANE_EMCF_CA", pki("ca.pem"));
+    QCOMPARE(installation.certifier("facture.csv", venteBenin, env), 0);
+    QVERIFY2(installation.sortie.contains("Connexion au serveur\nReponse invalide\n"),
+             qPrintable(installation.sortie));
+    // The handshake failed: not one request reached the server.
+    QCOMPARE(methodes(requetesSimulateur()), QStringList());
+    QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
+    QVERIFY(installation.registre().isEmpty());
+}
+
+void CertificationEnLigne::reponseJamaisRecue_data()
+{
+    QTest::addColumn<QString>("etape");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("requetes");
+
+    QTest::newRow("status") << "etat"
+                            << "Connexion au serveur\nReponse invalide\n"
+                            << QStringList{"GET"};
+    QTest::newRow("submission") << "soumission"
+                                << "\nEnregistrement de la facture\nEchec enregistrement\n"
+                                << QStringList{"GET", "POST"};
+    QTest::newRow("decision") << "decision"
+                              << "\nValidation de la facture\nEchec confirmation\n"
+                              << QStringList{"GET", "POST", "PUT"};
+}
+
+void CertificationEnLigne::reponseJamaisRecue()
+{
+    QFETCH(QString, etape);
+    QFETCH(QString, message);
+    QFETCH(QStringList, requetes);
+
+    const int delaiMs = 800;
+    const QString url = demarrerSimulateur({"--silence", etape});
+    QVERIFY(!url.isEmpty());
+    Installation installation;
+    QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
+    QCOMPARE(installation.certifier("facture.csv", venteBenin,
+                                    {{"ORVANE_EMCF_URL", url},
+                                     {"ORVANE_EMCF_CA", pki("ca.pem")},
+                                     {"ORVANE_EMCF_TIMEOUT_MS", QString::number(delaiMs)}}),
+             0);
+    QVERIFY2(installation.sortie.contains(message), qPrintable(installation.sortie));
+    // The run waited for the limit, and not much longer.
+    QVERIFY2(installation.dureeMs >= delaiMs && installation.dureeMs < delaiMs + 8000,
+             qPrintable(QString::number(installation.dureeMs)));
+    QCOMPARE(methodes(requetesSimulateur()), requetes);
+    QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
+}
+
+void CertificationEnLigne::avoirApresVente()
+{
+    const QString url = demarrerSimulateur({});
+    QVERIFY(!url.isEmpty());
+    Installation installation;
+    QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
+    const QMap<QString, QString> env{{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}};
+    QCOMPARE(installation.certifier("vente.csv", venteBenin, env), 0);
+    const QStringList vente = installation.ligneResultat("vente.csv");
+    QCOMPARE(vente.size(), 8);
+    const QString signature = vente.at(2);
+    QVERIFY2(signature.count('-') == 5, qPrintable(signature));
+    const QString sansTirets = QString(signature).remove('-');
+
+    QCOMPARE(installation.certifier(
+                 "avoir.csv", {"A1;FA;Awa;7;E;Kofi;123;Cotonou;97000000;;AIB5;F1;", "B;Pain;2;100;118"}, env),
+             0);
+    QVERIFY2(installation.sortie.contains("Facture retrouvee: " + sansTirets + "\n"),
+             qPrintable(installation.sortie));
+    QVERIFY(installation.sortie.contains("Validation reussie."));
+
+    const QStringList journal = requetesSimulateur();
+    QCOMPARE(methodes(journal), (QStringList{"GET", "POST", "PUT", "GET", "POST", "PUT"}));
+    const QStringList soumissions = journal.filter("> POST");
+    const QJsonObject avoir =
+        QJsonDocument::fromJson(soumissions.at(1).mid(soumissions.at(1).indexOf('{')).toUtf8()).object();
+    QCOMPARE(avoir.value("type").toString(), QString("FA"));
+    QCOMPARE(avoir.value("reference").toString(), sansTirets);
+
+    const QStringList resultat = installation.ligneResultat("avoir.csv");
+    QCOMPARE(resultat.size(), 8);
+    QCOMPARE(resultat.at(0), QString("A1"));
+    QCOMPARE(resultat.at(4), QString("1/2 FA"));
+    QCOMPARE(resultat.at(7), sansTirets);
+    QCOMPARE(installation.registre().size(), 2);
+}
+
+QTEST_GUILESS_MAIN(CertificationEnLigne)
+#include "tst_certificationenligne.moc"

@@ -1,0 +1,228 @@
+#include "web/decisionsemcf.h"
+
+#include <parametres.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+// What each reply handler prints and does next, on good and bad replies.
+class DecisionsEmcf : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void etatServeur_data();
+    void etatServeur();
+    void enregistrement_data();
+    void enregistrement();
+    void confirmation_data();
+    void confirmation();
+    void adresseDecision_data();
+    void adresseDecision();
+};
+
+using Suite = DecisionEmcf::Suite;
+Q_DECLARE_METATYPE(DecisionEmcf::Suite)
+
+void DecisionsEmcf::etatServeur_data()
+{
+    QTest::addColumn<QByteArray>("reponse");
+    QTest::addColumn<QString>("console");
+    QTest::addColumn<Suite>("suite");
+
+    const QString pret = "\nLe serveur est pret pour la facturation\n\nEnregistrement de la facture\n";
+    QTest::newRow("ready") << QByteArray(R"({"status":true,"ifu":"3201234567890"})") << pret
+                           << Suite::Soumettre;
+    QTest::newRow("rejected token with an error report")
+        << QByteArray(R"({"status":401,"title":"Jeton invalide"})")
+        << "\nLe serveur a retourne: 401 Jeton invalide\n"
+        << Suite::Terminer;
+    QTest::newRow("status 1 is not the value true")
+        << QByteArray(R"({"status":1,"title":"Pret?"})") << "\nLe serveur a retourne: 1 Pret?\n"
+        << Suite::Terminer;
+    QTest::newRow("status text true is not ready and prints 0")
+        << QByteArray(R"({"status":"true","title":"Texte"})") << "\nLe serveur a retourne: 0 Texte\n"
+        << Suite::Terminer;
+    QTest::newRow("status false without title prints nothing more")
+        << QByteArray(R"({"status":false})") << "" << Suite::Terminer;
+    QTest::newRow("not JSON") << QByteArray("<html>502</html>") << "Reponse invalide\n" << Suite::Terminer;
+    QTest::newRow("empty body of a network failure") << QByteArray() << "Reponse invalide\n"
+                                                     << Suite::Terminer;
+    QTest::newRow("JSON array") << QByteArray(R"([{"status":true}])") << "Reponse invalide\n"
+                                << Suite::Terminer;
+    QTest::newRow("object without status") << QByteArray(R"({"ifu":"1","title":"x"})") << "Reponse invalide\n"
+                                           << Suite::Terminer;
+}
+
+void DecisionsEmcf::etatServeur()
+{
+    QFETCH(QByteArray, reponse);
+    QFETCH(QString, console);
+    QFETCH(Suite, suite);
+
+    Invoice facture;
+    facture.typeFacture = "FV";
+    ParametresMoteur parametres;
+    const TablesReference tables = tablesReference(parametres.pays);
+    const DecisionEmcf decision = decisionEtatServeur(reponse, {facture, parametres, tables});
+    QCOMPARE(QString::fromStdString(decision.console), console);
+    QCOMPARE(decision.suite, suite);
+    if (suite == Suite::Soumettre) {
+        // The body is the invoice, with the seller's number taken from this very reply.
+        const QJsonObject corps = QJsonDocument::fromJson(decision.corps).object();
+        QCOMPARE(corps.value("ifu").toString(), QString("3201234567890"));
+        QCOMPARE(corps.value("type").toString(), QString("FV"));
+        QVERIFY(decision.corps.contains("\n    ")); // sent indented
+    } else {
+        QVERIFY(decision.corps.isEmpty());
+    }
+}
+
+void DecisionsEmcf::enregistrement_data()
+{
+    QTest::addColumn<QByteArray>("reponse");
+    QTest::addColumn<double>("tolerance");
+    QTest::addColumn<QString>("console");
+    QTest::addColumn<Suite>("suite");
+    QTest::addColumn<QString>("uid");
+
+    // Invoice total 1000; quantities 2, 1 and 1 unless a tolerance is set.
+    QTest::newRow("2 above with 4 units is confirmed")
+        << QByteArray(R"({"uid":"u-1","total":1002})") << 0.0
+        << "\nEnregistrement reussi\n\nDifference facture: 2\nTotal facture acceptable: 1002\n\n"
+           "\nValidation de la facture\n"
+        << Suite::Confirmer << "u-1";
+    QTest::newRow("2.5 above with 4 units is cancelled")
+        << QByteArray(R"({"uid":"u-2","total":1002.5})") << 0.0
+        << "\nEnregistrement reussi\n\nDifference facture: 2.5\nTotal facture inacceptable: 1002.5\n\n"
+           "\nAnnulation de la facture\n"
+        << Suite::Annuler << "u-2";
+    QTest::newRow("equal totals print no difference")
+        << QByteArray(R"({"uid":"u-3","total":1000})") << 0.0
+        << "\nEnregistrement reussi\n\nTotal facture acceptable: 1000\n\n\nValidation de la facture\n"
+        << Suite::Confirmer << "u-3";
+    QTest::newRow("tolerance 5, 5 below is confirmed")
+        << QByteArray(R"({"uid":"u-4","total":995})") << 5.0
+        << "\nEnregistrement reussi\n\nDifference facture: -5\nTotal facture acceptable: 995\n\n"
+           "\nValidation de la facture\n"
+        << Suite::Confirmer << "u-4";
+    QTest::newRow("missing total counts as 0 and is cancelled")
+        << QByteArray(R"({"uid":"u-5"})") << 0.0
+        << "\nEnregistrement reussi\n\nDifference facture: -1000\nTotal facture inacceptable: 0\n\n"
+           "\nAnnulation de la facture\n"
+        << Suite::Annuler << "u-5";
+    QTest::newRow("total given as text counts as 0")
+        << QByteArray(R"({"uid":"u-6","total":"1000"})") << 0.0
+        << "\nEnregistrement reussi\n\nDifference facture: -1000\nTotal facture inacceptable: 0\n\n"
+           "\nAnnulation de la facture\n"
+        << Suite::Annuler << "u-6";
+    QTest::newRow("numeric uid gives an empty uid")
+        << QByteArray(R"({"uid":42,"total":1000})") << 0.0
+        << "\nEnregistrement reussi\n\nTotal facture acceptable: 1000\n\n\nValidation de la facture\n"
+        << Suite::Confirmer << "";
+    QTest::newRow("not JSON") << QByteArray("Internal Server Error") << 0.0 << "Echec enregistrement\n"
+                              << Suite::Terminer << "";
+    QTest::newRow("empty body of a network failure") << QByteArray() << 0.0 << "Echec enregistrement\n"
+                                                     << Suite::Terminer << "";
+    QTest::newRow("refused invoice without uid")
+        << QByteArray(R"({"errorCode":"3","errorDesc":"Article invalide"})") << 0.0
+        << "Echec enregistrement\n"
+        << Suite::Terminer << "";
+    QTest::newRow("JSON array") << QByteArray(R"([{"uid":"u","total":1000}])") << 0.0
+                                << "Echec enregistrement\n"
+                                << Suite::Terminer << "";
+}
+
+void DecisionsEmcf::enregistrement()
+{
+    QFETCH(QByteArray, reponse);
+    QFETCH(double, tolerance);
+    QFETCH(QString, console);
+    QFETCH(Suite, suite);
+    QFETCH(QString, uid);
+
+    const DecisionEmcf decision = decisionEnregistrement(reponse, 1000, tolerance, 4);
+    QCOMPARE(QString::fromStdString(decision.console), console);
+    QCOMPARE(decision.suite, suite);
+    QCOMPARE(decision.uid, uid);
+    QVERIFY(decision.resultat.isEmpty());
+}
+
+void DecisionsEmcf::confirmation_data()
+{
+    QTest::addColumn<QString>("pays");
+    QTest::addColumn<QByteArray>("reponse");
+    QTest::addColumn<QString>("console");
+    QTest::addColumn<QStringList>("resultat");
+
+    QTest::newRow("benin confirmation")
+        << "Bénin"
+        << QByteArray(R"({"qrCode":"F;ED1;SIG;IFU;20261208100000","codeMECeFDGI":"ABCD-EFGH","nim":"ED1",
+                         "counters":"82/87 FV","dateTime":"08/12/2026 10:00:00"})")
+        << "\nQR: ABCD-EFGH\nValidation reussie.\n\n"
+        << QStringList{"F;ED1;SIG;IFU;20261208100000", "87", "ABCD-EFGH", "ED1", "82/87 FV",
+                       "08/12/2026 10:00:00"};
+    QTest::newRow("niger confirmation shows the SECeF code")
+        << "Niger"
+        << QByteArray(R"({"qrCode":"Q","codeMECeFDGI":"M","codeSECeFDGI":"S","nim":"NE1","counters":"1/2 FV",
+                         "dateTime":"D"})")
+        << "\nQR: S\nValidation reussie.\n\n"
+        << QStringList{"Q", "2", "S", "NE1", "1/2 FV", "D"};
+    QTest::newRow("confirmation with an empty qrCode still counts")
+        << "Bénin" << QByteArray(R"({"qrCode":""})") << "\nQR: \nValidation reussie.\n\n"
+        << QStringList{"", "", "", "", "", ""};
+    QTest::newRow("cancellation answer")
+        << "Bénin" << QByteArray(R"({"dateTime":"08/12/2026 10:00:00"})") << "\nAnnulation reussie.\n\n"
+        << QStringList{};
+    QTest::newRow("error report of an unknown uid")
+        << "Bénin" << QByteArray(R"({"errorCode":"20","errorDesc":"introuvable"})")
+        << "\nAnnulation reussie.\n\n"
+        << QStringList{};
+    QTest::newRow("not JSON") << "Bénin" << QByteArray("<html/>") << "Echec confirmation\n" << QStringList{};
+    QTest::newRow("empty body of a network failure") << "Bénin" << QByteArray() << "Echec confirmation\n"
+                                                     << QStringList{};
+    QTest::newRow("JSON array ends silently")
+        << "Bénin" << QByteArray(R"([{"qrCode":"Q"}])") << "" << QStringList{};
+}
+
+void DecisionsEmcf::confirmation()
+{
+    QFETCH(QString, pays);
+    QFETCH(QByteArray, reponse);
+    QFETCH(QString, console);
+    QFETCH(QStringList, resultat);
+
+    const DecisionEmcf decision = decisionConfirmation(reponse, pays);
+    QCOMPARE(QString::fromStdString(decision.console), console);
+    QCOMPARE(decision.suite, Suite::Terminer);
+    QCOMPARE(decision.resultat, resultat);
+}
+
+void DecisionsEmcf::adresseDecision_data()
+{
+    QTest::addColumn<QString>("uid");
+    QTest::addColumn<bool>("confirmer");
+    QTest::addColumn<QString>("url");
+
+    const QString base = "https://sygmef.impots.bj/emcf/api/invoice";
+    QTest::newRow("confirm") << "5e1f0c2a-6c1b-4a53-9d1e-0b8f3c1d2e4f" << true
+                             << base + "/5e1f0c2a-6c1b-4a53-9d1e-0b8f3c1d2e4f/confirm";
+    QTest::newRow("cancel") << "abc" << false << base + "/abc/cancel";
+    QTest::newRow("empty uid leaves an empty segment") << "" << true << base + "//confirm";
+    QTest::newRow("uid cannot leave its path segment")
+        << "../x?y#z" << false << base + "/..%2Fx%3Fy%23z/cancel";
+}
+
+void DecisionsEmcf::adresseDecision()
+{
+    QFETCH(QString, uid);
+    QFETCH(bool, confirmer);
+    QFETCH(QString, url);
+    const QUrl obtenue = urlDecision("https://sygmef.impots.bj/emcf/api/invoice", uid, confirmer);
+    QVERIFY(obtenue.isValid());
+    QCOMPARE(obtenue.toString(QUrl::FullyEncoded), url);
+}
+
+QTEST_GUILESS_MAIN(DecisionsEmcf)
+#include "tst_decisionsemcf.moc"

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "serviceemcf.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSslConfiguration>
+#include <QSslServer>
+
+#include <ostream>
+
+class QSslSocket;
+
+// The HTTPS front of the test double: accepts TLS connections, cuts their bytes into HTTP requests,
+// hands each to the service and writes its answer back (or nothing, for an injected silence).
+// Every request and answer is logged, one line each: "> METHOD path body" and "< status body".
+class ServeurEmcf : public QObject
+{
+public:
+    ServeurEmcf(ServiceEmcf &service, const QSslConfiguration &tls, std::ostream &journal,
+                QObject *parent = nullptr);
+
+    bool ecouter(const QHostAddress &adresse, quint16 port);
+    quint16 port() const { return m_serveur.serverPort(); }
+    QString erreur() const { return m_serveur.errorString(); }
+
+private:
+    void accepter();
+    void lire(QSslSocket *socket);
+    void journaliser(const std::string &ligne);
+
+    ServiceEmcf &m_service;
+    std::ostream &m_journal;
+    QSslServer m_serveur;
+    QHash<QSslSocket *, QByteArray> m_tampons;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "document.h"
+
+#include <QString>
+
+// What the output step needs besides the document text.
+struct DemandeSortie
+{
+    QString impression; // print mode of the invoice
+    Variante variante = Variante::Ticket;
+    QString reference; // names the PDF file
+    QString imageQr;   // QR PNG path, empty when the result file was not read
+    QString fontName = QStringLiteral("Lucida Console");
+    int fontSize = 6;
+};
+
+// The PDF file of an A4 invoice or a ticket, relative to the working directory. Characters that
+// cannot stand in a file name on the users' systems (/ \ : * ? " < > | and control characters) are
+// replaced by "_", so that a reference such as FAC/2024/001 still gives a file.
+QString cheminPdf(Variante variante, const QString &reference);
+
+// Title of the print preview window.
+QString titreApercu();
+
+// Prints or saves the finished document by its print mode: A4 in a modal print preview (default
+// printer for "facture", PDF file for "facture-pdf"), A4 straight to its PDF file for
+// "facture-pdf-silent"; a ticket into its PDF file for "ticket-pdf" (then opened in the PDF viewer)
+// and "ticket-pdf-silent", on the default printer for any other mode.
+void sortirDocument(const QString &texte, const DemandeSortie &demande);

@@ -1,0 +1,464 @@
+#include "comparaisontexte.h"
+
+#include <colonnesticket.h>
+#include <document.h>
+#include <vuefacture.h>
+
+#include <parametres.h>
+
+#include <QFile>
+#include <QTextStream>
+#include <QtTest>
+
+namespace {
+
+// A settings file holding the given attributes, read as the renderer reads app.xml.
+ParametresRendu parametres(const QString &attributs)
+{
+    return parametresRendu(analyserParametres(("<app " + attributs + "/>").toUtf8()));
+}
+
+// A version-2 header: reference R1, sale FV by Ali (2), payment E, client Kofi (123), ticket mode,
+// dated 01/01/2026; `changes` replaces fields by position.
+QString entete(const QList<QPair<int, QString>> &changes = {})
+{
+    QStringList c{"R1", "FV", "Ali",    "2",          "E", "Kofi", "123", "", "", "",
+                  "",   "",   "ticket", "01/01/2026", "",  "",     "",    "", "", ""};
+    for (const auto &[position, valeur] : changes)
+        c[position] = valeur;
+    return c.join(';') + '\n';
+}
+
+VueFacture lire(const QString &entree, const ParametresRendu &p)
+{
+    QString copie = entree;
+    QTextStream flux(&copie);
+    return lireFacture(flux, dispositionEntete(p.apiVersion), p.pays).vue;
+}
+
+std::optional<ResultatLu> resultat(const QString &ligne)
+{
+    if (ligne.isNull())
+        return std::nullopt;
+    QString copie = ligne;
+    QTextStream flux(&copie);
+    return lireResultat(flux);
+}
+
+const QString benin = QStringLiteral("pays=\"Bénin\" entreprise=\"Boulangerie\" message=\"Merci\"");
+const QString niger = QStringLiteral("pays=\"Niger\" entreprise=\"Boulangerie\" message=\"Merci\"");
+const QString ligneDemo =
+    QStringLiteral("R1\t\tDEMO-5AB7-CD9E-F2GH-4JK6-LM8N\tEM01020304\t82/87 FV\t09/01/2020 "
+                   "13:55:42\tF;EM01020304;DEMO5AB7CD9EF2GH4JK6LM8N;1234567890123;20200109135542\t");
+const QString pain = QStringLiteral("B;Pain;2;100;118\n");
+
+} // namespace
+
+class DocumentFacture : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fragments_data();
+    void fragments();
+    void largeursDuTicketExemple();
+    void documentsComplets_data();
+    void documentsComplets();
+};
+
+void DocumentFacture::fragments_data()
+{
+    QTest::addColumn<QString>("reglages");
+    QTest::addColumn<QString>("entree");
+    QTest::addColumn<QString>("ligneResultat"); // null: no result file
+    QTest::addColumn<bool>("a4");
+    QTest::addColumn<QStringList>("presents");
+    QTest::addColumn<QStringList>("absents");
+
+    const QString nul; // no result file
+
+    // Invoice types: title, client heading, closing sentence, net label.
+    QTest::newRow("sale, A4")
+        << benin << entete() + pain << nul << true
+        << QStringList{"<b>Doit:</b><br/><br/><b>Kofi</b><br/>",
+                       "<h1 style=\"text-align:center\">Facture</h1>",
+                       "</td></tr></table>Arrêté la présente facture à la somme de: 236 F CFA.<br/><br/>"}
+        << QStringList{};
+    QTest::newRow("sale, ticket with space saving")
+        << benin + " economieEspace=\"1\"" << entete() + pain << nul << false << QStringList{"\nDoit: Kofi\n"}
+        << QStringList{"Doit:\n", "Arrêté"};
+    QTest::newRow("credit note")
+        << benin << entete({{1, "FA"}}) + pain << nul << true
+        << QStringList{"<b>Au crédit de:</b><br/><br/><b>Kofi</b>",
+                       "<h1 style=\"text-align:center\">Facture d'avoir</h1>",
+                       "Boulangerie reconnait vous devoir la somme de: 236 F CFA.<br/><br/>"}
+        << QStringList{"Doit:", "Arrêté"};
+    QTest::newRow("export sale") << benin << entete({{1, "EV"}}) + pain << nul << true
+                                 << QStringList{"<b>Doit:</b>", ">Facture d'exportation</h1>",
+                                                "Arrêté la présente facture à la somme de: 236 F CFA."}
+                                 << QStringList{};
+    QTest::newRow("export credit note")
+        << benin << entete({{1, "EA"}}) + pain << nul << true
+        << QStringList{"<b>Au crédit de:</b>", ">Facture d'avoir d'exportation</h1>",
+                       "Boulangerie reconnait vous devoir la somme de: 236"}
+        << QStringList{};
+    QTest::newRow("advance") << benin << entete({{1, "FT"}}) + pain << nul << true
+                             << QStringList{"<b>Au crédit de:</b>", ">Facture d'accompte</h1>",
+                                            "Boulangerie reconnait vous devoir la somme de: 236"}
+                             << QStringList{};
+    QTest::newRow("export advance") << benin << entete({{1, "ET"}}) + pain << nul << false
+                                    << QStringList{"\nAu crédit de:\nKofi\n",
+                                                   "\nFacture d'accompte d'exportation n° R1 du 01/01/2026\n"}
+                                    << QStringList{"reconnait"};
+    QTest::newRow("net label of a sale")
+        << benin << entete({{10, "AIB1"}}) + pain << nul << true
+        << QStringList{"<b>AIB 1% : </b>2<br/><b>Net à Payer: </b>238<br/><br/>", "la somme de: 238 F CFA."}
+        << QStringList{};
+    QTest::newRow("net label of a credit note")
+        << benin << entete({{1, "FA"}, {10, "AIB1"}}) + pain << nul << true
+        << QStringList{"<b>AIB 1% : </b>2<br/><b>Net en votre faveur: </b>238<br/><br/>"} << QStringList{};
+    QTest::newRow("unknown type") << benin << entete({{1, "XX"}, {10, "AIB1"}}) + pain << nul << true
+                                  << QStringList{"<h1 style=\"text-align:center\"></h1>",
+                                                 "</td></tr></table><br/><br/><b>Kofi</b><br/>",
+                                                 "<b>AIB 1% : </b>2<br/></td></tr></table><table><tr>",
+                                                 "<b>Total TTC: </b>236<br/>"}
+                                  << QStringList{"Doit:", "Au crédit de:", "Net ", "F CFA."};
+    QTest::newRow("no client") << benin << entete({{5, ""}}) + pain << nul << true
+                               << QStringList{"</td></tr></table><h1"} << QStringList{"Doit:"};
+
+    // Sign of a credit note: negative in Niger only; quantities and rates keep their sign.
+    QTest::newRow("niger credit note")
+        << niger << entete({{1, "FA"}}) + pain << nul << true
+        << QStringList{"<td style=\"text-align:right\">2</td><td style=\"text-align:right\">-100</td>"
+                       "<td style=\"text-align:right\">18 %</td><td "
+                       "style=\"text-align:right\">-236</td></tr>",
+                       "<b>Total: HT [B] = -200</b><b> | TVA [B] 19 % = -36</b><br/>",
+                       "<b>Total HT: </b>-200<br/>",
+                       "<b>Total TVA: </b>-36<br/>",
+                       "<b>Total TTC: </b>-236<br/>",
+                       "reconnait vous devoir la somme de: -236 F CFA."}
+        << QStringList{};
+    QTest::newRow("benin credit note")
+        << benin << entete({{1, "FA"}}) + pain << nul << true
+        << QStringList{"<b>Total: HT [B] = 200</b><b> | TVA [B] 18 % = 36</b><br/>",
+                       "<b>Total TTC: </b>236<br/>"}
+        << QStringList{"-2", "-1"};
+    QTest::newRow("niger credit note ticket, minus sign widens the columns")
+        << niger << entete({{1, "FA"}}) + "B;Pain;2;1000;1180\n"
+        << nul << false << QStringList{"\nArticles|Qt| PUTTC|  Tot.\n\nPain (B)| 2|-1 180|-2 360\n\n"}
+        << QStringList{};
+    QTest::newRow("niger sale stays positive")
+        << niger << entete() + pain << nul << true << QStringList{"<b>Total TTC: </b>236<br/>"}
+        << QStringList{"-236"};
+
+    // Space saving on the ticket.
+    const QString deuxArticles = entete() + pain + "B;Lait;1;100;118\n";
+    QTest::newRow("ticket without space saving")
+        << benin << deuxArticles << nul << false
+        << QStringList{"\n\nFacture n° R1 du 01/01/2026\n\nArticles|Qt|PUTTC|Tot.\n\nPain (B)| 2|  118| "
+                       "236\n\nLait (B)| "
+                       "1|  118| 118\n\n\nTotal: HT [B] = 300 | TVA [B] 18 % = 54\n\nTotal HT: 300\n",
+                       "Boulangerie\n\n\nDoit:\nKofi\nIFU: 123\n"}
+        << QStringList{};
+    QTest::newRow("ticket with space saving")
+        << benin + " economieEspace=\"1\"" << deuxArticles << nul << false
+        << QStringList{"\nDoit: Kofi\nIFU: 123\nFacture n° R1 du 01/01/2026\nPain (B)| 2|  118| 236\nLait "
+                       "(B)| 1|  118| "
+                       "118\n\nTotal: HT [B] = 300 | TVA [B] 18 % = 54\nTotal HT: 300\n"}
+        << QStringList{"Articles", "\n\nFacture"};
+    QTest::newRow("ticket with space saving and no address")
+        << benin + " economieEspace=\"1\" rccm=\"RB1\" ifu=\"321\"" << entete() + pain << nul << false
+        << QStringList{"Boulangerie\n - \nRCCM: RB1 - IFU: 321\n"} << QStringList{};
+    QTest::newRow("company details without space saving")
+        << benin + " adresse=\"Lot 12\" telephone=\"+229\" email=\"a@b.bj\" rccm=\"RB1\" ifu=\"321\""
+        << entete() + pain << nul << true
+        << QStringList{"<td><b>Boulangerie</b><br/><b>Adressse: </b>Lot 12<br/><b>Téléphone: "
+                       "</b>+229<br/><b>E-mail: "
+                       "</b>a@b.bj<br/><b>RCCM: </b>RB1<br/><b>IFU: </b>321<br/></td><td "
+                       "width=\"30%\"><b>Date: "
+                       "</b>01/01/2026<br/><b>Ref.: </b>R1<br/></td></tr></table>"}
+        << QStringList{};
+    QTest::newRow("company details with space saving, A4")
+        << niger + " economieEspace=\"1\" adresse=\"Lot 12\" telephone=\"+227\" email=\"a@b.ne\" "
+                   "rccm=\"RN1\" ifu=\"321\""
+        << entete() + pain << nul << true
+        << QStringList{"<b>Boulangerie</b><br/>Lot 12 - +227<br/><b>RCCM: </b>RN1 - <b>NIF: </b>321<br/>",
+                       "<b>Doit:</b> <br/><b>Kofi</b><br/><b>NIF: </b>123<br/>"}
+        << QStringList{"a@b.ne"};
+
+    // Logo, A4 only.
+    QTest::newRow("logo beside the company")
+        << benin + " logo=\"logo.png\"" << entete() + pain << nul << true
+        << QStringList{"<html><head></head><body><table><tr><td><img height=\"60\" "
+                       "src=\"logo.png\"\\></td><td><b>Boulangerie</b>"}
+        << QStringList{};
+    QTest::newRow("logo on top")
+        << benin + " logo=\"logo.png\" logoTop=\"1\"" << entete() + pain << nul << true
+        << QStringList{"<table><tr><td colspan=\"2\"><img src=\"logo.png\"\\></td></tr><tr><td><b>"}
+        << QStringList{};
+    QTest::newRow("no logo on the ticket") << benin + " logo=\"logo.png\"" << entete() + pain << nul << false
+                                           << QStringList{"Boulangerie\n"} << QStringList{"logo.png", "<"};
+
+    // Header lines.
+    QTest::newRow("purchase order, free line, registration")
+        << benin
+        << entete({{17, "BC-17"}, {19, "Livraison"}, {18, "MAT-3"}, {14, "C-42"}, {7, "Rue 1"}}) + pain << nul
+        << true
+        << QStringList{"<b>Ref.: </b>R1<br/><b>Bon de commande: </b>BC-17<br/>Livraison<br/><b>Matricule: "
+                       "</b>MAT-3<br/></td></tr></table>",
+                       "<b>Kofi</b><br/><b>Adresse: </b>Rue 1<br/><b>Code client: </b>C-42<br/><b>IFU: "
+                       "</b>123<br/><h1"}
+        << QStringList{};
+
+    // Tax-group summary and totals.
+    QTest::newRow("niger exempt only")
+        << niger << entete() + "A;Riz;1;1000;1000\n"
+        << nul << true
+        << QStringList{"<td>Riz (A-EX)</td>", "<b>Exonérés = 1 000</b><br/>", "<b>Total TVA: </b>0<br/>"}
+        << QStringList{"Total HT: ", "TVA [A]"};
+    QTest::newRow("benin exempt only")
+        << benin << entete() + "A;Riz;1;1000;1000\n"
+        << nul << true << QStringList{"<b>Total: HT [A] = 1 000</b><br/>", "<b>Total HT: </b>1 000<br/>"}
+        << QStringList{"Exonérés"};
+    QTest::newRow("niger rates of groups B and D")
+        << niger << entete() + "D;Y;1;1000;1050\nB;X;1;1000;1190\nC;Z;1;1000;1100\n"
+        << nul << true
+        << QStringList{"<b>Total: HT [B] = 1 000</b><b> | TVA [B] 19 % = 190</b><br/><b>Total: HT [C] = 1 "
+                       "000</b><b> | TVA "
+                       "[C] = 100</b><br/><b>Total: HT [D] = 1 000</b><b> | TVA [D] 5 % = 50</b><br/>",
+                       "<b>Total HT: </b>3 000<br/><b>Total TVA: </b>340<br/><b>Total TTC: </b>3 "
+                       "340<br/><br/>"}
+        << QStringList{};
+    QTest::newRow("benin rate of group D")
+        << benin << entete() + "D;Y;1;1000;1180\n"
+        << nul << true << QStringList{"<b>Total: HT [D] = 1 000</b><b> | TVA [D] 18 % = 180</b><br/>"}
+        << QStringList{};
+    QTest::newRow("exempt VAT left out of the VAT total")
+        << benin << entete() + "A;Y;1;1000;1100\n"
+        << nul << true
+        << QStringList{"<b>Total: HT [A] = 1 000</b><b> | TVA [A] = 100</b><br/>", "<b>Total TVA: </b>0<br/>",
+                       "<b>Total TTC: </b>1 100<br/>"}
+        << QStringList{};
+    QTest::newRow("group with nothing to sum gives an empty line")
+        << benin << entete() + "C;Don;0;0;0\n"
+        << nul << true << QStringList{"<table width=\"100%\"><tr><td><br/></td><td width=\"30%\">"}
+        << QStringList{};
+    QTest::newRow("specific tax: six columns")
+        << benin << entete() + "B;Biere;1;1000;1180;;50;59\n"
+        << nul << true
+        << QStringList{"<th style=\"text-align:right\">Prix Unitaire HT</th><th "
+                       "style=\"text-align:right\">TS</th><th "
+                       "style=\"text-align:right\">TVA</th>",
+                       "<tr><td>Biere (B)</td><td style=\"text-align:right\">1</td><td "
+                       "style=\"text-align:right\">1 "
+                       "000</td><td style=\"text-align:right\">50</td><td style=\"text-align:right\">18 "
+                       "%</td><td "
+                       "style=\"text-align:right\">1 239</td></tr>",
+                       "<tr><td>Total</td><td style=\"text-align:right\">1</td><td></td><td "
+                       "style=\"text-align:right\">50</td><td></td><td style=\"text-align:right\">1 "
+                       "239</td></tr></table>",
+                       "<b>Total: HT [B] = 1 000</b><b> | TS [B] = 50</b><b> | TVA [B] 18 % = 189</b><br/>",
+                       "<b>Total HT: </b>1 000<br/><b>TS: </b>50<br/><b>Total TVA: </b>189<br/><b>Total TTC: "
+                       "</b>1 239<br/>"}
+        << QStringList{};
+    QTest::newRow("no specific tax: five columns")
+        << benin << entete() + "B;Pain;1.5;1000;1180\n"
+        << nul << true
+        << QStringList{"<th style=\"text-align:right\">Prix Unitaire HT</th><th "
+                       "style=\"text-align:right\">TVA</th>",
+                       "<tr><td>Pain (B)</td><td style=\"text-align:right\">1,5</td><td "
+                       "style=\"text-align:right\">1 "
+                       "000</td><td style=\"text-align:right\">18 %</td><td style=\"text-align:right\">1 "
+                       "770</td></tr>",
+                       "<tr><td>Total</td><td style=\"text-align:right\">1,5</td><td></td><td></td><td "
+                       "style=\"text-align:right\">1 770</td></tr>"}
+        << QStringList{">TS<", "TS: "};
+    QTest::newRow("line rate rounded half away from zero")
+        << benin << entete() + "B;X;1;1000;1185\nE;Y;1;0;50\n"
+        << nul << true
+        << QStringList{"<td style=\"text-align:right\">19 %</td><td style=\"text-align:right\">1 185</td>",
+                       "<td style=\"text-align:right\"></td><td style=\"text-align:right\">50</td>"}
+        << QStringList{};
+    QTest::newRow("seven-digit VAT printed exactly")
+        << benin << entete() + "B;Machine;1;10000000;11234567\n"
+        << nul << true << QStringList{"<b>Total TVA: </b>1 234 567<br/>", " | TVA [B] 18 % = 1 234 567</b>"}
+        << QStringList{};
+
+    // Withholding.
+    QTest::newRow("benin withholding AIB1")
+        << benin << entete({{10, "AIB1"}}) + "B;X;1;10000;11800\n"
+        << nul << true
+        << QStringList{"<b>AIB 1% : </b>100<br/><b>Net à Payer: </b>11 900<br/><br/>",
+                       "la somme de: 11 900 F CFA."}
+        << QStringList{};
+    QTest::newRow("unknown withholding code")
+        << benin << entete({{10, "ZZ"}}) + "B;X;1;10000;11800\n"
+        << nul << true << QStringList{"<b>AIB 0% : </b>0<br/><b>Net à Payer: </b>11 800<br/>"}
+        << QStringList{};
+    QTest::newRow("niger withholding counts the specific tax once")
+        << niger << entete({{10, "B"}}) + "B;X;1;1000;1190;;100;119\n"
+        << nul << true << QStringList{"<b>Précompte ISB 5% : </b>65<br/><b>Net à Payer: </b>1 374<br/><br/>"}
+        << QStringList{};
+    QTest::newRow("no withholding code")
+        << benin << entete() + pain << nul << true << QStringList{} << QStringList{"AIB", "Net "};
+
+    // Amount received, insurance split, comments.
+    QTest::newRow("amount received and change")
+        << benin << entete({{15, "5000"}}) + pain << nul << true
+        << QStringList{"<b>Montant reçu: </b>5 000 F CFA.<br/><b>Monnaie rendue: "
+                       "</b>4 764 F CFA.<br/><br/>"}
+        << QStringList{};
+    QTest::newRow("insurance split")
+        << benin << entete({{15, "1000"}}) + "B;Soin;1;1000;1180;;;;60\n"
+        << nul << true
+        << QStringList{"<b>Monnaie rendue: </b>292 F CFA.<br/><br/><b>Montant payé par le "
+                       "client</b><br/><b>HT: "
+                       "</b>600<b>  |  TVA: </b>108<b>  |  TTC: </b>708<br/><b>Montant supporté par "
+                       "l'Assurance</b><br/><b>HT: "
+                       "</b>400<b>  |  TVA: </b>72<b>  |  TTC: </b>472<br/><br/>"}
+        << QStringList{"Net: "};
+    QTest::newRow("insurance split with withholding, ticket")
+        << benin << entete({{10, "AIB5"}}) + "B;Soin;1;1000;1180;;100;118;60\n"
+        << nul << false
+        << QStringList{"AIB 5% : 55\nNet à Payer: 1 353\n\n",
+                       "\nMontant payé par le client\nHT: 600  |  TVA: 119  |  TTC: 779  |  AIB: 33  |  Net: "
+                       "812\nMontant "
+                       "supporté par l'Assurance\nHT: 400  |  TVA: 79  |  TTC: 519  |  AIB: 22  |  Net: "
+                       "541\n\n"}
+        << QStringList{};
+    QTest::newRow("client pays everything")
+        << benin << entete() + "B;Soin;1;1000;1180;;;;100\n"
+        << nul << true << QStringList{} << QStringList{"Montant payé", "Assurance"};
+    QTest::newRow("comments") << benin << entete() + pain + "#;Merci;A bientot\n#x;Livreur;Moussa\n#\n"
+                              << nul << false
+                              << QStringList{"\nMerci: A bientot\nLivreur: Moussa\n: \n\n\nMerci"}
+                              << QStringList{};
+
+    // Fiscal block.
+    QTest::newRow("without result file")
+        << benin << entete({{16, "Awa"}}) + pain << nul << true
+        << QStringList{"<table><tr><td width=\"60%\"></td></tr></table><br/>Merci"}
+        << QStringList{"Vendeur", "Code MECeF", "Mode de reglement", "Connector", "<img"};
+    QTest::newRow("with result file, A4")
+        << benin + " isf=\"ISF1\"" << entete({{16, "Awa"}}) + pain << ligneDemo << true
+        << QStringList{"<table><tr><td width=\"60%\"><b>Mode de reglement: "
+                       "</b>Espèces<br/><br/><b>Connector: </b>Orvane "
+                       "MCF API<br/><br/><br/><br/><br/><b>Vendeur: </b>Ali | 2<br/><b>Caissier: "
+                       "</b>Awa<br/><br/><b>Code "
+                       "MECeF / DGI </b><br/>DEMO-5AB7-CD9E-F2GH-4JK6-LM8N<br/></td><td><b>MECeF NIM: "
+                       "</b>EM01020304<br/><b>MECeF Compteurs: </b>82/87 FV<br/><b>MECeF Heure: "
+                       "</b>09/01/2020 "
+                       "13:55:42<br/><b>ISF: </b>ISF1<br/></td><td><img width=\"100\" "
+                       "src=\"/f/x.csv.png\"></td></tr></"
+                       "table><br/>Merci"}
+        << QStringList{"Référence facture originale"};
+    QTest::newRow("with result file, niger refund, ticket")
+        << niger << entete({{1, "FA"}, {4, "V"}}) + pain << ligneDemo + "EM01020304-12" << false
+        << QStringList{"\nMode de reglement: Virement\n\nRéférence facture originale: "
+                       "EM01020304-12\n\nVendeur: Ali | "
+                       "2\n\nCode SECeF / DGI \nDEMO-5AB7-CD9E-F2GH-4JK6-LM8N\n\nSECeF NIM: "
+                       "EM01020304\nSECeF Compteurs: "
+                       "82/87 FV\nSECeF Heure: 09/01/2020 13:55:42\n\nMerci"}
+        << QStringList{"Connector", "Caissier", "ISF"};
+    QTest::newRow("with result file, ticket with space saving")
+        << benin + " economieEspace=\"1\"" << entete({{4, "Q"}}) + pain << ligneDemo << false
+        << QStringList{"\nMode de reglement: \n\nConnector: Orvane MCF API\nVendeur: Ali | 2\n\nCode MECeF / "
+                       "DGI "
+                       "\nDEMO-5AB7-CD9E-F2GH-4JK6-LM8N\nMECeF NIM: EM01020304\n"}
+        << QStringList{};
+
+    // Texts that look like markup.
+    QTest::newRow("designation with markup characters, A4")
+        << benin << entete() + "B;Tube <20mm> & co;1;100;118\n#;Note;<b>x</b>\n"
+        << nul << true
+        << QStringList{"<tr><td>Tube &lt;20mm&gt; &amp; co (B)</td>", "Note: &lt;b&gt;x&lt;/b&gt;<br/>"}
+        << QStringList{"<20mm>"};
+    QTest::newRow("designation with markup characters, ticket")
+        << benin << entete() + "B;Tube <20mm> & co;1;100;118\n"
+        << nul << false << QStringList{"\nTube <20mm> & co (B)| 1|  118| 118\n"} << QStringList{"&lt;"};
+
+    // Header layouts.
+    const QString enteteV1 =
+        "R9;FV;Ali;2;E;Kofi;123;AIB1;;ticket-pdf;02/02/2026;CL9;Rue 9;300;Awa;BC1;MAT1;Libre\n";
+    QTest::newRow("layout 1")
+        << benin + " apiVersion=\"1\"" << enteteV1 + pain << nul << true
+        << QStringList{"<b>Date: </b>02/02/2026<br/><b>Ref.: </b>R9<br/><b>Bon de commande: "
+                       "</b>BC1<br/>Libre<br/><b>Matricule: </b>MAT1<br/>",
+                       "<b>Adresse: </b>Rue 9<br/><b>Code client: </b>CL9<br/>", "<b>AIB 1% : </b>2",
+                       "<b>Montant reçu: </b>300 F CFA."}
+        << QStringList{};
+    QTest::newRow("same line in layout 2")
+        << benin << enteteV1 + pain << nul << true
+        << QStringList{"<b>Adresse: </b>AIB1<br/>", "<b>AIB 0% : </b>0", "<b>Date: </b>300<br/>",
+                       "<b>Code client: </b>Awa<br/>",
+                       "<b>Ref.: </b>R9<br/><b>Bon de commande: </b>Libre<br/></td>"}
+        << QStringList{"Montant reçu", "CL9", "MAT1"};
+}
+
+void DocumentFacture::fragments()
+{
+    QFETCH(QString, reglages);
+    QFETCH(QString, entree);
+    QFETCH(QString, ligneResultat);
+    QFETCH(bool, a4);
+    QFETCH(QStringList, presents);
+    QFETCH(QStringList, absents);
+
+    const ParametresRendu p = parametres(reglages);
+    const QString texte = construireDocument(lire(entree, p), p, resultat(ligneResultat), "/f/x.csv.png",
+                                             a4 ? Variante::A4 : Variante::Ticket);
+    const QString erreurs = fragmentsManquants(texte, presents) + fragmentsEnTrop(texte, absents);
+    if (!erreurs.isEmpty())
+        QFAIL(qPrintable(erreurs + "document:\n" + texte));
+}
+
+// The worked example of the ticket: Pain (B, 2 x 500) and Eau minérale (A, 1 x 300).
+void DocumentFacture::largeursDuTicketExemple()
+{
+    const ParametresRendu p = parametres(benin);
+    const VueFacture vue = lire(entete() + "B;Pain;2;400;500\nA;Eau minérale;1;300;300\n", p);
+    const LargeursColonnes l = largeursColonnes(vue);
+    QCOMPARE(l.articles, 19);
+    QCOMPARE(l.qt, 2);
+    QCOMPARE(l.puttc, 5);
+    QCOMPARE(l.tot, 5);
+    const QString texte = construireDocument(vue, p, std::nullopt, QString(), Variante::Ticket);
+    const QString attendu = QStringLiteral("\nArticles           |Qt|PUTTC| Tot.\n\n"
+                                           "Pain (B)           | 2|  500|1 000\n\n"
+                                           "Eau minérale (A-EX)| 1|  300|  300\n\n");
+    QVERIFY2(texte.contains(attendu), qPrintable(texte));
+}
+
+void DocumentFacture::documentsComplets_data()
+{
+    QTest::addColumn<Variante>("variante");
+    QTest::addColumn<QString>("fichierAttendu");
+    QTest::newRow("A4 invoice of the sample") << Variante::A4 << "facture-exemple.html";
+    QTest::newRow("ticket of the sample") << Variante::Ticket << "ticket-exemple.txt";
+}
+
+// The sample invoice of the installation with the demonstration result, whole document.
+void DocumentFacture::documentsComplets()
+{
+    QFETCH(Variante, variante);
+    QFETCH(QString, fichierAttendu);
+    auto lireFichier = [](const QString &nom) {
+        QFile f(QStringLiteral(ORVANE_TEST_DATA_DIR "/render/") + nom);
+        if (!f.open(QIODevice::ReadOnly))
+            return QString();
+        return QString::fromUtf8(f.readAll());
+    };
+    const ParametresRendu p = parametresRendu(analyserParametres(lireFichier("app.xml").toUtf8()));
+    QCOMPARE(p.entreprise, QStringLiteral("Boulangerie du Port"));
+    const QString entree = lireFichier("facture.csv");
+    QVERIFY(!entree.isEmpty());
+    const QString texte =
+        construireDocument(lire(entree, p), p, resultat(ligneDemo), "/f/facture.csv.png", variante);
+    const QString attendu = lireFichier(fichierAttendu);
+    QVERIFY(!attendu.isEmpty());
+    const QString difference = differenceTextes(texte, attendu);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+QTEST_GUILESS_MAIN(DocumentFacture)
+#include "tst_documentfacture.moc"

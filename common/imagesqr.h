@@ -4,5 +4,6 @@
 
 // Writes the QR code of `texteQr` as SVG to cheminEntree + ".svg", then renders that file into a
 // 200 x 200 one-bit image saved as cheminEntree + ".png". Both files are replaced atomically.
-// Returns false, writing nothing further, when the SVG cannot be written (or the text is too long).
+// Returns false when the SVG cannot be written (or the text is too long); images left from an
+// earlier run at those paths are then removed, so that no other invoice's QR code is shown.
 bool ecrireImagesQr(const QString &texteQr, const QString &cheminEntree);

@@ -101,6 +101,17 @@ private slots:
         QCOMPARE(decoder(entree + ".png"), QStringLiteral("second"));
     }
 
+    void echecEffaceLesImagesPrecedentes()
+    {
+        QTemporaryDir dossier;
+        const QString entree = dossier.filePath("facture.csv");
+        QVERIFY(ecrireImagesQr("facture precedente", entree));
+        QVERIFY(QFile::exists(entree + ".png"));
+        QVERIFY(!ecrireImagesQr(QString(8000, 'x'), entree));
+        QVERIFY(!QFile::exists(entree + ".svg"));
+        QVERIFY(!QFile::exists(entree + ".png"));
+    }
+
     void dossierAbsent()
     {
         QTemporaryDir dossier;

@@ -1,5 +1,7 @@
 #include "invoice.h"
 
+#include <ligneentree.h>
+
 #include <QLocale>
 #include <QStringList>
 
@@ -25,13 +27,6 @@ TablesReference tablesReference(const QString &pays)
     return t;
 }
 
-double nombre(const QString &texte)
-{
-    bool ok = false;
-    const double valeur = texte.toDouble(&ok);
-    return ok ? valeur : 0;
-}
-
 QString entierFrancais(double valeur)
 {
     // std::round rounds halves away from zero; adding 0.0 turns a -0 into 0 so no "-0" is written.
@@ -48,19 +43,6 @@ std::string utf8(const QString &texte)
 std::string quatreDecimales(double valeur)
 {
     return QString::asprintf("%.4f", valeur).toStdString();
-}
-
-QStringList champs(const QString &ligne)
-{
-    QStringList parts = ligne.split(QLatin1Char(';'), Qt::KeepEmptyParts);
-    for (QString &p : parts)
-        p = p.trimmed();
-    return parts;
-}
-
-QString champ(const QStringList &parts, int position)
-{
-    return position < parts.size() ? parts.at(position) : QString();
 }
 
 void analyserEntete(const QStringList &c, Invoice &f, const ContexteAnalyse &ctx, std::ostream &console)
@@ -84,7 +66,7 @@ void analyserEntete(const QStringList &c, Invoice &f, const ContexteAnalyse &ctx
     prendre(9, f.contactClient2);
     prendre(10, f.codeTaxeSpecifique);
 
-    const QString originale = champ(c, 11);
+    const QString originale = champLigne(c, 11);
     if (!originale.isEmpty()) {
         std::optional<FactureOriginale> trouvee;
         if (ctx.trouverOriginale)
@@ -120,20 +102,20 @@ void analyserArticle(const QStringList &c, Invoice &f, const ContexteAnalyse &ct
     if (c.size() < 4)
         return;
     InvoiceItem article;
-    article.groupeTaxe = champ(c, 0);
-    article.designation = champ(c, 1);
-    article.quantite = champ(c, 2);
-    article.prixHT = champ(c, 3);
-    article.prixTTC = champ(c, 4);
-    article.complementArticle = champ(c, 5);
-    article.taxeSpecifiqueHT = champ(c, 6);
-    article.taxeSpecifique = champ(c, 7);
+    article.groupeTaxe = champLigne(c, 0);
+    article.designation = champLigne(c, 1);
+    article.quantite = champLigne(c, 2);
+    article.prixHT = champLigne(c, 3);
+    article.prixTTC = champLigne(c, 4);
+    article.complementArticle = champLigne(c, 5);
+    article.taxeSpecifiqueHT = champLigne(c, 6);
+    article.taxeSpecifique = champLigne(c, 7);
 
-    const double q = nombre(article.quantite);
-    const double ht = q * nombre(article.prixHT);
-    const double ttc = q * nombre(article.prixTTC);
-    const double tsHT = nombre(article.taxeSpecifiqueHT);
-    const double ts = nombre(article.taxeSpecifique);
+    const double q = nombreEntree(article.quantite);
+    const double ht = q * nombreEntree(article.prixHT);
+    const double ttc = q * nombreEntree(article.prixTTC);
+    const double tsHT = nombreEntree(article.taxeSpecifiqueHT);
+    const double ts = nombreEntree(article.taxeSpecifique);
     article.tva = entierFrancais(ttc - ht);
     f.articles.append(article);
 
@@ -159,13 +141,14 @@ void analyserArticle(const QStringList &c, Invoice &f, const ContexteAnalyse &ct
 
 } // namespace
 
-void analyserLigne(const QString &ligne, Invoice &facture, const ContexteAnalyse &contexte, std::ostream &console)
+void analyserLigne(const QString &ligne, Invoice &facture, const ContexteAnalyse &contexte,
+                   std::ostream &console)
 {
-    const QStringList c = champs(ligne);
+    const QStringList c = champsLigne(ligne);
     if (facture.nombreLignes == 0) {
         analyserEntete(c, facture, contexte, console);
     } else if (ligne.startsWith(QLatin1Char('#'))) {
-        facture.commentaires.append({champ(c, 1), champ(c, 2)});
+        facture.commentaires.append({champLigne(c, 1), champLigne(c, 2)});
     } else {
         analyserArticle(c, facture, contexte, console);
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <ligneentree.h>
+
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -55,8 +57,8 @@ struct Invoice
 // Reference tables filled at start from the country.
 struct TablesReference
 {
-    QString nomTaxeSpecifique;         // "AIB" in Bénin, "ISB" in Niger
-    QMap<QString, double> tauxTaxe;    // withholding code -> percent
+    QString nomTaxeSpecifique;            // "AIB" in Bénin, "ISB" in Niger
+    QMap<QString, double> tauxTaxe;       // withholding code -> percent
     QMap<QString, QString> modesPaiement; // payment code -> payment name
 
     double taux(const QString &code) const { return tauxTaxe.value(code, 0); }
@@ -84,10 +86,9 @@ struct ContexteAnalyse
 
 // Parses one counted line (U+0000 already removed) into the record and prints the parser's console
 // lines. The caller increments nombreLignes afterwards.
-void analyserLigne(const QString &ligne, Invoice &facture, const ContexteAnalyse &contexte, std::ostream &console);
+void analyserLigne(const QString &ligne, Invoice &facture, const ContexteAnalyse &contexte,
+                   std::ostream &console);
 
-// Number of an input-file field: C-locale notation, 0 when not a number.
-double nombre(const QString &texte);
 // A whole number written with the French locale (digits grouped by its separator).
 QString entierFrancais(double valeur);
 

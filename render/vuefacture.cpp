@@ -5,19 +5,6 @@
 
 namespace {
 
-QStringList champs(const QString &ligne)
-{
-    QStringList parts = ligne.split(QLatin1Char(';'), Qt::KeepEmptyParts);
-    for (QString &p : parts)
-        p = p.trimmed();
-    return parts;
-}
-
-QString champ(const QStringList &parts, int position)
-{
-    return position < parts.size() ? parts.at(position) : QString();
-}
-
 struct Positions
 {
     int adresseClient, codeTaxeSpecifique, impression, dateFacture, codeClient, montantRecu, nomCaissier,
@@ -68,15 +55,15 @@ void lireArticle(const QStringList &c, VueFacture &vue)
     if (c.size() < 4)
         return;
     ArticleRendu a;
-    a.groupeTaxe = champ(c, 0);
-    a.designation = champ(c, 1);
-    a.quantite = champ(c, 2);
-    a.prixHT = champ(c, 3);
-    a.prixTTC = champ(c, 4);
-    a.complementArticle = champ(c, 5);
-    a.taxeSpecifiqueHT = champ(c, 6);
-    a.taxeSpecifique = champ(c, 7);
-    a.partClient = champ(c, 8);
+    a.groupeTaxe = champLigne(c, 0);
+    a.designation = champLigne(c, 1);
+    a.quantite = champLigne(c, 2);
+    a.prixHT = champLigne(c, 3);
+    a.prixTTC = champLigne(c, 4);
+    a.complementArticle = champLigne(c, 5);
+    a.taxeSpecifiqueHT = champLigne(c, 6);
+    a.taxeSpecifique = champLigne(c, 7);
+    a.partClient = champLigne(c, 8);
     const double q = nombreEntree(a.quantite);
     const double tsHT = nombreEntree(a.taxeSpecifiqueHT);
     const double ts = nombreEntree(a.taxeSpecifique);
@@ -93,13 +80,6 @@ DispositionEntete dispositionEntete(const QString &apiVersion)
     return apiVersion == QStringLiteral("1") ? DispositionEntete::Version1 : DispositionEntete::Version2;
 }
 
-double nombreEntree(const QString &texte)
-{
-    bool ok = false;
-    const double valeur = texte.toDouble(&ok);
-    return ok ? valeur : 0;
-}
-
 LectureFacture lireFacture(QTextStream &flux, DispositionEntete disposition, const QString &pays)
 {
     LectureFacture lecture;
@@ -110,7 +90,7 @@ LectureFacture lireFacture(QTextStream &flux, DispositionEntete disposition, con
         if (ligne.isEmpty())
             continue;
         ligne.remove(QChar(u'\0'));
-        const QStringList c = champs(ligne);
+        const QStringList c = champsLigne(ligne);
         if (!enteteLu) {
             enteteLu = true;
             if (!lireEntete(c, disposition, vue)) {
@@ -118,7 +98,7 @@ LectureFacture lireFacture(QTextStream &flux, DispositionEntete disposition, con
                 return lecture;
             }
         } else if (ligne.startsWith(QLatin1Char('#'))) {
-            vue.commentaires.append({champ(c, 1), champ(c, 2)});
+            vue.commentaires.append({champLigne(c, 1), champLigne(c, 2)});
         } else {
             if (pays == QStringLiteral("Niger") && typeNegatif(vue.typeFacture))
                 vue.signe = -1;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <ligneentree.h>
+
 #include <QList>
 #include <QString>
 
@@ -74,6 +76,3 @@ DispositionEntete dispositionEntete(const QString &apiVersion);
 // Reads the whole input file (lines as QTextStream::readLine splits them). Empty lines are skipped,
 // NUL characters removed; the first remaining line is the header.
 LectureFacture lireFacture(QTextStream &flux, DispositionEntete disposition, const QString &pays);
-
-// Field number of the input file: C-locale notation, 0 when not a number.
-double nombreEntree(const QString &texte);

@@ -104,7 +104,7 @@ QString groupeEffectif(const InvoiceItem &article)
 QString donneesArticleBenin(const InvoiceItem &article)
 {
     QString d = echapperTexte(article.designation.left(64)) + tab + groupeEffectif(article) +
-                echapperTexte(montantArrondi(nombre(article.prixTTC))) + QLatin1Char('*') +
+                echapperTexte(montantArrondi(nombreEntree(article.prixTTC))) + QLatin1Char('*') +
                 echapperTexte(article.quantite);
     if (renseigne(article.taxeSpecifique))
         d += QLatin1Char(';') + echapperTexte(article.taxeSpecifique) + virgule;
@@ -114,10 +114,10 @@ QString donneesArticleBenin(const InvoiceItem &article)
 QString donneesArticleNiger(const InvoiceItem &article, const EtatAppareil &appareil, const QString &modePrix)
 {
     const QString groupe = groupeEffectif(article);
-    const double quantite = nombre(article.quantite);
+    const double quantite = nombreEntree(article.quantite);
     const bool ttc = modePrix == QStringLiteral("TTC");
-    const double prix = nombre(ttc ? article.prixTTC : article.prixHT);
-    const double taxe = nombre(ttc ? article.taxeSpecifique : article.taxeSpecifiqueHT);
+    const double prix = nombreEntree(ttc ? article.prixTTC : article.prixHT);
+    const double taxe = nombreEntree(ttc ? article.taxeSpecifique : article.taxeSpecifiqueHT);
     QString d = echapperTexte(article.designation.left(64)) + tab + groupe +
                 appareil.tauxGroupes.value(groupe) + QLatin1Char('%') +
                 echapperTexte(montantArrondi(prix * quantite + taxe)) + tab +
@@ -158,7 +158,7 @@ EvaluationSousTotal evaluerSousTotal(const QStringList &champs, double totalFact
     if (champs.size() < 9)
         return e;
     e.sousTotal = champs.at(0);
-    const double difference = nombre(e.sousTotal) - totalFacture;
+    const double difference = nombreEntree(e.sousTotal) - totalFacture;
     const double admis = tolerance != 0 ? tolerance : std::fabs(sommeQuantites);
     e.accepte = std::fabs(difference) <= admis;
     if (difference != 0)

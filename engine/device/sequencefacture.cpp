@@ -61,7 +61,7 @@ std::optional<QStringList> certifierSurAppareil(const QString &reference, Execut
             journaliser(console, QStringLiteral("Erreur: Impossible de soumettre une facture."));
         } else {
             for (const InvoiceItem &article : f.articles) {
-                execution.sommeQuantites += nombre(article.quantite);
+                execution.sommeQuantites += nombreEntree(article.quantite);
                 if (!commandes.ajouterArticle(article, parametres.modePrix))
                     journaliser(console, QStringLiteral("Erreur: Impossible de soumettre un article."));
             }

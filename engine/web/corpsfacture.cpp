@@ -106,7 +106,7 @@ SoumissionEmcf corpsSoumission(const Invoice &facture, const ParametresMoteur &p
 
     QJsonArray articles;
     for (const InvoiceItem &article : facture.articles) {
-        soumission.sommeQuantites += nombre(article.quantite);
+        soumission.sommeQuantites += nombreEntree(article.quantite);
         articles.append(objetArticle(article, vocabulaire, prixHorsTaxe));
     }
     corps.insert(QStringLiteral("items"), articles);

@@ -215,6 +215,20 @@ private slots:
         QVERIFY(s.console.endsWith("Le programme va se terminer.\n"));
     }
 
+    void cacherLaConsole()
+    {
+        // "hide" detaches the engine after the settings are read: nothing more reaches the console,
+        // and the run still goes to its end.
+        Installation i;
+        installer(i, "<app pays=\"B&#233;nin\" portMCF=\"DEMO\"/>");
+        const QString entree = i.chemin("f.csv");
+        ecrire(entree, facture());
+        const Sortie s = lancer(i, {entree, entree + ".mcf", "0", "hide"});
+        QCOMPARE(s.code, 0);
+        QCOMPARE(s.console, "Fichier app.xml ouvert.\nFichier app.xml charge.\nFichier app.xml ferme.\n");
+        QCOMPARE(lire(entree + ".mcf"), ligneDemo("FAC-001"));
+    }
+
     void resultatPerimeEfface()
     {
         Installation i;

@@ -111,7 +111,7 @@ void CommandesMCF::confirmerFacture(const QString &codePaiement, const QString &
     m_liaison.envoyerCommande(codes::paiement, donneesConfirmation(codePaiement, sousTotal));
 }
 
-QStringList CommandesMCF::fermerFacture()
+Fermeture CommandesMCF::fermerFacture()
 {
     journal(QStringLiteral("Fermeture de la facture."));
     const Fermeture f = lireFermeture(champsReponse(m_liaison.envoyerCommande(codes::fermeture, QString())));
@@ -121,5 +121,5 @@ QStringList CommandesMCF::fermerFacture()
         journal(QStringLiteral("QR: ") + f.resultat.at(0));
         journal(QStringLiteral("La facture a ete validee."));
     }
-    return f.resultat;
+    return f;
 }

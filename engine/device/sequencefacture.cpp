@@ -13,8 +13,8 @@ bool genreCommentaireConnu(const QString &genre)
 
 } // namespace
 
-std::optional<QStringList> certifierSurAppareil(const QString &reference, ContexteAppareil &execution, PortMCF &port,
-                                                std::ostream &console, int attenteMs)
+std::optional<QStringList> certifierSurAppareil(const QString &reference, ContexteAppareil &execution,
+                                                PortMCF &port, std::ostream &console, int attenteMs)
 {
     switch (port.ouvrir()) {
     case OuverturePort::AucunPort:
@@ -44,6 +44,12 @@ std::optional<QStringList> certifierSurAppareil(const QString &reference, Contex
     ParametresMoteur &parametres = execution.parametres;
     std::optional<QStringList> resultat;
 
+    // Each step that commits the device is announced to the journal first; without a journal (tests
+    // of the sequence alone) nothing is announced.
+    auto annoncer = [&](EtatCertification etat) {
+        return !execution.journal || execution.journal->annoncer(reference, etat);
+    };
+
     // Each block ends at the close command or, when the device is not ready, at the port.
     [&] {
         if (!commandes.verifierEtatMachine()) {
@@ -55,28 +61,59 @@ std::optional<QStringList> certifierSurAppareil(const QString &reference, Contex
             journaliser(console, QStringLiteral("Erreur: Impossible d'enregistrer le client."));
             return;
         }
+        if (!annoncer(EtatCertification::Ouverte))
+            return;
         const EnteteFacture entete{reference,   f.typeFacture,        f.referenceOriginale, f.ifuClient,
                                    f.nomClient, f.codeTaxeSpecifique, f.nomOperateur,       f.idOperateur};
         if (!commandes.creerFacture(entete, parametres.modePrix, parametres.isf)) {
             journaliser(console, QStringLiteral("Erreur: Impossible de soumettre une facture."));
+            // A device that refuses a new invoice may still hold an earlier one open: closing now
+            // would validate that one under this invoice's reference.
+            journaliser(console, QStringLiteral("Le MCF a refuse la nouvelle facture: elle n'est pas fermee, "
+                                                "aucune autre facture n'est validee a sa place."));
+            annoncer(EtatCertification::Abandonnee);
+            return;
+        }
+        bool articleRefuse = false;
+        for (const InvoiceItem &article : f.articles) {
+            execution.sommeQuantites += nombreEntree(article.quantite);
+            if (!commandes.ajouterArticle(article, parametres.modePrix)) {
+                journaliser(console, QStringLiteral("Erreur: Impossible de soumettre un article."));
+                articleRefuse = true;
+            }
+        }
+        for (const InvoiceComment &commentaire : f.commentaires) {
+            if (!genreCommentaireConnu(commentaire.libelle))
+                continue;
+            if (!commandes.enregistrerCommentaire(commentaire.libelle, commentaire.valeur))
+                journaliser(console, QStringLiteral("Erreur: Impossible de soumettre un commentaire."));
+        }
+        bool payee = false;
+        if (articleRefuse) {
+            // Paying would certify an invoice without the refused item.
+            journaliser(console,
+                        QStringLiteral("Un article a ete refuse par le MCF: la facture n'est pas payee "
+                                       "et sera annulee."));
         } else {
-            for (const InvoiceItem &article : f.articles) {
-                execution.sommeQuantites += nombreEntree(article.quantite);
-                if (!commandes.ajouterArticle(article, parametres.modePrix))
-                    journaliser(console, QStringLiteral("Erreur: Impossible de soumettre un article."));
-            }
-            for (const InvoiceComment &commentaire : f.commentaires) {
-                if (!genreCommentaireConnu(commentaire.libelle))
-                    continue;
-                if (!commandes.enregistrerCommentaire(commentaire.libelle, commentaire.valeur))
-                    journaliser(console, QStringLiteral("Erreur: Impossible de soumettre un commentaire."));
-            }
             const EvaluationSousTotal sousTotal =
                 commandes.demanderSousTotal(f.totalFacture, execution.sommeQuantites, parametres.tolerance);
-            if (sousTotal.accepte)
+            if (sousTotal.accepte && annoncer(EtatCertification::Payee)) {
                 commandes.confirmerFacture(f.codePaiement, sousTotal.sousTotal);
+                payee = true;
+            }
         }
-        resultat = commandes.fermerFacture();
+        // Once a paid invoice is closed, only the device knows whether it validated it.
+        if (payee && !annoncer(EtatCertification::FermetureEnvoyee))
+            return;
+        const Fermeture fermeture = commandes.fermerFacture();
+        if (fermeture.issue == Fermeture::Validee)
+            resultat = fermeture.resultat;
+        else
+            resultat = QStringList();
+        // An unpaid invoice is cancelled at close; a closed one that the device cancelled is done.
+        // A close without a readable reply leaves the announced state for the next run.
+        if (fermeture.issue == Fermeture::Annulee)
+            annoncer(EtatCertification::Abandonnee);
     }();
 
     port.fermer();

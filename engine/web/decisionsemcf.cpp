@@ -118,3 +118,10 @@ QUrl urlDecision(const QString &adresseApi, const QString &uid, bool confirmer)
                     (confirmer ? QStringLiteral("/confirm") : QStringLiteral("/cancel")),
                 QUrl::TolerantMode);
 }
+
+bool factureEnAttente(const QByteArray &reponse)
+{
+    const std::optional<QJsonDocument> document = lireJson(reponse);
+    return document && document->isObject() && !document->object().isEmpty() &&
+           !document->object().contains(QStringLiteral("errorCode"));
+}

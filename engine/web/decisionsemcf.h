@@ -52,3 +52,7 @@ DecisionEmcf decisionConfirmation(const QByteArray &reponse, const QString &pays
 // URL of the decision on a pending invoice: the endpoint, "/", the uid and "/confirm" or "/cancel".
 // The uid is a text from the service: it is percent-encoded so that it stays one path segment.
 QUrl urlDecision(const QString &adresseApi, const QString &uid, bool confirmer);
+
+// Whether a reply to GET on a pending invoice's uid shows it still pending: a JSON object with its
+// details and no "errorCode" (an unknown, confirmed or cancelled uid gets an error).
+bool factureEnAttente(const QByteArray &reponse);

@@ -265,16 +265,18 @@ void TestBoutEnBoutMCF::pannes_data()
             << codePays << QStringList{"--ecart-sous-total", "50"} << false
             << QStringList{"Difference facture: 50", "Total facture inacceptable: 787",
                            "Fermeture de la facture.", "La facture a ete annulee.", "Le port a ete ferme."};
+        // A refused item is never left out of a certified invoice: the invoice is not paid and the
+        // device cancels it.
         QTest::newRow((pays + " NAK on one item").constData())
-            << codePays << QStringList{"--nak", "0x31:2"} << true
+            << codePays << QStringList{"--nak", "0x31:2"} << false
             << QStringList{"NAK recu: Commande incorrecte.",
                            "",
                            "",
                            "Erreur: Impossible de soumettre un article.",
                            "Ajout d'un nouvel article a la facture.",
-                           "Difference facture: -1",
-                           "Total facture acceptable: 736",
-                           "La facture a ete validee."};
+                           "Un article a ete refuse par le MCF: la facture n'est pas payee et sera annulee.",
+                           "Fermeture de la facture.",
+                           "La facture a ete annulee."};
         QTest::newRow((pays + " no answer at all").constData())
             << codePays << QStringList{"--sans-reponse", "C1"} << false
             << QStringList{"Verification de l'etat de la machine.",

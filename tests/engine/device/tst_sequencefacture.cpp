@@ -238,24 +238,32 @@ void TestSequenceFacture::chemins_data()
         << QStringList{"Initialisation échouee.", "Erreur: Impossible d'initialiser le MCF.",
                        "Le port a ete ferme."}
         << QStringList{};
-    QTest::newRow("refused new invoice: straight to close")
-        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"C0:nak"} << "C1 C0 38"
-        << ""
-        << QStringList{"Erreur: Impossible de soumettre une facture.", "Fermeture de la facture.",
-                       "La facture a ete annulee.", "Le port a ete ferme."}
-        << QStringList{"Ajout d'un nouvel article a la facture.", erreurCommentaire};
+    // A device that refuses a new invoice may hold an earlier one open: a close now would validate
+    // that one, whose codes would then be taken for this invoice's.
+    const QString refusNouvelle = QStringLiteral(
+        "Le MCF a refuse la nouvelle facture: elle n'est pas fermee, aucune autre facture n'est validee a sa place.");
+    const QString refusArticle =
+        QStringLiteral("Un article a ete refuse par le MCF: la facture n'est pas payee et sera annulee.");
+    QTest::newRow("refused new invoice: never closed as this invoice")
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"C0:nak"} << "C1 C0"
+        << "aucun"
+        << QStringList{"Erreur: Impossible de soumettre une facture.", refusNouvelle, "Le port a ete ferme."}
+        << QStringList{"Ajout d'un nouvel article a la facture.", erreurCommentaire, "Fermeture de la facture."};
     QTest::newRow("new invoice reply with a wrong field count")
-        << "NE" << QString() << OuverturePort::Ouvert << QStringList{"C0:data=1,FV"} << "C1 C3 C0 38"
-        << "" << QStringList{"Erreur: Impossible de soumettre une facture."} << QStringList{};
-    QTest::newRow("one refused item among several: invoice still validated")
-        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"31#1:nak"} << "C1 C0 31 31 33 35 38"
-        << six
-        << QStringList{"NAK recu: Commande incorrecte.", erreurArticle,
-                       "Ajout d'un nouvel article a la facture.", "La facture a ete validee."}
-        << QStringList{};
-    QTest::newRow("item reply with a wrong field count")
+        << "NE" << QString() << OuverturePort::Ouvert << QStringList{"C0:data=1,FV"} << "C1 C3 C0"
+        << "aucun" << QStringList{"Erreur: Impossible de soumettre une facture.", refusNouvelle}
+        << QStringList{"Fermeture de la facture."};
+    // No fiscal invoice without one of its items: it is not paid, and the device cancels it.
+    QTest::newRow("one refused item among several: not paid, cancelled")
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"31#1:nak"} << "C1 C0 31 31 38"
+        << ""
+        << QStringList{"NAK recu: Commande incorrecte.", erreurArticle, "Ajout d'un nouvel article a la facture.",
+                       refusArticle, "La facture a ete annulee."}
+        << QStringList{"Confirmation de la facture.", "La facture a ete validee."};
+    QTest::newRow("item reply with a wrong field count: not paid")
         << "NE" << QString() << OuverturePort::Ouvert << QStringList{"31#2:data=1,B,19,236"}
-        << "C1 C3 C0 31 31 36 36 33 35 38" << six << QStringList{erreurArticle} << QStringList{};
+        << "C1 C3 C0 31 31 36 36 38" << "" << QStringList{erreurArticle, refusArticle, "La facture a ete annulee."}
+        << QStringList{"La facture a ete validee."};
     QTest::newRow("subtotal outside the tolerance: not paid, cancelled")
         << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"33:data=1003.6,0,0,0,0,0,0,0,0"}
         << "C1 C0 31 31 33 38"

@@ -1,9 +1,12 @@
 #include "moteur.h"
 
+#include "consolefacture.h"
 #include "mcf.h"
 #include "plateforme.h"
 #include "registre.h"
 #include "web/adressesemcf.h"
+
+#include <lecturefacture.h>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -21,25 +24,18 @@ const QString cacher = QStringLiteral("hide");
 void lireFichierEntree(QFile &fichier, Execution &execution, Registre &registre, std::ostream &console)
 {
     QTextStream flux(&fichier);
-    if (!execution.parametres.encodage.isEmpty())
-        flux.setEncoding(encodageEntree(execution.parametres.encodage));
-
-    ContexteAnalyse contexte;
-    contexte.pays = execution.parametres.pays;
-    contexte.modeEnLigne = execution.parametres.modeEnLigne;
-    contexte.tables = &execution.tables;
-    contexte.trouverOriginale = [&registre](const QString &reference) {
-        return registre.trouverOriginale(reference);
-    };
+    const ParametresMoteur &parametres = execution.parametres;
+    if (!parametres.encodage.isEmpty())
+        flux.setEncoding(encodageEntree(parametres.encodage));
+    OptionsLecture options;
+    options.disposition = dispositionEntete(parametres.apiVersion);
+    options.pays = parametres.pays;
     Invoice &facture = execution.facture;
-    while (!flux.atEnd()) {
-        QString ligne = flux.readLine();
-        if (ligne.isEmpty())
-            continue;
-        ligne.remove(QChar(u'\0'));
-        analyserLigne(ligne, facture, contexte, console);
-        ++facture.nombreLignes;
-    }
+    facture = lireFacture(flux, options);
+    if (!facture.factureOriginale.isEmpty())
+        console << resoudreReferenceOriginale(facture, registre.trouverOriginale(facture.factureOriginale),
+                                              parametres.pays, parametres.modeEnLigne);
+    console << texteConsoleFacture(facture, execution.tables, parametres.pays);
 }
 
 } // namespace

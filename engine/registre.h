@@ -1,9 +1,15 @@
 #pragma once
 
-#include "invoice.h"
-
 #include <QString>
 #include <optional>
+
+// What the register knows of a refunded invoice.
+struct FactureOriginale
+{
+    QString mecef_nim;
+    QString mecef_tc;
+    QString mecef_sig;
+};
 
 // The fiscal result of one invoice, under the register's column names.
 struct ResultatFiscal

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "resultatfiscal.h"
+
 #include <QString>
 #include <optional>
 
@@ -9,17 +11,6 @@ struct FactureOriginale
     QString mecef_nim;
     QString mecef_tc;
     QString mecef_sig;
-};
-
-// The fiscal result of one invoice, under the register's column names.
-struct ResultatFiscal
-{
-    QString qrcode;
-    QString mecef_tc;
-    QString mecef_sig;
-    QString mecef_nim;
-    QString mecef_compt;
-    QString mecef_date;
 };
 
 // The invoice register: table `facture` of the SQLite file mcf.s3db, one row per certified invoice.

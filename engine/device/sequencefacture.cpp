@@ -4,7 +4,7 @@
 #include "liaisonmcf.h"
 #include "portmcf.h"
 
-std::optional<QStringList> certifierSurAppareil(const QString &reference, Execution &execution, PortMCF &port,
+std::optional<QStringList> certifierSurAppareil(const QString &reference, ContexteAppareil &execution, PortMCF &port,
                                                 std::ostream &console, int attenteMs)
 {
     switch (port.ouvrir()) {

@@ -33,6 +33,8 @@ private slots:
     void lignes();
     void signe_data();
     void signe();
+    void champsDuMoteur_data();
+    void champsDuMoteur();
     void encodage_data();
     void encodage();
 };
@@ -206,6 +208,40 @@ void LectureFacture_::signe()
     const Invoice v =
         lire("R1;" + type + ";Ali;7;E;Kofi;123;Rue;;;;;ticket\n" + corps, DispositionEntete::Version2, pays);
     QCOMPARE(v.signe, signe);
+}
+
+void LectureFacture_::champsDuMoteur_data()
+{
+    QTest::addColumn<QString>("ligne");
+    QTest::addColumn<QString>("apiVersion");
+    // contactClient, contactClient2, factureOriginale, codeTaxeSpecifique, impression
+    QTest::addColumn<QStringList>("champs");
+
+    QTest::newRow("layout 2: contacts and original invoice at 8, 9 and 11")
+        << "R1;FA;Ali;7;E;Kofi;123;Rue;97;01; B ; EM01-12 ;ticket"
+        << "" << QStringList{"97", "01", "EM01-12", "B", "ticket"};
+    QTest::newRow("layout 1: original invoice at 8, no contacts")
+        << "R1;FA;Ali;7;E;Kofi;123; B ; EM01-12 ;ticket;01/01/2026;CL;Rue"
+        << "1" << QStringList{"", "", "EM01-12", "B", "ticket"};
+    QTest::newRow("layout 1 short of the original invoice") << "R1;FV;Ali;7;E;Kofi;123;AIB1"
+                                                            << "1" << QStringList{"", "", "", "AIB1", ""};
+}
+
+// Header fields the engine alone uses, read by the layout the settings name.
+void LectureFacture_::champsDuMoteur()
+{
+    QFETCH(QString, ligne);
+    QFETCH(QString, apiVersion);
+    QFETCH(QStringList, champs);
+    QString copie = ligne + "\nB;Pain;2;100;118\n";
+    QTextStream flux(&copie);
+    // The engine reads on past an empty print mode, and totals with the header's code.
+    const Invoice f = lireFacture(flux, {dispositionEntete(apiVersion), "Bénin", false});
+    QCOMPARE((QStringList{f.contactClient, f.contactClient2, f.factureOriginale, f.codeTaxeSpecifique,
+                          f.impression}),
+             champs);
+    QCOMPARE(f.champsEntete, int(ligne.count(';') + 1));
+    QCOMPARE(f.totalFacture, 236 + tauxTaxe(f.codeTaxeSpecifique) * 2);
 }
 
 void LectureFacture_::encodage_data()

@@ -1,6 +1,6 @@
 #include "controlefacture.h"
 
-#include <ligneentree.h>
+#include <formats.h>
 
 #include <QCryptographicHash>
 

@@ -1,5 +1,6 @@
 #include "moteur.h"
 
+#include "consolefacture.h"
 #include "controlefacture.h"
 #include "device/certificationappareil.h"
 #include "journalcertification.h"
@@ -8,6 +9,8 @@
 #include "registre.h"
 #include "web/adressesemcf.h"
 #include "web/clientemcf.h"
+
+#include <lecturefacture.h>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -53,25 +56,18 @@ int abandonnerFacture(const QString &dossierApplication, const QString &referenc
 void lireFichierEntree(QFile &fichier, Execution &execution, Registre &registre, std::ostream &console)
 {
     QTextStream flux(&fichier);
-    if (!execution.parametres.encodage.isEmpty())
-        flux.setEncoding(encodageEntree(execution.parametres.encodage));
-
-    ContexteAnalyse contexte;
-    contexte.pays = execution.parametres.pays;
-    contexte.modeEnLigne = execution.parametres.modeEnLigne;
-    contexte.tables = &execution.tables;
-    contexte.trouverOriginale = [&registre](const QString &reference) {
-        return registre.trouverOriginale(reference);
-    };
+    const ParametresMoteur &parametres = execution.parametres;
+    if (!parametres.encodage.isEmpty())
+        flux.setEncoding(encodageEntree(parametres.encodage));
+    OptionsLecture options;
+    options.disposition = dispositionEntete(parametres.apiVersion);
+    options.pays = parametres.pays;
     Invoice &facture = execution.facture;
-    while (!flux.atEnd()) {
-        QString ligne = flux.readLine();
-        if (ligne.isEmpty())
-            continue;
-        ligne.remove(QChar(u'\0'));
-        analyserLigne(ligne, facture, contexte, console);
-        ++facture.nombreLignes;
-    }
+    facture = lireFacture(flux, options);
+    if (!facture.factureOriginale.isEmpty())
+        console << resoudreReferenceOriginale(facture, registre.trouverOriginale(facture.factureOriginale),
+                                              parametres.pays, parametres.modeEnLigne);
+    console << texteConsoleFacture(facture, execution.tables, parametres.pays);
 }
 
 // The certification path of the run, built only when the invoice is to be certified: TLS and the

@@ -2,13 +2,19 @@
 
 #include "resultatfiscal.h"
 
-#include <invoice.h>
-
 #include <QList>
 #include <QString>
 
 #include <functional>
 #include <optional>
+
+// What the register knows of a refunded invoice.
+struct FactureOriginale
+{
+    QString mecef_nim;
+    QString mecef_tc;
+    QString mecef_sig;
+};
 
 // The run of the engine that holds a reference: its process id and a token of that process's start
 // (so that a recycled process id is not taken for the run that died).

@@ -56,8 +56,7 @@ bool CommandesMCF::creerFacture(const EnteteFacture &entete, const QString &mode
         donnees = donneesFactureBenin(entete, m_appareil);
         champsAttendus = 2;
     } else if (m_appareil.codePays == niger) {
-        if (isf.isEmpty())
-            isf = QStringLiteral("Orvane");
+        isf = isfEnvoye(isf);
         donnees = donneesFactureNiger(entete, m_appareil, modePrix, isf);
         champsAttendus = 7;
     } else {

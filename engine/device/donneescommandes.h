@@ -3,6 +3,7 @@
 #include "etatappareil.h"
 
 #include <invoice.h>
+#include <reglesmcf.h>
 
 #include <QString>
 #include <QStringList>

@@ -4,15 +4,6 @@
 #include "liaisonmcf.h"
 #include "portmcf.h"
 
-namespace {
-
-bool genreCommentaireConnu(const QString &genre)
-{
-    return genre.size() == 1 && genre.at(0) >= QLatin1Char('A') && genre.at(0) <= QLatin1Char('H');
-}
-
-} // namespace
-
 std::optional<QStringList> certifierSurAppareil(const QString &reference, ContexteAppareil &execution,
                                                 PortMCF &port, std::ostream &console, int attenteMs)
 {

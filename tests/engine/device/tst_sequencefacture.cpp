@@ -56,9 +56,9 @@ public:
                 return {QByteArray(1, 0x15)};
             if (r.action == QStringLiteral("silence"))
                 return {};
-            return {trameReponse(requete.commande, r.action.mid(5).toLatin1())};
+            return {trameReponse(requete.commande, r.action.mid(5).toLatin1(), requete.sequence)};
         }
-        return {trameReponse(requete.commande, normale(requete.commande).toLatin1())};
+        return {trameReponse(requete.commande, normale(requete.commande).toLatin1(), requete.sequence)};
     }
 
 private:

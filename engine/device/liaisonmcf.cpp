@@ -97,16 +97,19 @@ QString LiaisonMCF::envoyerCommande(int commande, const QString &donnees)
             if (limite.hasExpired())
                 break;
         }
-        if (limite.hasExpired()) {
-            m_issue = IssueEchange::DelaiDepasse;
-            journaliser(m_console,
-                        QStringLiteral("Aucune reponse complete dans le delai: echange abandonne.\n"));
-            return QString();
-        }
-        const qint64 reste = qMin(attente.remainingTime(), limite.remainingTime());
-        if (!m_port.waitForReadyRead(static_cast<int>(reste)) && m_port.bytesAvailable() == 0) {
-            m_issue = IssueEchange::Silence;
-            journaliser(m_console, QStringLiteral("Aucune reponse.\n"));
+        // A wait cut short by the overall limit is no silence: the device kept sending.
+        const bool parLimite = limite.remainingTime() < attente.remainingTime();
+        if (limite.hasExpired() || (!m_port.waitForReadyRead(static_cast<int>(
+                                        qMin(attente.remainingTime(), limite.remainingTime()))) &&
+                                    m_port.bytesAvailable() == 0)) {
+            if (parLimite) {
+                m_issue = IssueEchange::DelaiDepasse;
+                journaliser(m_console,
+                            QStringLiteral("Aucune reponse complete dans le delai: echange abandonne.\n"));
+            } else {
+                m_issue = IssueEchange::Silence;
+                journaliser(m_console, QStringLiteral("Aucune reponse.\n"));
+            }
             return QString();
         }
     }

@@ -1,80 +1,92 @@
-#include "../mcf.h"
+#include "clientemcf.h"
 
-#include "adressesemcf.h"
 #include "decisionsemcf.h"
-#include "transportemcf.h"
 
-#include <QCoreApplication>
+#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
-// The e-MCF exchange: status request, submission, then confirmation or cancellation. Each handler
-// reads its reply, prints it unchanged, asks the pure decision functions what comes next, and
-// either sends the next request on the manager whose handler expects its reply or ends the loop.
-
-void MCF::demanderEtatServeur()
+ClientEmcf::ClientEmcf(const ParametresMoteur &parametres, const TablesReference &tables,
+                       const ReglagesEmcf &reglages, std::ostream &console, QNetworkAccessManager *reseau)
+    : m_parametres(parametres), m_tables(tables), m_reglages(reglages), m_console(console),
+      m_reseau(reseau ? reseau : new QNetworkAccessManager(this))
 {
-    // Certificates and TLS are only touched from here on: the device path never pays for them.
-    ParametresMoteur &parametres = m_execution.parametres;
-    parametres.adresseApi = adresseApiEffective(parametres.adresseApi);
-    m_execution.transport = transportEmcf();
-
-    const QNetworkRequest requete =
-        requeteEmcf(QUrl(parametres.adresseApi), parametres.jeton, m_execution.transport);
-    limiterDuree(m_execution.reseau.etat->get(requete), m_execution.transport.delaiMs);
 }
 
-void MCF::traiterEtatServeur(QNetworkReply *reponse)
+ClientEmcf::~ClientEmcf() = default;
+
+std::optional<ResultatFiscal> ClientEmcf::certifier(const Invoice &facture)
 {
-    reponse->deleteLater();
+    m_facture = &facture;
+    m_sommeQuantites = 0;
+    m_resultat.clear();
+    m_termine = false;
+    // Certificates and TLS are only touched from here on: the device path never pays for them.
+    m_transport = transportEmcf(m_reglages.fichierAutorites, m_reglages.delaiMs);
+
+    QEventLoop boucle;
+    m_boucle = &boucle;
+    suivre(m_reseau->get(requeteEmcf(QUrl(m_reglages.adresse), m_parametres.jeton, m_transport)),
+           &ClientEmcf::traiterEtatServeur);
+    if (!m_termine)
+        boucle.exec();
+    m_boucle = nullptr;
+    m_facture = nullptr;
+    return resultatDepuisListe(m_resultat);
+}
+
+void ClientEmcf::suivre(QNetworkReply *reponse, Traitement traitement)
+{
+    connect(reponse, &QNetworkReply::finished, this, [this, reponse, traitement] {
+        reponse->deleteLater();
+        (this->*traitement)(reponse);
+    });
+    limiterDuree(reponse, m_transport.delaiMs);
+}
+
+void ClientEmcf::traiterEtatServeur(QNetworkReply *reponse)
+{
     const QByteArray corps = lireReponseEmcf(reponse);
-    const DecisionEmcf decision =
-        decisionEtatServeur(corps, {m_execution.facture, m_execution.parametres, m_execution.tables});
+    const DecisionEmcf decision = decisionEtatServeur(corps, {*m_facture, m_parametres, m_tables});
     m_console << decision.console;
     if (decision.suite != DecisionEmcf::Suite::Soumettre) {
-        terminerEchangeEmcf();
+        terminer();
         return;
     }
-    m_execution.sommeQuantites += decision.sommeQuantites;
-    const ParametresMoteur &parametres = m_execution.parametres;
-    QNetworkRequest requete =
-        requeteEmcf(QUrl(parametres.adresseApi), parametres.jeton, m_execution.transport);
+    m_sommeQuantites += decision.sommeQuantites;
+    QNetworkRequest requete = requeteEmcf(QUrl(m_reglages.adresse), m_parametres.jeton, m_transport);
     requete.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    limiterDuree(m_execution.reseau.enregistrement->post(requete, decision.corps),
-                 m_execution.transport.delaiMs);
+    suivre(m_reseau->post(requete, decision.corps), &ClientEmcf::traiterEnregistrement);
 }
 
-void MCF::traiterEnregistrement(QNetworkReply *reponse)
+void ClientEmcf::traiterEnregistrement(QNetworkReply *reponse)
 {
-    reponse->deleteLater();
     const QByteArray corps = lireReponseEmcf(reponse);
-    const ParametresMoteur &parametres = m_execution.parametres;
-    const DecisionEmcf decision = decisionEnregistrement(corps, m_execution.facture.totalFacture,
-                                                         parametres.tolerance, m_execution.sommeQuantites);
+    const DecisionEmcf decision =
+        decisionEnregistrement(corps, m_facture->totalFacture, m_parametres.tolerance, m_sommeQuantites);
     m_console << decision.console;
     if (decision.suite == DecisionEmcf::Suite::Terminer) {
-        terminerEchangeEmcf();
+        terminer();
         return;
     }
     const QUrl url =
-        urlDecision(parametres.adresseApi, decision.uid, decision.suite == DecisionEmcf::Suite::Confirmer);
+        urlDecision(m_reglages.adresse, decision.uid, decision.suite == DecisionEmcf::Suite::Confirmer);
     // The decision is a PUT with an empty body and no content type.
-    const QNetworkRequest requete = requeteEmcf(url, parametres.jeton, m_execution.transport);
-    limiterDuree(m_execution.reseau.confirmation->put(requete, QByteArray()), m_execution.transport.delaiMs);
+    suivre(m_reseau->put(requeteEmcf(url, m_parametres.jeton, m_transport), QByteArray()),
+           &ClientEmcf::traiterConfirmation);
 }
 
-void MCF::traiterConfirmation(QNetworkReply *reponse)
+void ClientEmcf::traiterConfirmation(QNetworkReply *reponse)
 {
-    reponse->deleteLater();
     const QByteArray corps = lireReponseEmcf(reponse);
-    const DecisionEmcf decision = decisionConfirmation(corps, m_execution.parametres.pays);
+    const DecisionEmcf decision = decisionConfirmation(corps, m_parametres.pays);
     m_console << decision.console;
-    resultatMCF.append(decision.resultat);
-    terminerEchangeEmcf();
+    m_resultat = decision.resultat;
+    terminer();
 }
 
-QByteArray MCF::lireReponseEmcf(QNetworkReply *reponse)
+QByteArray ClientEmcf::lireReponseEmcf(QNetworkReply *reponse)
 {
     // The raw reply goes to the console as it came, before anything is made of it.
     const QByteArray corps = lireReponse(reponse);
@@ -82,14 +94,12 @@ QByteArray MCF::lireReponseEmcf(QNetworkReply *reponse)
     return corps;
 }
 
-void MCF::terminerEchangeEmcf()
+void ClientEmcf::terminer()
 {
-    // Kept-alive connections are closed now, while the application still exists: closed later,
+    // The kept-alive connection is closed now, while the application still exists: closed later,
     // from the application's destructor, the TLS layer can no longer shut down cleanly.
-    for (QNetworkAccessManager *gestionnaire :
-         {m_execution.reseau.etat, m_execution.reseau.enregistrement, m_execution.reseau.confirmation}) {
-        if (gestionnaire)
-            gestionnaire->clearConnectionCache();
-    }
-    QCoreApplication::quit();
+    m_reseau->clearConnectionCache();
+    m_termine = true;
+    if (m_boucle)
+        m_boucle->quit();
 }

@@ -28,15 +28,15 @@ QString octetsLisibles(const QByteArray &octets)
     return l.join(QLatin1Char(' '));
 }
 
-LiaisonMCF::LiaisonMCF(QIODevice &port, EtatAppareil &etat, std::ostream &console, int attenteMs)
-    : m_port(port), m_etat(etat), m_console(console), m_attenteMs(attenteMs)
+LiaisonMCF::LiaisonMCF(QIODevice &port, std::ostream &console, int attenteMs)
+    : m_port(port), m_console(console), m_attenteMs(attenteMs)
 {
 }
 
 QString LiaisonMCF::envoyerCommande(int commande, const QString &donnees)
 {
     m_issue = IssueEchange::NonEnvoye;
-    const std::optional<QByteArray> t = construireTrame(commande, donnees, m_etat.numeroSequence);
+    const std::optional<QByteArray> t = construireTrame(commande, donnees, m_numeroSequence);
     journaliser(m_console, QStringLiteral("Donnees: ") + donnees);
     if (!t) {
         // A longer text would wrap LEN and reach the device as a corrupt frame: it is not sent.
@@ -46,9 +46,9 @@ QString LiaisonMCF::envoyerCommande(int commande, const QString &donnees)
                         .arg(trame::donneesMax));
         return QString();
     }
-    const int sequence = m_etat.numeroSequence;
+    const int sequence = m_numeroSequence;
 
-    QByteArray &tampon = m_etat.tamponReponse;
+    QByteArray &tampon = m_tamponReponse;
     tampon.clear();
     // Bytes still waiting from an earlier exchange (a reply that came too late) would be taken
     // for the start of this reply: whatever has arrived by now is dropped.

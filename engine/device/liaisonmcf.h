@@ -1,6 +1,5 @@
 #pragma once
 
-#include "etatappareil.h"
 #include "trame.h"
 
 #include <QString>
@@ -37,7 +36,7 @@ public:
     // Bytes held while a reply is collected: one maximal frame and a margin.
     static constexpr int tamponMax = trame::reponseMax + 32;
 
-    LiaisonMCF(QIODevice &port, EtatAppareil &etat, std::ostream &console, int attenteMs = 30000);
+    LiaisonMCF(QIODevice &port, std::ostream &console, int attenteMs = 30000);
 
     // Sends `commande` with `donnees` and returns the data text of the device's reply; an empty
     // text when there was no usable reply (refused, silent, not understood), after logging why.
@@ -56,10 +55,17 @@ public:
 
     std::ostream &console() { return m_console; }
 
+    // Sequence number of the last frame built; the first frame carries 0x20.
+    int numeroSequence() const { return m_numeroSequence; }
+    // The last reply frame, kept until the next frame is written.
+    const QByteArray &tamponReponse() const { return m_tamponReponse; }
+
 private:
     QIODevice &m_port;
-    EtatAppareil &m_etat;
     std::ostream &m_console;
     int m_attenteMs;
     IssueEchange m_issue = IssueEchange::Reponse;
+    int m_numeroSequence = 0x1F;
+    // Bytes of the reply to the frame in flight; emptied just before each frame is written.
+    QByteArray m_tamponReponse;
 };

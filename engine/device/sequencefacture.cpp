@@ -13,8 +13,8 @@ bool genreCommentaireConnu(const QString &genre)
 
 } // namespace
 
-std::optional<QStringList> certifierSurAppareil(const QString &reference, ContexteAppareil &execution, PortMCF &port,
-                                                std::ostream &console, int attenteMs)
+std::optional<QStringList> certifierSurAppareil(const QString &reference, ContexteAppareil &execution,
+                                                PortMCF &port, std::ostream &console, int attenteMs)
 {
     switch (port.ouvrir()) {
     case OuverturePort::AucunPort:
@@ -39,44 +39,68 @@ std::optional<QStringList> certifierSurAppareil(const QString &reference, Contex
     }
     console << "Total facture: " << QString::asprintf("%.4f", f.totalFacture).toStdString() << "\n\n";
 
-    LiaisonMCF liaison(port.flux(), execution.appareil, console, attenteMs);
+    LiaisonMCF liaison(port.flux(), console, attenteMs);
     CommandesMCF commandes(liaison, execution.appareil);
     ParametresMoteur &parametres = execution.parametres;
     std::optional<QStringList> resultat;
+
+    // A device that gave no answer in time is switched off or stuck: nothing more is sent to it,
+    // each further command would only cost another wait. The invoice it may hold open is closed by
+    // the next run, whose new invoice the device refuses until then.
+    const auto muet = [&] {
+        if (!liaison.appareilMuet())
+            return false;
+        journaliser(console, QStringLiteral("Le MCF ne repond plus: la facture est abandonnee."));
+        resultat.reset();
+        return true;
+    };
 
     // Each block ends at the close command or, when the device is not ready, at the port.
     [&] {
         if (!commandes.verifierEtatMachine()) {
             journaliser(console, QStringLiteral("Erreur: Impossible d'initialiser le MCF."));
+            muet();
             return;
         }
         if (!commandes.enregistrerClient(f.ifuClient, f.nomClient, f.adresseClient, f.contactClient,
                                          f.contactClient2)) {
             journaliser(console, QStringLiteral("Erreur: Impossible d'enregistrer le client."));
+            muet();
             return;
         }
         const EnteteFacture entete{reference,   f.typeFacture,        f.referenceOriginale, f.ifuClient,
                                    f.nomClient, f.codeTaxeSpecifique, f.nomOperateur,       f.idOperateur};
         if (!commandes.creerFacture(entete, parametres.modePrix, parametres.isf)) {
             journaliser(console, QStringLiteral("Erreur: Impossible de soumettre une facture."));
+            if (muet())
+                return;
         } else {
             for (const InvoiceItem &article : f.articles) {
                 execution.sommeQuantites += nombreEntree(article.quantite);
                 if (!commandes.ajouterArticle(article, parametres.modePrix))
                     journaliser(console, QStringLiteral("Erreur: Impossible de soumettre un article."));
+                if (muet())
+                    return;
             }
             for (const InvoiceComment &commentaire : f.commentaires) {
                 if (!genreCommentaireConnu(commentaire.libelle))
                     continue;
                 if (!commandes.enregistrerCommentaire(commentaire.libelle, commentaire.valeur))
                     journaliser(console, QStringLiteral("Erreur: Impossible de soumettre un commentaire."));
+                if (muet())
+                    return;
             }
             const EvaluationSousTotal sousTotal =
                 commandes.demanderSousTotal(f.totalFacture, execution.sommeQuantites, parametres.tolerance);
+            if (muet())
+                return;
             if (sousTotal.accepte)
                 commandes.confirmerFacture(f.codePaiement, sousTotal.sousTotal);
+            if (muet())
+                return;
         }
         resultat = commandes.fermerFacture();
+        muet();
     }();
 
     port.fermer();

@@ -115,9 +115,8 @@ void TestEchangeMCF::lectures()
 
     FluxScripte flux;
     flux.repondre = [&](const FluxScripte::Requete &) { return morceaux; };
-    EtatAppareil etat;
     std::ostringstream console;
-    LiaisonMCF liaison(flux, etat, console, 10);
+    LiaisonMCF liaison(flux, console, 10);
 
     QCOMPARE(liaison.envoyerCommande(0xC0, QStringLiteral("x")), reponse);
     QCOMPARE(liaison.reponseRecue(), recue);
@@ -153,16 +152,15 @@ void TestEchangeMCF::appareilSansFin()
 
     FluxScripte flux;
     flux.sansFin = [&] { return morceau; };
-    EtatAppareil etat;
     std::ostringstream console;
-    LiaisonMCF liaison(flux, etat, console, 20);
+    LiaisonMCF liaison(flux, console, 20);
 
     QCOMPARE(liaison.envoyerCommande(0xC0, QStringLiteral("x")), QString());
     QCOMPARE(liaison.issue(), IssueEchange::DelaiDepasse);
     QVERIFY(liaison.appareilMuet());
     QCOMPARE(QString::fromStdString(console.str()), journal);
-    QVERIFY2(etat.tamponReponse.size() <= LiaisonMCF::tamponMax,
-             QByteArray::number(etat.tamponReponse.size()));
+    QVERIFY2(liaison.tamponReponse().size() <= LiaisonMCF::tamponMax,
+             QByteArray::number(liaison.tamponReponse().size()));
 }
 
 void TestEchangeMCF::trameEcriteEtSequence()
@@ -171,9 +169,8 @@ void TestEchangeMCF::trameEcriteEtSequence()
     flux.repondre = [](const FluxScripte::Requete &r) {
         return Morceaux{trameReponse(r.commande, "ok", r.sequence)};
     };
-    EtatAppareil etat;
     std::ostringstream console;
-    LiaisonMCF liaison(flux, etat, console, 10);
+    LiaisonMCF liaison(flux, console, 10);
 
     liaison.envoyerCommande(0x33, QString());
     liaison.envoyerCommande(0x36, QStringLiteral("A,l'eau"));
@@ -182,9 +179,9 @@ void TestEchangeMCF::trameEcriteEtSequence()
     // The second frame carries the next sequence number and the data as given.
     QCOMPARE(quint8(flux.requetes.at(1).trame.at(2)), quint8(0x21));
     QCOMPARE(flux.requetes.at(1).donnees, QByteArray("A,l'eau"));
-    QCOMPARE(etat.numeroSequence, 0x21);
+    QCOMPARE(liaison.numeroSequence(), 0x21);
     // The buffer holds the last reply until the next frame is written.
-    QCOMPARE(etat.tamponReponse, trameReponse(0x36, "ok", 0x21));
+    QCOMPARE(liaison.tamponReponse(), trameReponse(0x36, "ok", 0x21));
 }
 
 void TestEchangeMCF::octetsEnRetardIgnores()
@@ -195,9 +192,8 @@ void TestEchangeMCF::octetsEnRetardIgnores()
     flux.repondre = [&](const FluxScripte::Requete &) {
         return ++appel == 1 ? Morceaux{} : Morceaux{trameReponse(0x38, "second", 0x21)};
     };
-    EtatAppareil etat;
     std::ostringstream console;
-    LiaisonMCF liaison(flux, etat, console, 10);
+    LiaisonMCF liaison(flux, console, 10);
 
     QCOMPARE(liaison.envoyerCommande(0x33, QString()), QString());
     flux.restes << trameReponse(0x33, "retard"); // the late reply reaches the port
@@ -207,9 +203,8 @@ void TestEchangeMCF::octetsEnRetardIgnores()
 void TestEchangeMCF::donneesTropLongues()
 {
     FluxScripte flux;
-    EtatAppareil etat;
     std::ostringstream console;
-    LiaisonMCF liaison(flux, etat, console, 10);
+    LiaisonMCF liaison(flux, console, 10);
 
     const QString donnees(230, QLatin1Char('x'));
     QCOMPARE(liaison.envoyerCommande(0x31, donnees), QString());
@@ -217,7 +212,7 @@ void TestEchangeMCF::donneesTropLongues()
     QCOMPARE(QString::fromStdString(console.str()),
              QStringLiteral("Donnees: ") + donnees +
                  QStringLiteral("\nDonnees trop longues pour une trame: 230 caracteres pour 219 au plus.\n"));
-    QCOMPARE(etat.numeroSequence, 0x1F);
+    QCOMPARE(liaison.numeroSequence(), 0x1F);
 }
 
 QTEST_APPLESS_MAIN(TestEchangeMCF)

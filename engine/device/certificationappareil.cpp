@@ -22,7 +22,7 @@ void CertificationAppareil::regler(const QList<LigneJournal> &enSuspens, const I
         return;
     }
     EtatAppareil appareil;
-    LiaisonMCF liaison(port.flux(), appareil, m_console, m_attenteMs);
+    LiaisonMCF liaison(port.flux(), m_console, m_attenteMs);
     CommandesMCF commandes(liaison, appareil);
     if (commandes.verifierEtatMachine()) {
         for (const LigneJournal &ligne : enSuspens) {

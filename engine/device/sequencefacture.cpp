@@ -30,7 +30,7 @@ std::optional<QStringList> certifierSurAppareil(const QString &reference, Contex
     }
     console << "Total facture: " << QString::asprintf("%.4f", f.totalFacture).toStdString() << "\n\n";
 
-    LiaisonMCF liaison(port.flux(), execution.appareil, console, attenteMs);
+    LiaisonMCF liaison(port.flux(), console, attenteMs);
     CommandesMCF commandes(liaison, execution.appareil);
     ParametresMoteur &parametres = execution.parametres;
     std::optional<QStringList> resultat;
@@ -40,16 +40,28 @@ std::optional<QStringList> certifierSurAppareil(const QString &reference, Contex
     auto annoncer = [&](EtatCertification etat) {
         return !execution.journal || execution.journal->annoncer(reference, etat);
     };
+    // A device that gave no answer in time is switched off or stuck: nothing more is sent to it,
+    // each further command would only cost another wait. The invoice it may hold open is settled by
+    // the next run, from the state the journal kept.
+    const auto muet = [&] {
+        if (!liaison.appareilMuet())
+            return false;
+        journaliser(console, QStringLiteral("Le MCF ne repond plus: la facture est abandonnee."));
+        resultat.reset();
+        return true;
+    };
 
     // Each block ends at the close command or, when the device is not ready, at the port.
     [&] {
         if (!commandes.verifierEtatMachine()) {
             journaliser(console, QStringLiteral("Erreur: Impossible d'initialiser le MCF."));
+            muet();
             return;
         }
         if (!commandes.enregistrerClient(f.ifuClient, f.nomClient, f.adresseClient, f.contactClient,
                                          f.contactClient2)) {
             journaliser(console, QStringLiteral("Erreur: Impossible d'enregistrer le client."));
+            muet();
             return;
         }
         if (!annoncer(EtatCertification::Ouverte))
@@ -58,6 +70,8 @@ std::optional<QStringList> certifierSurAppareil(const QString &reference, Contex
                                    f.nomClient, f.codeTaxeSpecifique, f.nomOperateur,       f.idOperateur};
         if (!commandes.creerFacture(entete, parametres.modePrix, parametres.isf)) {
             journaliser(console, QStringLiteral("Erreur: Impossible de soumettre une facture."));
+            if (muet())
+                return;
             // A device that refuses a new invoice may still hold an earlier one open: closing now
             // would validate that one under this invoice's reference.
             journaliser(console, QStringLiteral("Le MCF a refuse la nouvelle facture: elle n'est pas fermee, "
@@ -72,12 +86,16 @@ std::optional<QStringList> certifierSurAppareil(const QString &reference, Contex
                 journaliser(console, QStringLiteral("Erreur: Impossible de soumettre un article."));
                 articleRefuse = true;
             }
+            if (muet())
+                return;
         }
         for (const InvoiceComment &commentaire : f.commentaires) {
             if (!genreCommentaireConnu(commentaire.libelle))
                 continue;
             if (!commandes.enregistrerCommentaire(commentaire.libelle, commentaire.valeur))
                 journaliser(console, QStringLiteral("Erreur: Impossible de soumettre un commentaire."));
+            if (muet())
+                return;
         }
         bool payee = false;
         if (articleRefuse) {
@@ -88,19 +106,22 @@ std::optional<QStringList> certifierSurAppareil(const QString &reference, Contex
         } else {
             const EvaluationSousTotal sousTotal =
                 commandes.demanderSousTotal(f.totalFacture, execution.sommeQuantites, parametres.tolerance);
+            if (muet())
+                return;
             if (sousTotal.accepte && annoncer(EtatCertification::Payee)) {
                 commandes.confirmerFacture(f.codePaiement, sousTotal.sousTotal);
                 payee = true;
+                if (muet())
+                    return;
             }
         }
         // Once a paid invoice is closed, only the device knows whether it validated it.
         if (payee && !annoncer(EtatCertification::FermetureEnvoyee))
             return;
         const Fermeture fermeture = commandes.fermerFacture();
-        if (fermeture.issue == Fermeture::Validee)
-            resultat = fermeture.resultat;
-        else
-            resultat = QStringList();
+        if (muet())
+            return;
+        resultat = fermeture.issue == Fermeture::Validee ? fermeture.resultat : QStringList();
         // An unpaid invoice is cancelled at close; a closed one that the device cancelled is done.
         // A close without a readable reply leaves the announced state for the next run.
         if (fermeture.issue == Fermeture::Annulee)

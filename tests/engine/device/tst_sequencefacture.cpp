@@ -56,9 +56,9 @@ public:
                 return {QByteArray(1, 0x15)};
             if (r.action == QStringLiteral("silence"))
                 return {};
-            return {trameReponse(requete.commande, r.action.mid(5).toLatin1())};
+            return {trameReponse(requete.commande, r.action.mid(5).toLatin1(), requete.sequence)};
         }
-        return {trameReponse(requete.commande, normale(requete.commande).toLatin1())};
+        return {trameReponse(requete.commande, normale(requete.commande).toLatin1(), requete.sequence)};
     }
 
 private:
@@ -232,6 +232,35 @@ void TestSequenceFacture::chemins_data()
         << "NE" << QString() << OuverturePort::Ouvert << QStringList{"C3:data="}
         << "C1 C3 C0 31 31 36 36 33 35 38" << six << QStringList{"La facture a ete validee."}
         << QStringList{"Erreur: Impossible d'enregistrer le client."};
+    const QString muet = QStringLiteral("Le MCF ne repond plus: la facture est abandonnee.");
+    QTest::newRow("device silent from the second item: nothing more is sent")
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"31#2:silence", "31#3:silence"}
+        << "C1 C0 31 31"
+        << "aucun"
+        << QStringList{"Aucune reponse.", "Erreur: Impossible de soumettre un article.", muet,
+                       "Le port a ete ferme."}
+        << QStringList{"Demande du sous-total de la facture.", "Fermeture de la facture."};
+    QTest::newRow("device silent at the new invoice: no close is sent")
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"C0:silence"} << "C1 C0"
+        << "aucun"
+        << QStringList{"Erreur: Impossible de soumettre une facture.", muet, "Le port a ete ferme."}
+        << QStringList{"Fermeture de la facture."};
+    QTest::newRow("niger device silent at a comment")
+        << "NE" << QString() << OuverturePort::Ouvert << QStringList{"36:silence"} << "C1 C3 C0 31 31 36"
+        << "aucun" << QStringList{"A=Merci", muet, "Le port a ete ferme."}
+        << QStringList{"B=A bientot", "Demande du sous-total de la facture."};
+    QTest::newRow("device silent at the payment: no close is sent")
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"35:silence"} << "C1 C0 31 31 33 35"
+        << "aucun" << QStringList{"Confirmation de la facture.", muet, "Le port a ete ferme."}
+        << QStringList{"Fermeture de la facture."};
+    QTest::newRow("device silent at the close: no result")
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"38:silence"} << "C1 C0 31 31 33 35 38"
+        << "aucun" << QStringList{"Fermeture de la facture.", "Aucune reponse.", muet, "Le port a ete ferme."}
+        << QStringList{"La facture a ete validee."};
+    QTest::newRow("a refused item is an answer: the invoice goes on to its close, unpaid")
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"31#1:nak"} << "C1 C0 31 31 38"
+        << "" << QStringList{"Ajout d'un nouvel article a la facture.", "La facture a ete annulee."}
+        << QStringList{muet};
     QTest::newRow("machine state of an unknown device")
         << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"C1:data=1,2,3"} << "C1"
         << "aucun"
@@ -379,6 +408,7 @@ void TestSequenceFacture::machineMuette()
                             "Aucune reponse.\n\n"
                             "Initialisation échouee.\n"
                             "Erreur: Impossible d'initialiser le MCF.\n"
+                            "Le MCF ne repond plus: la facture est abandonnee.\n"
                             "Le port a ete ferme.\n"));
     QVERIFY(execution.appareil.codePays.isEmpty());
 }

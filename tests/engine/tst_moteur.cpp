@@ -24,7 +24,10 @@ class ExecutionMoteur : public QObject
         QString console;
     };
 
-    static const char *facture() { return "FAC-001;FV;Ali;7;E;Kofi;123;Cotonou;97;;B;;ticket\nB;Pain;2;100;118\n"; }
+    static const char *facture()
+    {
+        return "FAC-001;FV;Ali;7;E;Kofi;123;Cotonou;97;;B;;ticket\nB;Pain;2;100;118\n";
+    }
 
     static void ecrire(const QString &chemin, const QByteArray &contenu)
     {
@@ -60,7 +63,8 @@ class ExecutionMoteur : public QObject
         QFile::setPermissions(script, QFile::permissions(script) | QFile::ExeOwner);
     }
 
-    static Sortie lancer(const Installation &i, const QStringList &arguments, const QString &dossierCourant = QString())
+    static Sortie lancer(const Installation &i, const QStringList &arguments,
+                         const QString &dossierCourant = QString())
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -78,6 +82,15 @@ class ExecutionMoteur : public QObject
         s.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -98;
         s.console = QString::fromUtf8(p.readAllStandardOutput());
         return s;
+    }
+
+    // Starts orvane-mcf-sim on a pseudo-terminal and returns the terminal's path (its first line).
+    static QString demarrerSimulateur(QProcess &simulateur, const QStringList &options)
+    {
+        simulateur.start(QStringLiteral(ORVANE_BIN_DIR "/orvane-mcf-sim"), options);
+        while (!simulateur.canReadLine() && simulateur.waitForReadyRead(5000)) {
+        }
+        return QString::fromLocal8Bit(simulateur.readLine()).trimmed();
     }
 
     static void insererDansRegistre(const QString &fichier, const QStringList &ligne)
@@ -115,9 +128,8 @@ class ExecutionMoteur : public QObject
 
     static QString ligneDemo(const QString &reference)
     {
-        return reference
-               + "\t\tDEMO-5AB7-CD9E-F2GH-4JK6-LM8N\tEM01020304\t82/87 FV\t09/01/2020 13:55:42\t"
-                 "F;EM01020304;DEMO5AB7CD9EF2GH4JK6LM8N;1234567890123;20200109135542\t";
+        return reference + "\t\tDEMO-5AB7-CD9E-F2GH-4JK6-LM8N\tEM01020304\t82/87 FV\t09/01/2020 13:55:42\t"
+                           "F;EM01020304;DEMO5AB7CD9EF2GH4JK6LM8N;1234567890123;20200109135542\t";
     }
 
 private slots:
@@ -136,9 +148,9 @@ private slots:
                               "Utilisateur: Ali\nClient: Kofi IFU: 123 , Taux AIB 5%\n\n"
                               "Pain (2 * 118) = 236.0000 + AIB (10.0000) = 246.0000\n"
                               "Le fichier a ete ferme.\n\nTraitement de la nouvelle facture.\n";
-        const QString fin = "\nLa base de donnee a ete deconnecte.\nLe fichier de sortie " + entree
-                            + ".mcf a ete bien enregistre.\nRoutine d'impression lancee orvane-render \"" + entree
-                            + "\" \"" + entree + ".mcf\" .\nLe programme va se terminer.\n";
+        const QString fin = "\nLa base de donnee a ete deconnecte.\nLe fichier de sortie " + entree +
+                            ".mcf a ete bien enregistre.\nRoutine d'impression lancee orvane-render \"" +
+                            entree + "\" \"" + entree + ".mcf\" .\nLe programme va se terminer.\n";
         // The demonstration talks to no device at all, whatever serial ports the machine has.
         QCOMPARE(s.console, debut + "Mode demonstration: aucun appareil n'est contacte.\n" + fin);
 
@@ -157,13 +169,17 @@ private slots:
         QTest::addColumn<QString>("entree");   // relative to the installation
         QTest::addColumn<QString>("resultat"); // relative to the installation
 
-        QTest::newRow("no arguments: input.csv beside the engine") << QStringList{} << "input.csv" << "input.csv.mcf";
-        QTest::newRow("input only: result beside it") << QStringList{"@/sous/f.csv"} << "sous/f.csv" << "sous/f.csv.mcf";
-        QTest::newRow("explicit result path") << QStringList{"@/f.csv", "@/sortie/r.txt"} << "f.csv" << "sortie/r.txt";
-        QTest::newRow("port 0 keeps the DEMO of app.xml")
-            << QStringList{"@/f.csv", "@/r.mcf", "0"} << "f.csv" << "r.mcf";
+        QTest::newRow("no arguments: input.csv beside the engine") << QStringList{} << "input.csv"
+                                                                   << "input.csv.mcf";
+        QTest::newRow("input only: result beside it") << QStringList{"@/sous/f.csv"} << "sous/f.csv"
+                                                      << "sous/f.csv.mcf";
+        QTest::newRow("explicit result path") << QStringList{"@/f.csv", "@/sortie/r.txt"} << "f.csv"
+                                              << "sortie/r.txt";
+        QTest::newRow("port 0 keeps the DEMO of app.xml") << QStringList{"@/f.csv", "@/r.mcf", "0"} << "f.csv"
+                                                          << "r.mcf";
         QTest::newRow("fifth and later arguments ignored")
-            << QStringList{"@/f.csv", "@/r.mcf", "0", "show", "x", "y"} << "f.csv" << "r.mcf";
+            << QStringList{"@/f.csv", "@/r.mcf", "0", "show", "x", "y"} << "f.csv"
+            << "r.mcf";
     }
 
     void chemins()
@@ -193,9 +209,12 @@ private slots:
         QTest::addColumn<QString>("portAppXml");
         QTest::addColumn<QString>("argument");
         QTest::addColumn<bool>("demonstration");
-        QTest::newRow("DEMO given on the command line") << "COM9" << "DEMO" << true;
-        QTest::newRow("another port replaces DEMO") << "DEMO" << "/dev/orvane-absent" << false;
-        QTest::newRow("DEMO with a token is not the demonstration") << "DEMO+jeton" << "0" << false;
+        QTest::newRow("DEMO given on the command line") << "COM9"
+                                                        << "DEMO" << true;
+        QTest::newRow("another port replaces DEMO") << "DEMO"
+                                                    << "/dev/orvane-absent" << false;
+        QTest::newRow("DEMO with a token is not the demonstration") << "DEMO+jeton"
+                                                                    << "0" << false;
     }
 
     void portDeLaLigneDeCommande()
@@ -206,7 +225,9 @@ private slots:
         Installation i;
         const bool jeton = portAppXml.endsWith("+jeton");
         const QString port = QString(portAppXml).remove("+jeton");
-        installer(i, QString("<app pays=\"Togo\" portMCF=\"%1\" jeton=\"%2\"/>").arg(port, jeton ? "t" : "").toUtf8());
+        installer(
+            i,
+            QString("<app pays=\"Togo\" portMCF=\"%1\" jeton=\"%2\"/>").arg(port, jeton ? "t" : "").toUtf8());
         const QString entree = i.chemin("f.csv");
         ecrire(entree, "FAC-3;FV;Ali\n");
         const Sortie s = lancer(i, {entree, entree + ".mcf", argument});
@@ -215,15 +236,42 @@ private slots:
         QVERIFY(s.console.endsWith("Le programme va se terminer.\n"));
     }
 
+    void demonstrationSansAppareil()
+    {
+        // A till with a real device configured: a demonstration run (DEMO as the port argument)
+        // sends it nothing, and the same run with the port certifies on it.
+        QProcess simulateur;
+        const QString terminal = demarrerSimulateur(simulateur, {});
+        QVERIFY2(terminal.startsWith('/'), qPrintable(terminal));
+        Installation i;
+        installer(i, QString("<app pays=\"B&#233;nin\" portMCF=\"%1\"/>").arg(terminal).toUtf8());
+        const QString entree = i.chemin("f.csv");
+        ecrire(entree, facture());
+
+        const Sortie demo = lancer(i, {entree, entree + ".mcf", "DEMO"});
+        QVERIFY2(demo.console.contains("Mode demonstration: aucun appareil n'est contacte.\n"),
+                 qPrintable(demo.console));
+        // No port is even looked for.
+        QVERIFY2(!demo.console.contains("Aucun port de communication trouve.") &&
+                     !demo.console.contains("Le port a ete ouvert.") && !demo.console.contains("Donnees:"),
+                 qPrintable(demo.console));
+        QCOMPARE(lire(entree + ".mcf"), ligneDemo("FAC-001"));
+        const Sortie reelle = lancer(i, {entree, entree + ".mcf"});
+        QVERIFY2(reelle.console.contains("La facture a ete validee."), qPrintable(reelle.console));
+        simulateur.kill();
+        simulateur.waitForFinished();
+        const QString journal = QString::fromLocal8Bit(simulateur.readAll());
+        // Every frame the simulator received came from the second run, which starts with C1.
+        QCOMPARE(journal.count("recu "), reelle.console.count("Donnees:"));
+        QCOMPARE(lignesDuRegistre(i.chemin("mcf.s3db")), 1);
+    }
+
     void journalEcritLigneParLigne()
     {
         // A run blocked on a device that does not answer has already written everything it did:
         // the log is needed most when a run hangs or is killed.
         QProcess simulateur;
-        simulateur.start(QStringLiteral(ORVANE_BIN_DIR "/orvane-mcf-sim"), {"--sans-reponse", "C1"});
-        while (!simulateur.canReadLine() && simulateur.waitForReadyRead(5000)) {
-        }
-        const QString terminal = QString::fromLocal8Bit(simulateur.readLine()).trimmed();
+        const QString terminal = demarrerSimulateur(simulateur, {"--sans-reponse", "C1"});
         QVERIFY2(terminal.startsWith('/'), qPrintable(terminal));
 
         Installation i;
@@ -247,7 +295,8 @@ private slots:
         moteur.waitForFinished();
         simulateur.kill();
         simulateur.waitForFinished();
-        QVERIFY2(lu.contains("Base de donnee connectee.\n") && lu.contains("Verification de l'etat de la machine.\n"),
+        QVERIFY2(lu.contains("Base de donnee connectee.\n") &&
+                     lu.contains("Verification de l'etat de la machine.\n"),
                  lu.constData());
     }
 
@@ -274,8 +323,8 @@ private slots:
         const Sortie s = lancer(i, {entree});
         QCOMPARE(s.code, 0);
         QCOMPARE(s.console, "Fichier app.xml ouvert.\nFichier app.xml charge.\nFichier app.xml ferme.\n"
-                            "Impossible d'ouvrir le fichier: "
-                                + entree + "\nLe programme va se terminer.\n");
+                            "Impossible d'ouvrir le fichier: " +
+                                entree + "\nLe programme va se terminer.\n");
         QVERIFY(!QFile::exists(entree + ".mcf"));
         // No database access when the input cannot be read.
         QVERIFY(!QFile::exists(i.chemin("mcf.s3db")));
@@ -286,9 +335,9 @@ private slots:
         Installation i;
         installer(i, "<app pays=\"B&#233;nin\" portMCF=\"/dev/orvane-absent\"/>");
         installerRenduFactice(i);
-        insererDansRegistre(i.chemin("mcf.s3db"), {"O'Neil-42", "F;EM07;SIGNATURE0000000000000AB;123;20261208101010",
-                                                   "15", "SIGNATURE0000000000000AB", "EM07", "14/15 FV",
-                                                   "20261208101010"});
+        insererDansRegistre(i.chemin("mcf.s3db"),
+                            {"O'Neil-42", "F;EM07;SIGNATURE0000000000000AB;123;20261208101010", "15",
+                             "SIGNATURE0000000000000AB", "EM07", "14/15 FV", "20261208101010"});
         const QString entree = i.chemin("f.csv");
         ecrire(entree, "O'Neil-42;FV;Ali;7;E;Kofi;123;;;;;;ticket\nB;Pain;2;100;118\n");
         const Sortie s = lancer(i, {entree});
@@ -297,9 +346,10 @@ private slots:
                                     "La base de donnee a ete deconnecte.\n"),
                  qPrintable(s.console));
         QVERIFY(!s.console.contains("Traitement de la nouvelle facture"));
-        QCOMPARE(lire(entree + ".mcf"), QStringLiteral("O'Neil-42\t15\tSIGN-ATUR-E000-0000-0000-00AB\tEM07\t14/15 FV\t"
-                                                       "08/12/2026 10:10:10\tF;EM07;SIGNATURE0000000000000AB;123;"
-                                                       "20261208101010\t"));
+        QCOMPARE(lire(entree + ".mcf"),
+                 QStringLiteral("O'Neil-42\t15\tSIGN-ATUR-E000-0000-0000-00AB\tEM07\t14/15 FV\t"
+                                "08/12/2026 10:10:10\tF;EM07;SIGNATURE0000000000000AB;123;"
+                                "20261208101010\t"));
         QCOMPARE(lignesDuRegistre(i.chemin("mcf.s3db")), 1);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(i.chemin("render-args.txt")), 10000);
     }
@@ -310,8 +360,9 @@ private slots:
         QTest::addColumn<QString>("debut");
         QTest::newRow("missing: silent") << QByteArray() << "orvane-engine: Fichier d'entree ouvert.\n";
         QTest::newRow("not well-formed")
-            << QByteArray("<app pays=") << "Fichier app.xml ouvert.\nImpossible de charger app.xml\n"
-                                           "Fichier app.xml fermé.\norvane-engine: Fichier d'entree ouvert.\n";
+            << QByteArray("<app pays=")
+            << "Fichier app.xml ouvert.\nImpossible de charger app.xml\n"
+               "Fichier app.xml fermé.\norvane-engine: Fichier d'entree ouvert.\n";
     }
 
     void appXmlAbsentOuIllisible()
@@ -366,10 +417,10 @@ private slots:
         ecrire(entree, facture());
         const Sortie s = lancer(i, {entree});
         QCOMPARE(s.console, "Fichier app.xml ouvert.\nFichier app.xml charge.\nFichier app.xml ferme.\n"
-                            "orvane-engine: Fichier d'entree ouvert.\nLe fichier de sortie "
-                                + entree
-                                + ".mcf a ete bien enregistre.\nLa routine d'impression ne sera pas lancee.\n"
-                                  "Le programme va se terminer.\n");
+                            "orvane-engine: Fichier d'entree ouvert.\nLe fichier de sortie " +
+                                entree +
+                                ".mcf a ete bien enregistre.\nLa routine d'impression ne sera pas lancee.\n"
+                                "Le programme va se terminer.\n");
         QCOMPARE(lire(entree + ".mcf"), ligneDemo(""));
     }
 
@@ -392,15 +443,16 @@ private slots:
         installer(i, QByteArray());
         QVERIFY(QDir(i.dossier.path()).mkpath("php"));
         const QString php = i.chemin("php/php");
-        ecrire(php, "#!/bin/sh\necho \"$@\" > arguments.txt\ntrap 'exit 7' TERM\nwhile :; do sleep 0.05; done\n");
+        ecrire(php,
+               "#!/bin/sh\necho \"$@\" > arguments.txt\ntrap 'exit 7' TERM\nwhile :; do sleep 0.05; done\n");
         QFile::setPermissions(php, QFile::permissions(php) | QFile::ExeOwner);
 
         QProcess serveur;
         serveur.setWorkingDirectory(i.dossier.path());
         serveur.start(i.chemin("orvane-engine"), {"--start-server"});
         QVERIFY(serveur.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(i.chemin("php-server.pid")) && QFile::exists(i.chemin("arguments.txt")),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QFile::exists(i.chemin("php-server.pid")) && QFile::exists(i.chemin("arguments.txt")), 10000);
         QCOMPARE(lire(i.chemin("arguments.txt")), QStringLiteral("-S 0.0.0.0:801 index.php\n"));
 
         const Sortie arret = lancer(i, {"--stop-server"});

@@ -216,4 +216,4 @@ void TestEchangeMCF::donneesTropLongues()
 }
 
 QTEST_APPLESS_MAIN(TestEchangeMCF)
-#include "tst_echangemcf.moc"
+#include "tst_liaisonmcf.moc"

@@ -64,4 +64,4 @@ void TestChoixPort::peripheriqueDirect()
 }
 
 QTEST_APPLESS_MAIN(TestChoixPort)
-#include "tst_choixport.moc"
+#include "tst_portmcf.moc"

@@ -320,4 +320,4 @@ void TestSimulateurMCF::injections()
 }
 
 QTEST_GUILESS_MAIN(TestSimulateurMCF)
-#include "tst_simulateurmcf.moc"
+#include "tst_simulateur.moc"

@@ -292,4 +292,4 @@ void TestTrameMCF::tamponPlein()
 }
 
 QTEST_APPLESS_MAIN(TestTrameMCF)
-#include "tst_tramemcf.moc"
+#include "tst_trame.moc"

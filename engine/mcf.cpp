@@ -22,35 +22,20 @@ void MCF::certifier(CheminCertification &chemin, JournalCertification &journal)
 
 void MCF::prechargerDemonstration()
 {
-    qrcode = QStringLiteral("F;EM01020304;DEMO5AB7CD9EF2GH4JK6LM8N;1234567890123;20200109135542");
-    mecef_tc.clear();
-    mecef_sig = QStringLiteral("DEMO5AB7CD9EF2GH4JK6LM8N");
-    mecef_nim = QStringLiteral("EM01020304");
-    mecef_compt = QStringLiteral("82/87 FV");
-    mecef_date = QStringLiteral("20200109135542");
-}
-
-ResultatFiscal MCF::resultatFiscal() const
-{
-    return {qrcode, mecef_tc, mecef_sig, mecef_nim, mecef_compt, mecef_date};
-}
-
-void MCF::chargerResultat(const ResultatFiscal &r)
-{
-    qrcode = r.qrcode;
-    mecef_tc = r.mecef_tc;
-    mecef_sig = r.mecef_sig;
-    mecef_nim = r.mecef_nim;
-    mecef_compt = r.mecef_compt;
-    mecef_date = r.mecef_date;
+    resultat = {QStringLiteral("F;EM01020304;DEMO5AB7CD9EF2GH4JK6LM8N;1234567890123;20200109135542"),
+                QString(),
+                QStringLiteral("DEMO5AB7CD9EF2GH4JK6LM8N"),
+                QStringLiteral("EM01020304"),
+                QStringLiteral("82/87 FV"),
+                QStringLiteral("20200109135542")};
 }
 
 bool MCF::enregistrerResultat(Registre &registre)
 {
     if (resultatMCF.size() < 6)
         return false;
-    chargerResultat(*resultatDepuisListe(resultatMCF));
-    if (registre.enregistrer(m_execution.facture.reference, resultatFiscal())) {
+    resultat = *resultatDepuisListe(resultatMCF);
+    if (registre.enregistrer(m_execution.facture.reference, resultat)) {
         m_console << "Insertion de la facture dans la base de donnees reussie.\n";
         return true;
     }
@@ -58,17 +43,17 @@ bool MCF::enregistrerResultat(Registre &registre)
     // The invoice is certified all the same: its codes go to the console so that the operator can
     // record them by hand.
     m_console << "Cause: " << registre.erreur().toStdString()
-              << "\nQR de la facture certifiee: " << qrcode.toStdString() << "\n";
-    chargerResultat({});
+              << "\nQR de la facture certifiee: " << resultat.qrcode.toStdString() << "\n";
+    resultat = {};
     return false;
 }
 
 void MCF::ecrireResultats(const QString &cheminEntree, const QString &cheminResultat)
 {
-    if (qrcode.isEmpty())
+    if (resultat.qrcode.isEmpty())
         return;
     // The QR images are a convenience: when they cannot be written the renderer makes its own.
-    ecrireImagesQr(qrcode, cheminEntree);
+    ecrireImagesQr(resultat.qrcode, cheminEntree);
 
     const Invoice &facture = m_execution.facture;
     // Written to a temporary file and renamed, so that the business application, which polls for
@@ -76,7 +61,7 @@ void MCF::ecrireResultats(const QString &cheminEntree, const QString &cheminResu
     QSaveFile fichier(cheminResultat);
     if (!fichier.open(QIODevice::WriteOnly | QIODevice::Text))
         return;
-    fichier.write(ligneResultat(facture.reference, resultatFiscal(), facture.referenceOriginale).toUtf8());
+    fichier.write(ligneResultat(facture.reference, resultat, facture.referenceOriginale).toUtf8());
     if (!fichier.commit())
         return;
     m_console << "Le fichier de sortie " << cheminResultat.toStdString() << " a ete bien enregistre.\n";

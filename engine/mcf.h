@@ -20,13 +20,10 @@ public:
     MCF(Execution &execution, std::ostream &console);
     ~MCF() override;
 
-    QString qrcode;
-    QString mecef_tc;
-    QString mecef_sig;
-    QString mecef_nim;
-    QString mecef_compt;
-    QString mecef_date;
-    // The six result texts as delivered by the certification path, in the order of the fields above.
+    // The fiscal result the run writes out: from the register (a reprint), from the certification
+    // path once recorded, or the demonstration preset.
+    ResultatFiscal resultat;
+    // The six result texts as delivered by the certification path, in the order of ResultatFiscal.
     QStringList resultatMCF;
 
     // Certifies the invoice of the run on `chemin` (the fiscal device or the e-MCF service), which
@@ -35,8 +32,6 @@ public:
 
     // Presets the demonstration result ("DEMO" port on the device path).
     void prechargerDemonstration();
-    ResultatFiscal resultatFiscal() const;
-    void chargerResultat(const ResultatFiscal &resultat);
     // Stores resultatMCF in the register when it holds six texts; true when it was stored. When the
     // register refuses it, the result is not kept for the result files: the business application
     // must not take as done an invoice that the register does not hold.

@@ -97,7 +97,7 @@ void reimprimer(MCF &mcf, const ResultatFiscal &resultat, const QString &emprein
                "ecrit.\n";
         return;
     }
-    mcf.chargerResultat(resultat);
+    mcf.resultat = resultat;
     console << "Cette facture est deja validee.\n";
 }
 
@@ -112,7 +112,7 @@ void traiterFacture(MCF &mcf, Execution &execution, Registre &registre, bool dem
     if (demonstration) {
         // The demonstration sends nothing and records nothing: the duplicate check is all it needs.
         if (const auto connue = registre.chercher(facture.reference)) {
-            mcf.chargerResultat(*connue);
+            mcf.resultat = *connue;
             console << "Cette facture est deja validee.\n";
         } else {
             console << "\nTraitement de la nouvelle facture.\n";

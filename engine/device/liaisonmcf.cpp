@@ -97,11 +97,14 @@ QString LiaisonMCF::envoyerCommande(int commande, const QString &donnees)
             if (limite.hasExpired())
                 break;
         }
-        // A wait cut short by the overall limit is no silence: the device kept sending.
-        const bool parLimite = limite.remainingTime() < attente.remainingTime();
-        if (limite.hasExpired() || (!m_port.waitForReadyRead(static_cast<int>(
-                                        qMin(attente.remainingTime(), limite.remainingTime()))) &&
-                                    m_port.bytesAvailable() == 0)) {
+        // The overall limit is reached only while the device keeps sending (each byte renews the
+        // wait); a silence is a whole wait without a byte. A limit found expired here is never taken
+        // for a silence, however slowly this machine went through the bytes.
+        const bool limiteAtteinte = limite.hasExpired();
+        const bool parLimite = limiteAtteinte || limite.remainingTime() < attente.remainingTime();
+        if (limiteAtteinte || (!m_port.waitForReadyRead(
+                                   static_cast<int>(qMin(attente.remainingTime(), limite.remainingTime()))) &&
+                               m_port.bytesAvailable() == 0)) {
             if (parLimite) {
                 m_issue = IssueEchange::DelaiDepasse;
                 journaliser(m_console,

@@ -379,8 +379,7 @@ QList<LigneJournal> Registre::reprendreEnSuspens(const QString &chemin, const QS
     return reprises;
 }
 
-bool Registre::changerEtat(const QString &reference, EtatCertification etat,
-                           const TitulaireExecution &titulaire, const QString &uid)
+bool Registre::enTransaction(const std::function<bool(QSqlQuery &)> &travail)
 {
     if (!m_ouvert)
         return false;
@@ -391,17 +390,8 @@ bool Registre::changerEtat(const QString &reference, EtatCertification etat,
         return false;
     }
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("update certification set etat = ?, uid = case when ? = '' then uid else ? end, "
-                             "modifie = ? where reference = ? and pid = ? and identite = ?"));
-    q.addBindValue(nomEtat(etat));
-    q.addBindValue(texte(uid));
-    q.addBindValue(texte(uid));
-    q.addBindValue(maintenant());
-    q.addBindValue(texte(reference));
-    q.addBindValue(titulaire.pid);
-    q.addBindValue(texte(titulaire.identite));
-    if (!q.exec() || q.numRowsAffected() != 1) {
-        m_erreur = q.lastError().text();
+    if (!travail(q)) {
+        m_erreur = q.lastError().isValid() ? q.lastError().text() : QStringLiteral("aucune ligne modifiee");
         return false;
     }
     if (!transaction.valider()) {
@@ -409,71 +399,63 @@ bool Registre::changerEtat(const QString &reference, EtatCertification etat,
         return false;
     }
     return true;
+}
+
+bool Registre::changerEtat(const QString &reference, EtatCertification etat,
+                           const TitulaireExecution &titulaire, const QString &uid)
+{
+    return enTransaction([&](QSqlQuery &q) {
+        // Only the run that holds the reference moves it on.
+        q.prepare(
+            QStringLiteral("update certification set etat = ?, uid = case when ? = '' then uid else ? end, "
+                           "modifie = ? where reference = ? and pid = ? and identite = ?"));
+        q.addBindValue(nomEtat(etat));
+        q.addBindValue(texte(uid));
+        q.addBindValue(texte(uid));
+        q.addBindValue(maintenant());
+        q.addBindValue(texte(reference));
+        q.addBindValue(titulaire.pid);
+        q.addBindValue(texte(titulaire.identite));
+        return q.exec() && q.numRowsAffected() == 1;
+    });
 }
 
 bool Registre::enregistrer(const QString &reference, const ResultatFiscal &r)
 {
-    if (!m_ouvert)
-        return false;
-    const QSqlDatabase db = QSqlDatabase::database(m_nomConnexion, false);
-    Transaction transaction(db);
-    if (!transaction.ouverte()) {
-        m_erreur = transaction.erreur();
-        return false;
-    }
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("insert into facture (reference, qrcode, mecef_tc, mecef_sig, mecef_nim, "
-                             "mecef_compt, mecef_date) values (?, ?, ?, ?, ?, ?, ?)"));
-    for (const QString &valeur :
-         {reference, r.qrcode, r.mecef_tc, r.mecef_sig, r.mecef_nim, r.mecef_compt, r.mecef_date})
-        q.addBindValue(texte(valeur));
-    if (!q.exec()) {
-        m_erreur = q.lastError().text();
-        return false;
-    }
-    q.prepare(QStringLiteral("update certification set etat = ?, modifie = ? where reference = ?"));
-    q.addBindValue(nomEtat(EtatCertification::Terminee));
-    q.addBindValue(maintenant());
-    q.addBindValue(texte(reference));
-    if (!q.exec()) {
-        m_erreur = q.lastError().text();
-        return false;
-    }
-    if (!transaction.valider()) {
-        m_erreur = transaction.erreur();
-        return false;
-    }
-    return true;
+    return enTransaction([&](QSqlQuery &q) {
+        q.prepare(QStringLiteral("insert into facture (reference, qrcode, mecef_tc, mecef_sig, mecef_nim, "
+                                 "mecef_compt, mecef_date) values (?, ?, ?, ?, ?, ?, ?)"));
+        for (const QString &valeur :
+             {reference, r.qrcode, r.mecef_tc, r.mecef_sig, r.mecef_nim, r.mecef_compt, r.mecef_date})
+            q.addBindValue(texte(valeur));
+        if (!q.exec())
+            return false;
+        q.prepare(QStringLiteral("update certification set etat = ?, modifie = ? where reference = ?"));
+        q.addBindValue(nomEtat(EtatCertification::Terminee));
+        q.addBindValue(maintenant());
+        q.addBindValue(texte(reference));
+        return q.exec();
+    });
 }
 
 std::optional<EtatCertification> Registre::abandonner(const QString &reference)
 {
-    if (!m_ouvert)
-        return std::nullopt;
-    const QSqlDatabase db = QSqlDatabase::database(m_nomConnexion, false);
-    Transaction transaction(db);
-    if (!transaction.ouverte()) {
-        m_erreur = transaction.erreur();
-        return std::nullopt;
-    }
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("select etat from certification where reference = ? and etat not in (?, ?)"));
-    q.addBindValue(texte(reference));
-    q.addBindValue(nomEtat(EtatCertification::Terminee));
-    q.addBindValue(nomEtat(EtatCertification::Abandonnee));
-    if (!q.exec() || !q.next()) {
-        m_erreur = q.lastError().text();
-        return std::nullopt;
-    }
-    const EtatCertification etat = etatDepuisNom(q.value(0).toString());
-    q.finish();
-    q.prepare(QStringLiteral("update certification set etat = ?, modifie = ? where reference = ?"));
-    q.addBindValue(nomEtat(EtatCertification::Abandonnee));
-    q.addBindValue(maintenant());
-    q.addBindValue(texte(reference));
-    if (!q.exec() || !transaction.valider()) {
-        m_erreur = q.lastError().text();
-        return std::nullopt;
-    }
-    return etat;
+    std::optional<EtatCertification> precedent;
+    const bool fait = enTransaction([&](QSqlQuery &q) {
+        q.prepare(
+            QStringLiteral("select etat from certification where reference = ? and etat not in (?, ?)"));
+        q.addBindValue(texte(reference));
+        q.addBindValue(nomEtat(EtatCertification::Terminee));
+        q.addBindValue(nomEtat(EtatCertification::Abandonnee));
+        if (!q.exec() || !q.next())
+            return false;
+        precedent = etatDepuisNom(q.value(0).toString());
+        q.finish();
+        q.prepare(QStringLiteral("update certification set etat = ?, modifie = ? where reference = ?"));
+        q.addBindValue(nomEtat(EtatCertification::Abandonnee));
+        q.addBindValue(maintenant());
+        q.addBindValue(texte(reference));
+        return q.exec();
+    });
+    return fait ? precedent : std::nullopt;
 }

@@ -6,6 +6,8 @@
 #include <QString>
 
 #include <functional>
+
+class QSqlQuery;
 #include <optional>
 
 // What the register knows of a refunded invoice.
@@ -124,6 +126,9 @@ public:
 
 private:
     bool executer(const QString &sql);
+    // Runs `travail` in one immediate transaction and commits it; false, with SQLite's reason in
+    // erreur(), when the transaction could not be taken, `travail` failed or the commit failed.
+    bool enTransaction(const std::function<bool(QSqlQuery &)> &travail);
     QString m_nomConnexion;
     bool m_ouvert = false;
     QString m_erreur;

@@ -276,4 +276,4 @@ void CorpsSoumission::groupeTaxeParDefaut()
 }
 
 QTEST_GUILESS_MAIN(CorpsSoumission)
-#include "tst_corpssoumission.moc"
+#include "tst_corpsfacture.moc"

@@ -56,7 +56,9 @@ private:
 
     // Web path: private members of the e-MCF client.
     // Reads a finished reply and prints it unchanged.
-    QByteArray lireReponseEmcf(QNetworkReply *reponse);
+    ReponseEmcf lireReponseEmcf(QNetworkReply *reponse);
+    // Sends the confirmation, or the cancellation, of the pending invoice `uid`.
+    void envoyerDecision(const QString &uid, bool annuler);
     // Ends the event loop of the exchange.
     void terminerEchangeEmcf();
 };

@@ -25,10 +25,18 @@ void MCF::demanderEtatServeur()
     limiterDuree(m_execution.reseau.etat->get(requete), m_execution.transport.delaiMs);
 }
 
+namespace {
+
+// The pending invoice a decision request is about, and whether that request is a cancellation.
+const char *const proprieteUid = "orvaneUid";
+const char *const proprieteAnnulation = "orvaneAnnulation";
+
+} // namespace
+
 void MCF::traiterEtatServeur(QNetworkReply *reponse)
 {
     reponse->deleteLater();
-    const QByteArray corps = lireReponseEmcf(reponse);
+    const ReponseEmcf corps = lireReponseEmcf(reponse);
     const DecisionEmcf decision =
         decisionEtatServeur(corps, {m_execution.facture, m_execution.parametres, m_execution.tables});
     m_console << decision.console;
@@ -48,7 +56,7 @@ void MCF::traiterEtatServeur(QNetworkReply *reponse)
 void MCF::traiterEnregistrement(QNetworkReply *reponse)
 {
     reponse->deleteLater();
-    const QByteArray corps = lireReponseEmcf(reponse);
+    const ReponseEmcf corps = lireReponseEmcf(reponse);
     const ParametresMoteur &parametres = m_execution.parametres;
     const DecisionEmcf decision = decisionEnregistrement(corps, m_execution.facture.totalFacture,
                                                          parametres.tolerance, m_execution.sommeQuantites);
@@ -57,29 +65,49 @@ void MCF::traiterEnregistrement(QNetworkReply *reponse)
         terminerEchangeEmcf();
         return;
     }
-    const QUrl url =
-        urlDecision(parametres.adresseApi, decision.uid, decision.suite == DecisionEmcf::Suite::Confirmer);
+    envoyerDecision(decision.uid, decision.suite == DecisionEmcf::Suite::Annuler);
+}
+
+void MCF::envoyerDecision(const QString &uid, bool annuler)
+{
+    const ParametresMoteur &parametres = m_execution.parametres;
+    const QUrl url = urlDecision(parametres.adresseApi, uid, !annuler);
     // The decision is a PUT with an empty body and no content type.
     const QNetworkRequest requete = requeteEmcf(url, parametres.jeton, m_execution.transport);
-    limiterDuree(m_execution.reseau.confirmation->put(requete, QByteArray()), m_execution.transport.delaiMs);
+    QNetworkReply *reponse = m_execution.reseau.confirmation->put(requete, QByteArray());
+    reponse->setProperty(proprieteUid, uid);
+    reponse->setProperty(proprieteAnnulation, annuler);
+    limiterDuree(reponse, m_execution.transport.delaiMs);
 }
 
 void MCF::traiterConfirmation(QNetworkReply *reponse)
 {
     reponse->deleteLater();
-    const QByteArray corps = lireReponseEmcf(reponse);
+    const ReponseEmcf corps = lireReponseEmcf(reponse);
+    if (reponse->property(proprieteAnnulation).toBool()) {
+        m_console << decisionAnnulation(corps).console;
+        terminerEchangeEmcf();
+        return;
+    }
     const DecisionEmcf decision = decisionConfirmation(corps, m_execution.parametres.pays);
     m_console << decision.console;
     resultatMCF.append(decision.resultat);
+    if (decision.suite == DecisionEmcf::Suite::Annuler) {
+        // The confirmation failed: the pending invoice is cancelled rather than left at the service.
+        const QString uid = reponse->property(proprieteUid).toString();
+        m_console << ligneAbandon(uid);
+        envoyerDecision(uid, true);
+        return;
+    }
     terminerEchangeEmcf();
 }
 
-QByteArray MCF::lireReponseEmcf(QNetworkReply *reponse)
+ReponseEmcf MCF::lireReponseEmcf(QNetworkReply *reponse)
 {
     // The raw reply goes to the console as it came, before anything is made of it.
-    const QByteArray corps = lireReponse(reponse);
-    m_console << QString::fromUtf8(corps).toStdString();
-    return corps;
+    const ReponseEmcf lue = lireReponse(reponse);
+    m_console << texteReponse(lue);
+    return lue;
 }
 
 void MCF::terminerEchangeEmcf()

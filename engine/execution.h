@@ -1,21 +1,27 @@
 #pragma once
 
-#include "device/etatappareil.h"
-#include "invoice.h"
-#include "web/transportemcf.h"
-
+#include <invoice.h>
 #include <parametres.h>
 
-class QNetworkAccessManager;
+#include <QString>
 
-// The three network access managers of the web path, one per exchange; each one's `finished`
-// signal is connected to the handler of the reply it carries.
-struct GestionnairesReseau
+// What the engine takes from its environment, read once at the start of a run. Tests and
+// integrators use these variables to point the engine at the simulators and to shorten waits.
+struct EnvironnementMoteur
 {
-    QNetworkAccessManager *etat = nullptr;           // status request -> traiterEtatServeur
-    QNetworkAccessManager *enregistrement = nullptr; // submission -> traiterEnregistrement
-    QNetworkAccessManager *confirmation = nullptr;   // confirm/cancel -> traiterConfirmation
+    // ORVANE_MCF_WAIT_MS: longest wait for each group of the device's reply bytes.
+    int attenteMcfMs = 30000;
+    // ORVANE_EMCF_URL: e-MCF endpoint used instead of the one chosen from pays and modeMCF.
+    QString adresseEmcf;
+    // ORVANE_EMCF_CA: PEM file of certificate authorities trusted beside the system's.
+    QString autoritesEmcf;
+    // ORVANE_EMCF_TIMEOUT_MS: time limit of each e-MCF request.
+    int delaiEmcfMs = 30000;
 };
+
+// Reads the variables above; a variable that is unset, empty or not a positive number keeps its
+// default.
+EnvironnementMoteur lireEnvironnement();
 
 // The state of one run of the engine, owned by the run and passed by reference.
 struct Execution
@@ -24,14 +30,7 @@ struct Execution
     QString cheminEntree;
     QString cheminResultat;
     ParametresMoteur parametres;
+    EnvironnementMoteur environnement;
     TablesReference tables;
     Invoice facture;
-    // Sum of the item quantities: the default allowed difference of the total checks.
-    double sommeQuantites = 0;
-    // Device path state.
-    EtatAppareil appareil;
-
-    // Web path state.
-    GestionnairesReseau reseau;
-    TransportEmcf transport; // trusted authorities and time limit, set when the web path starts
 };

@@ -1,4 +1,5 @@
 #include "moteur.h"
+#include "plateforme.h"
 
 #include <QCoreApplication>
 
@@ -9,6 +10,7 @@
 // platform), and it starts markedly faster than a GUI one, with or without a display.
 int main(int argc, char *argv[])
 {
+    journalParLigne();
     QCoreApplication application(argc, argv);
     return executerMoteur(application, std::cout);
 }

@@ -1,19 +1,23 @@
 #include "mcf.h"
 
+#include "chemincertification.h"
 #include "fichiersresultat.h"
+#include "registre.h"
 
 #include <imagesqr.h>
 
-#include <QCoreApplication>
 #include <QProcess>
 #include <QSaveFile>
 
-MCF::MCF(QCoreApplication *application, Execution &execution, std::ostream &console)
-    : application(application), m_execution(execution), m_console(console)
-{
-}
+MCF::MCF(Execution &execution, std::ostream &console) : m_execution(execution), m_console(console) {}
 
 MCF::~MCF() = default;
+
+void MCF::certifier(CheminCertification &chemin)
+{
+    if (const std::optional<ResultatFiscal> resultat = chemin.certifier(m_execution.facture))
+        resultatMCF = listeResultat(*resultat);
+}
 
 void MCF::prechargerDemonstration()
 {
@@ -44,8 +48,7 @@ void MCF::enregistrerResultat(Registre &registre)
 {
     if (resultatMCF.size() < 6)
         return;
-    chargerResultat({resultatMCF.at(0), resultatMCF.at(1), resultatMCF.at(2), resultatMCF.at(3),
-                     resultatMCF.at(4), resultatMCF.at(5)});
+    chargerResultat(*resultatDepuisListe(resultatMCF));
     if (registre.enregistrer(m_execution.facture.reference, resultatFiscal()))
         m_console << "Insertion de la facture dans la base de donnees reussie.\n";
     else
@@ -74,8 +77,8 @@ void MCF::ecrireResultats(const QString &cheminEntree, const QString &cheminResu
         m_console << "La routine d'impression ne sera pas lancee.\n";
         return;
     }
-    const QString commande =
-        QStringLiteral("orvane-render \"") + cheminEntree + QStringLiteral("\" \"") + cheminResultat + QStringLiteral("\"");
+    const QString commande = QStringLiteral("orvane-render \"") + cheminEntree + QStringLiteral("\" \"") +
+                             cheminResultat + QStringLiteral("\"");
     // The renderer is installed beside the engine; it is started by absolute path so that the
     // working directory of the business application does not matter.
     const QString programme = m_execution.dossierApplication + QStringLiteral("/orvane-render");

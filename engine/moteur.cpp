@@ -1,14 +1,14 @@
 #include "moteur.h"
 
+#include "device/certificationappareil.h"
 #include "mcf.h"
 #include "plateforme.h"
 #include "registre.h"
 #include "web/adressesemcf.h"
+#include "web/clientemcf.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QSqlDatabase>
 #include <QTextStream>
 
@@ -42,12 +42,37 @@ void lireFichierEntree(QFile &fichier, Execution &execution, Registre &registre,
     }
 }
 
+// Certifies the new invoice of the run on the path its settings chose. The demonstration setting
+// talks to no device at all: on a till with a real device attached, a demonstration run must never
+// certify a real fiscal invoice.
+void certifierNouvelleFacture(MCF &mcf, Execution &execution, bool demonstration, std::ostream &console)
+{
+    const ParametresMoteur &parametres = execution.parametres;
+    const EnvironnementMoteur &environnement = execution.environnement;
+    if (parametres.modeEnLigne) {
+        console << "Connexion au serveur\n";
+        ReglagesEmcf reglages;
+        reglages.adresse =
+            environnement.adresseEmcf.isEmpty() ? parametres.adresseApi : environnement.adresseEmcf;
+        reglages.fichierAutorites = environnement.autoritesEmcf;
+        reglages.delaiMs = environnement.delaiEmcfMs;
+        ClientEmcf client(parametres, execution.tables, reglages, console);
+        mcf.certifier(client);
+    } else if (demonstration) {
+        console << "Mode demonstration: aucun appareil n'est contacte.\n";
+    } else {
+        CertificationAppareil appareil(parametres, environnement.attenteMcfMs, console);
+        mcf.certifier(appareil);
+    }
+}
+
 } // namespace
 
 int executerMoteur(QCoreApplication &application, std::ostream &console)
 {
     const QStringList arguments = application.arguments();
     Execution execution;
+    execution.environnement = lireEnvironnement();
     execution.dossierApplication = QCoreApplication::applicationDirPath();
 
     execution.cheminEntree = execution.dossierApplication + QStringLiteral("/input.csv");
@@ -85,16 +110,9 @@ int executerMoteur(QCoreApplication &application, std::ostream &console)
     if (arguments.size() > 4 && arguments.at(4) == cacher)
         detacherConsole();
 
-    MCF mcf(&application, execution, console);
-    GestionnairesReseau &reseau = execution.reseau;
-    reseau.etat = new QNetworkAccessManager(&application);
-    reseau.enregistrement = new QNetworkAccessManager(&application);
-    reseau.confirmation = new QNetworkAccessManager(&application);
-    QObject::connect(reseau.etat, &QNetworkAccessManager::finished, &mcf, &MCF::traiterEtatServeur);
-    QObject::connect(reseau.enregistrement, &QNetworkAccessManager::finished, &mcf, &MCF::traiterEnregistrement);
-    QObject::connect(reseau.confirmation, &QNetworkAccessManager::finished, &mcf, &MCF::traiterConfirmation);
-
-    if (parametres.portMCF == QStringLiteral("DEMO") && !parametres.modeEnLigne) {
+    MCF mcf(execution, console);
+    const bool demonstration = parametres.portMCF == QStringLiteral("DEMO") && !parametres.modeEnLigne;
+    if (demonstration) {
         mcf.prechargerDemonstration();
         parametres.portMCF.clear();
     }
@@ -122,13 +140,7 @@ int executerMoteur(QCoreApplication &application, std::ostream &console)
                 console << "Cette facture est deja validee.\n";
             } else {
                 console << "\nTraitement de la nouvelle facture.\n";
-                if (parametres.modeEnLigne) {
-                    console << "Connexion au serveur\n";
-                    mcf.demanderEtatServeur();
-                    application.exec();
-                } else {
-                    mcf.certifierParMCF(execution.facture.reference);
-                }
+                certifierNouvelleFacture(mcf, execution, demonstration, console);
                 mcf.enregistrerResultat(registre);
             }
             registre.fermer();

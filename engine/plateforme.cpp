@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <cstdio>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
@@ -15,7 +17,8 @@
 
 namespace {
 
-const QStringList argumentsPhp = {QStringLiteral("-S"), QStringLiteral("0.0.0.0:801"), QStringLiteral("index.php")};
+const QStringList argumentsPhp = {QStringLiteral("-S"), QStringLiteral("0.0.0.0:801"),
+                                  QStringLiteral("index.php")};
 
 #ifndef Q_OS_WIN
 QString fichierPid(const QString &dossierApplication)
@@ -42,6 +45,15 @@ bool estServeurPhp(qint64 pid)
 #endif
 
 } // namespace
+
+void journalParLigne()
+{
+#ifdef Q_OS_WIN
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+#else
+    std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+#endif
+}
 
 void detacherConsole()
 {

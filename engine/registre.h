@@ -1,20 +1,11 @@
 #pragma once
 
-#include "invoice.h"
+#include "resultatfiscal.h"
+
+#include <invoice.h>
 
 #include <QString>
 #include <optional>
-
-// The fiscal result of one invoice, under the register's column names.
-struct ResultatFiscal
-{
-    QString qrcode;
-    QString mecef_tc;
-    QString mecef_sig;
-    QString mecef_nim;
-    QString mecef_compt;
-    QString mecef_date;
-};
 
 // The invoice register: table `facture` of the SQLite file mcf.s3db, one row per certified invoice.
 // Values are always bound, never pasted into the statements, so any reference text is safe.

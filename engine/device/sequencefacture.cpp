@@ -13,7 +13,7 @@ bool genreCommentaireConnu(const QString &genre)
 
 } // namespace
 
-std::optional<QStringList> certifierSurAppareil(const QString &reference, Execution &execution, PortMCF &port,
+std::optional<QStringList> certifierSurAppareil(const QString &reference, ContexteAppareil &execution, PortMCF &port,
                                                 std::ostream &console, int attenteMs)
 {
     switch (port.ouvrir()) {

@@ -29,9 +29,3 @@ QString adresseApiPour(const QString &pays, const QString &modeMCF)
     }
     return {};
 }
-
-QString adresseApiEffective(const QString &adresseApi)
-{
-    const QString surcharge = qEnvironmentVariable("ORVANE_EMCF_URL");
-    return surcharge.isEmpty() ? adresseApi : surcharge;
-}

@@ -1,108 +1,111 @@
-#include "../mcf.h"
+#include "clientemcf.h"
 
-#include "adressesemcf.h"
 #include "decisionsemcf.h"
-#include "transportemcf.h"
 
-#include <QCoreApplication>
+#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
-// The e-MCF exchange: status request, submission, then confirmation or cancellation. Each handler
-// reads its reply, prints it unchanged, asks the pure decision functions what comes next, and
-// either sends the next request on the manager whose handler expects its reply or ends the loop.
-
-void MCF::demanderEtatServeur()
+ClientEmcf::ClientEmcf(const ParametresMoteur &parametres, const TablesReference &tables,
+                       const ReglagesEmcf &reglages, std::ostream &console, QNetworkAccessManager *reseau)
+    : m_parametres(parametres), m_tables(tables), m_reglages(reglages), m_console(console),
+      m_reseau(reseau ? reseau : new QNetworkAccessManager(this))
 {
-    // Certificates and TLS are only touched from here on: the device path never pays for them.
-    ParametresMoteur &parametres = m_execution.parametres;
-    parametres.adresseApi = adresseApiEffective(parametres.adresseApi);
-    m_execution.transport = transportEmcf();
-
-    const QNetworkRequest requete =
-        requeteEmcf(QUrl(parametres.adresseApi), parametres.jeton, m_execution.transport);
-    limiterDuree(m_execution.reseau.etat->get(requete), m_execution.transport.delaiMs);
 }
 
-namespace {
+ClientEmcf::~ClientEmcf() = default;
 
-// The pending invoice a decision request is about, and whether that request is a cancellation.
-const char *const proprieteUid = "orvaneUid";
-const char *const proprieteAnnulation = "orvaneAnnulation";
-
-} // namespace
-
-void MCF::traiterEtatServeur(QNetworkReply *reponse)
+std::optional<ResultatFiscal> ClientEmcf::certifier(const Invoice &facture)
 {
-    reponse->deleteLater();
+    m_facture = &facture;
+    m_sommeQuantites = 0;
+    m_uid.clear();
+    m_resultat.clear();
+    m_termine = false;
+    // Certificates and TLS are only touched from here on: the device path never pays for them.
+    m_transport = transportEmcf(m_reglages.fichierAutorites, m_reglages.delaiMs);
+
+    QEventLoop boucle;
+    m_boucle = &boucle;
+    suivre(m_reseau->get(requeteEmcf(QUrl(m_reglages.adresse), m_parametres.jeton, m_transport)),
+           &ClientEmcf::traiterEtatServeur);
+    if (!m_termine)
+        boucle.exec();
+    m_boucle = nullptr;
+    m_facture = nullptr;
+    return resultatDepuisListe(m_resultat);
+}
+
+void ClientEmcf::suivre(QNetworkReply *reponse, Traitement traitement)
+{
+    connect(reponse, &QNetworkReply::finished, this, [this, reponse, traitement] {
+        reponse->deleteLater();
+        (this->*traitement)(reponse);
+    });
+    limiterDuree(reponse, m_transport.delaiMs);
+}
+
+void ClientEmcf::traiterEtatServeur(QNetworkReply *reponse)
+{
     const ReponseEmcf corps = lireReponseEmcf(reponse);
-    const DecisionEmcf decision =
-        decisionEtatServeur(corps, {m_execution.facture, m_execution.parametres, m_execution.tables});
+    const DecisionEmcf decision = decisionEtatServeur(corps, {*m_facture, m_parametres, m_tables});
     m_console << decision.console;
     if (decision.suite != DecisionEmcf::Suite::Soumettre) {
-        terminerEchangeEmcf();
+        terminer();
         return;
     }
-    m_execution.sommeQuantites += decision.sommeQuantites;
-    const ParametresMoteur &parametres = m_execution.parametres;
-    QNetworkRequest requete =
-        requeteEmcf(QUrl(parametres.adresseApi), parametres.jeton, m_execution.transport);
+    m_sommeQuantites += decision.sommeQuantites;
+    QNetworkRequest requete = requeteEmcf(QUrl(m_reglages.adresse), m_parametres.jeton, m_transport);
     requete.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    limiterDuree(m_execution.reseau.enregistrement->post(requete, decision.corps),
-                 m_execution.transport.delaiMs);
+    suivre(m_reseau->post(requete, decision.corps), &ClientEmcf::traiterEnregistrement);
 }
 
-void MCF::traiterEnregistrement(QNetworkReply *reponse)
+void ClientEmcf::traiterEnregistrement(QNetworkReply *reponse)
 {
-    reponse->deleteLater();
     const ReponseEmcf corps = lireReponseEmcf(reponse);
-    const ParametresMoteur &parametres = m_execution.parametres;
-    const DecisionEmcf decision = decisionEnregistrement(corps, m_execution.facture.totalFacture,
-                                                         parametres.tolerance, m_execution.sommeQuantites);
+    const DecisionEmcf decision =
+        decisionEnregistrement(corps, m_facture->totalFacture, m_parametres.tolerance, m_sommeQuantites);
     m_console << decision.console;
     if (decision.suite == DecisionEmcf::Suite::Terminer) {
-        terminerEchangeEmcf();
+        terminer();
         return;
     }
-    envoyerDecision(decision.uid, decision.suite == DecisionEmcf::Suite::Annuler);
+    m_uid = decision.uid;
+    envoyerDecision(m_uid, decision.suite == DecisionEmcf::Suite::Annuler);
 }
 
-void MCF::envoyerDecision(const QString &uid, bool annuler)
+void ClientEmcf::envoyerDecision(const QString &uid, bool annuler)
 {
-    const ParametresMoteur &parametres = m_execution.parametres;
-    const QUrl url = urlDecision(parametres.adresseApi, uid, !annuler);
+    const QUrl url = urlDecision(m_reglages.adresse, uid, !annuler);
     // The decision is a PUT with an empty body and no content type.
-    const QNetworkRequest requete = requeteEmcf(url, parametres.jeton, m_execution.transport);
-    QNetworkReply *reponse = m_execution.reseau.confirmation->put(requete, QByteArray());
-    reponse->setProperty(proprieteUid, uid);
-    reponse->setProperty(proprieteAnnulation, annuler);
-    limiterDuree(reponse, m_execution.transport.delaiMs);
+    suivre(m_reseau->put(requeteEmcf(url, m_parametres.jeton, m_transport), QByteArray()),
+           annuler ? &ClientEmcf::traiterAnnulation : &ClientEmcf::traiterConfirmation);
 }
 
-void MCF::traiterConfirmation(QNetworkReply *reponse)
+void ClientEmcf::traiterConfirmation(QNetworkReply *reponse)
 {
-    reponse->deleteLater();
     const ReponseEmcf corps = lireReponseEmcf(reponse);
-    if (reponse->property(proprieteAnnulation).toBool()) {
-        m_console << decisionAnnulation(corps).console;
-        terminerEchangeEmcf();
-        return;
-    }
-    const DecisionEmcf decision = decisionConfirmation(corps, m_execution.parametres.pays);
+    const DecisionEmcf decision = decisionConfirmation(corps, m_parametres.pays);
     m_console << decision.console;
-    resultatMCF.append(decision.resultat);
+    m_resultat = decision.resultat;
     if (decision.suite == DecisionEmcf::Suite::Annuler) {
-        // The confirmation failed: the pending invoice is cancelled rather than left at the service.
-        const QString uid = reponse->property(proprieteUid).toString();
-        m_console << ligneAbandon(uid);
-        envoyerDecision(uid, true);
+        // The run gives up: the invoice it submitted is cancelled rather than left pending.
+        m_console << ligneAbandon(m_uid);
+        envoyerDecision(m_uid, true);
         return;
     }
-    terminerEchangeEmcf();
+    terminer();
 }
 
-ReponseEmcf MCF::lireReponseEmcf(QNetworkReply *reponse)
+void ClientEmcf::traiterAnnulation(QNetworkReply *reponse)
+{
+    const ReponseEmcf corps = lireReponseEmcf(reponse);
+    m_console << decisionAnnulation(corps).console;
+    terminer();
+}
+
+ReponseEmcf ClientEmcf::lireReponseEmcf(QNetworkReply *reponse)
 {
     // The raw reply goes to the console as it came, before anything is made of it.
     const ReponseEmcf lue = lireReponse(reponse);
@@ -110,14 +113,12 @@ ReponseEmcf MCF::lireReponseEmcf(QNetworkReply *reponse)
     return lue;
 }
 
-void MCF::terminerEchangeEmcf()
+void ClientEmcf::terminer()
 {
-    // Kept-alive connections are closed now, while the application still exists: closed later,
+    // The kept-alive connection is closed now, while the application still exists: closed later,
     // from the application's destructor, the TLS layer can no longer shut down cleanly.
-    for (QNetworkAccessManager *gestionnaire :
-         {m_execution.reseau.etat, m_execution.reseau.enregistrement, m_execution.reseau.confirmation}) {
-        if (gestionnaire)
-            gestionnaire->clearConnectionCache();
-    }
-    QCoreApplication::quit();
+    m_reseau->clearConnectionCache();
+    m_termine = true;
+    if (m_boucle)
+        m_boucle->quit();
 }

@@ -20,16 +20,12 @@ void refuserTropLongue(QNetworkReply *reponse)
 
 } // namespace
 
-TransportEmcf transportEmcf()
+TransportEmcf transportEmcf(const QString &fichierAutorites, int delaiMs)
 {
     TransportEmcf transport;
-    const QString fichierAutorites = qEnvironmentVariable("ORVANE_EMCF_CA");
     if (!fichierAutorites.isEmpty())
         transport.autoritesSupplementaires = QSslCertificate::fromPath(fichierAutorites, QSsl::Pem);
-    bool ok = false;
-    const int delai = qEnvironmentVariableIntValue("ORVANE_EMCF_TIMEOUT_MS", &ok);
-    if (ok && delai > 0)
-        transport.delaiMs = delai;
+    transport.delaiMs = delaiMs;
     return transport;
 }
 

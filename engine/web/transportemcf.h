@@ -19,9 +19,9 @@ struct TransportEmcf
     int delaiMs = 30000;
 };
 
-// Reads ORVANE_EMCF_CA (a PEM file of extra authorities; unreadable or empty adds none) and
-// ORVANE_EMCF_TIMEOUT_MS (a positive number of milliseconds; anything else keeps 30 s).
-TransportEmcf transportEmcf();
+// Loads the extra authorities from `fichierAutorites` (a PEM file; an empty path, an unreadable or
+// empty file adds none) and takes `delaiMs` as the time limit of each request.
+TransportEmcf transportEmcf(const QString &fichierAutorites, int delaiMs);
 
 // A request to the service with the bearer token and the transport's trusted authorities.
 QNetworkRequest requeteEmcf(const QUrl &url, const QString &jeton, const TransportEmcf &transport);

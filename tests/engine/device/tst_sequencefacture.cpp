@@ -309,7 +309,7 @@ void TestSequenceFacture::chemins()
     QFETCH(QStringList, lignes);
     QFETCH(QStringList, absentes);
 
-    Execution execution;
+    ContexteAppareil execution;
     execution.facture = facture(referenceOriginale);
     // The device decides the layouts, not the country setting.
     execution.parametres.pays =
@@ -352,7 +352,7 @@ void TestSequenceFacture::chemins()
 
 void TestSequenceFacture::machineMuette()
 {
-    Execution execution;
+    ContexteAppareil execution;
     execution.facture = facture();
     PortFactice port;
     std::ostringstream console;
@@ -377,7 +377,7 @@ void TestSequenceFacture::machineMuette()
 
 void TestSequenceFacture::sommeQuantitesAvecArticleRefuse()
 {
-    Execution execution;
+    ContexteAppareil execution;
     execution.facture = facture();
     PortFactice port;
     AppareilFactice appareil(QStringLiteral("BJ"), {QStringLiteral("31#2:nak")});
@@ -393,7 +393,7 @@ void TestSequenceFacture::identifiantSystemeNiger()
     // An empty system identifier is sent as "Orvane" and stays so for the rest of the run; on a
     // Bénin device the setting is not touched.
     for (const QString &pays : {QStringLiteral("NE"), QStringLiteral("BJ")}) {
-        Execution execution;
+        ContexteAppareil execution;
         execution.facture = facture();
         execution.parametres.modePrix = QStringLiteral("TTC");
         PortFactice port;

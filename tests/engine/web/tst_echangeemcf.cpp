@@ -1,4 +1,4 @@
-#include "mcf.h"
+#include "web/clientemcf.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -6,14 +6,13 @@
 
 #include <sstream>
 
-// The three reply handlers of the engine object, chained through network managers that record
-// every request and answer with scripted bodies instead of reaching a server.
+// The three reply handlers of the e-MCF client, chained through one network manager that records
+// every request and answers with scripted bodies instead of reaching a server.
 class EchangeEmcf : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init();
     void chaine_data();
     void chaine();
 };
@@ -79,11 +78,12 @@ struct RequeteEnregistree
     QByteArray corps;
 };
 
+// Answers the n-th request with the n-th scripted body.
 class GestionnaireScripte : public QNetworkAccessManager
 {
 public:
-    GestionnaireScripte(QByteArray reponse, QObject *parent)
-        : QNetworkAccessManager(parent), m_reponse(reponse)
+    GestionnaireScripte(QList<QByteArray> reponses, QObject *parent)
+        : QNetworkAccessManager(parent), m_reponses(reponses)
     {
     }
     QList<RequeteEnregistree> requetes;
@@ -97,11 +97,11 @@ protected:
                          requete.rawHeader("Authorization"),
                          requete.header(QNetworkRequest::ContentTypeHeader).toString(),
                          donnees ? donnees->readAll() : QByteArray()});
-        return new ReponseScriptee(op, requete, m_reponse, this);
+        return new ReponseScriptee(op, requete, m_reponses.value(requetes.size() - 1, silence), this);
     }
 
 private:
-    QByteArray m_reponse;
+    QList<QByteArray> m_reponses;
 };
 
 const QByteArray etatPret = R"({"status":true,"ifu":"3201234567890"})";
@@ -115,16 +115,9 @@ const QString adresse = "https://emcf.test/emcf/api/invoice";
 
 } // namespace
 
-void EchangeEmcf::init()
-{
-    qunsetenv("ORVANE_EMCF_URL");
-    qunsetenv("ORVANE_EMCF_CA");
-    qunsetenv("ORVANE_EMCF_TIMEOUT_MS");
-}
-
 void EchangeEmcf::chaine_data()
 {
-    QTest::addColumn<QList<QByteArray>>("reponses"); // status, submission, decision
+    QTest::addColumn<QList<QByteArray>>("reponses"); // status, submission, decision, cancellation
     QTest::addColumn<QStringList>("requetes");
     QTest::addColumn<QString>("console");
     QTest::addColumn<int>("tailleResultat");
@@ -155,21 +148,45 @@ void EchangeEmcf::chaine_data()
     QTest::newRow("refused submission ends without a decision")
         << QList<QByteArray>{etatPret, R"({"errorCode":"3"})", confirme}
         << QStringList{"GET " + adresse, "POST " + adresse}
-        << QString(etatPret) + pret + R"({"errorCode":"3"})" + "Echec enregistrement\n"
+        << QString(etatPret) + pret + R"({"errorCode":"3"})" + "Echec enregistrement\nErreur 3\n"
         << 0;
-    QTest::newRow("status reply that never comes") << QList<QByteArray>{silence, etatPret, confirme}
-                                                   << QStringList{"GET " + adresse} << "Reponse invalide\n"
-                                                   << 0;
+    QTest::newRow("status reply that never comes")
+        << QList<QByteArray>{silence, etatPret, confirme} << QStringList{"GET " + adresse}
+        << "Reponse invalide\nCause: delai de 300 ms depasse.\n"
+        << 0;
     QTest::newRow("submission reply that never comes")
         << QList<QByteArray>{etatPret, silence, confirme} << QStringList{"GET " + adresse, "POST " + adresse}
-        << QString(etatPret) + pret + "Echec enregistrement\n"
+        << QString(etatPret) + pret + "Echec enregistrement\nCause: delai de 300 ms depasse.\n"
         << 0;
-    QTest::newRow("decision reply that never comes")
-        << QList<QByteArray>{etatPret, enregistre, silence}
+    // A confirmation that fails gives the pending invoice up, unless the service holds nothing
+    // under its uid (code 20).
+    QTest::newRow("confirmation reply that never comes, then a cancellation")
+        << QList<QByteArray>{etatPret, enregistre, silence, annule}
+        << QStringList{"GET " + adresse, "POST " + adresse, "PUT " + adresse + "/u-1/confirm",
+                       "PUT " + adresse + "/u-1/cancel"}
+        << QString(etatPret) + pret + QString(enregistre) +
+               "\nEnregistrement reussi\n\nDifference facture: 2\nTotal facture acceptable: 1002\n\n"
+               "\nValidation de la facture\nEchec confirmation\nCause: delai de 300 ms depasse.\n"
+               "Abandon: annulation de la facture en attente u-1\n" +
+               QString(annule) + "\nAnnulation reussie.\n\n"
+        << 0;
+    QTest::newRow("confirmation refused for an unknown uid is not a cancellation")
+        << QList<QByteArray>{etatPret, enregistre, R"({"errorCode":"20","errorDesc":"inconnu"})", annule}
         << QStringList{"GET " + adresse, "POST " + adresse, "PUT " + adresse + "/u-1/confirm"}
         << QString(etatPret) + pret + QString(enregistre) +
                "\nEnregistrement reussi\n\nDifference facture: 2\nTotal facture acceptable: 1002\n\n"
-               "\nValidation de la facture\nEchec confirmation\n"
+               "\nValidation de la facture\n" +
+               R"({"errorCode":"20","errorDesc":"inconnu"})" + "Echec confirmation\nErreur 20: inconnu\n"
+        << 0;
+    QTest::newRow("confirmation without qrCode, cancellation refused too")
+        << QList<QByteArray>{etatPret, enregistre, annule, R"({"errorCode":"99"})"}
+        << QStringList{"GET " + adresse, "POST " + adresse, "PUT " + adresse + "/u-1/confirm",
+                       "PUT " + adresse + "/u-1/cancel"}
+        << QString(etatPret) + pret + QString(enregistre) +
+               "\nEnregistrement reussi\n\nDifference facture: 2\nTotal facture acceptable: 1002\n\n"
+               "\nValidation de la facture\n" +
+               QString(annule) + "Echec confirmation\nAbandon: annulation de la facture en attente u-1\n" +
+               R"({"errorCode":"99"})" + "Echec confirmation\nErreur 99\n"
         << 0;
 }
 
@@ -181,76 +198,60 @@ void EchangeEmcf::chaine()
     QFETCH(int, tailleResultat);
 
     const int delaiMs = 300;
-    qputenv("ORVANE_EMCF_TIMEOUT_MS", QByteArray::number(delaiMs));
-
-    Execution execution;
-    execution.parametres.pays = "Bénin";
-    execution.parametres.jeton = "jeton-été";
-    execution.parametres.adresseApi = adresse;
-    execution.tables = tablesReference("Bénin");
+    ParametresMoteur parametres;
+    parametres.pays = "Bénin";
+    parametres.jeton = "jeton-été";
+    const TablesReference tables = tablesReference("Bénin");
+    ReglagesEmcf reglages;
+    reglages.adresse = adresse;
+    reglages.delaiMs = delaiMs;
     // Quantities 2, 1 and 1 (allowance 2), invoice total 1000.
-    execution.facture.reference = "F1";
-    execution.facture.typeFacture = "FV";
-    execution.facture.totalFacture = 1000;
+    Invoice facture;
+    facture.reference = "F1";
+    facture.typeFacture = "FV";
+    facture.totalFacture = 1000;
     for (const char *quantite : {"2", "1", "1"})
-        execution.facture.articles.append({"Article", quantite, "200", "0", "250", "", "", "", "A"});
+        facture.articles.append({"Article", quantite, "200", "0", "250", "", "", "", "A"});
 
     std::ostringstream sortie;
-    MCF mcf(QCoreApplication::instance(), execution, sortie);
     QObject proprietaire;
-    auto *etat = new GestionnaireScripte(reponses.at(0), &proprietaire);
-    auto *enregistrement = new GestionnaireScripte(reponses.at(1), &proprietaire);
-    auto *confirmation = new GestionnaireScripte(reponses.at(2), &proprietaire);
-    execution.reseau = {etat, enregistrement, confirmation};
-    connect(etat, &QNetworkAccessManager::finished, &mcf, &MCF::traiterEtatServeur);
-    connect(enregistrement, &QNetworkAccessManager::finished, &mcf, &MCF::traiterEnregistrement);
-    connect(confirmation, &QNetworkAccessManager::finished, &mcf, &MCF::traiterConfirmation);
+    auto *reseau = new GestionnaireScripte(reponses, &proprietaire);
+    ClientEmcf client(parametres, tables, reglages, sortie, reseau);
 
-    // The handlers must end the loop themselves; the guard only stops a broken chain.
-    bool garde = false;
-    QTimer::singleShot(5000, this, [&garde] {
-        garde = true;
-        QCoreApplication::quit();
-    });
+    // The handlers must end the exchange themselves; the guard only reports a broken chain.
     QElapsedTimer chrono;
     chrono.start();
-    mcf.demanderEtatServeur();
-    QCoreApplication::exec();
-    QVERIFY2(!garde, "the exchange did not end the event loop");
+    const std::optional<ResultatFiscal> resultat = client.certifier(facture);
+    QVERIFY2(chrono.elapsed() < 5000, "the exchange did not end by itself");
     if (reponses.contains(silence))
         QVERIFY(chrono.elapsed() >= delaiMs - 20);
 
     QCOMPARE(QString::fromStdString(sortie.str()), console);
-    QCOMPARE(mcf.resultatMCF.size(), tailleResultat);
+    const QStringList resultatMCF = resultat ? listeResultat(*resultat) : QStringList();
+    QCOMPARE(resultatMCF.size(), tailleResultat);
     if (tailleResultat == 6)
-        QCOMPARE(mcf.resultatMCF, (QStringList{"F;ED1;SIG;IFU;20261208100000", "87", "ABCD-EFGH", "ED1",
-                                               "82/87 FV", "08/12/2026 10:00:00"}));
+        QCOMPARE(resultatMCF, (QStringList{"F;ED1;SIG;IFU;20261208100000", "87", "ABCD-EFGH", "ED1",
+                                           "82/87 FV", "08/12/2026 10:00:00"}));
 
-    // Each request went to the manager whose handler reads its reply, with the bearer token.
-    QList<RequeteEnregistree> envoyees;
-    for (GestionnaireScripte *g : {etat, enregistrement, confirmation}) {
-        QVERIFY(g->requetes.size() <= 1);
-        envoyees += g->requetes;
-    }
+    // Every request went through the one manager, in order, with the bearer token.
     QStringList obtenues;
-    for (const RequeteEnregistree &r : envoyees) {
+    for (const RequeteEnregistree &r : std::as_const(reseau->requetes)) {
         obtenues << r.methode + " " + r.url;
         QCOMPARE(r.autorisation, QString("Bearer jeton-été").toUtf8());
     }
     QCOMPARE(obtenues, requetes);
-    QCOMPARE(etat->requetes.size(), 1);
-    QCOMPARE(etat->requetes.first().methode, QString("GET"));
-    if (!enregistrement->requetes.isEmpty()) {
-        const RequeteEnregistree &post = enregistrement->requetes.first();
+    QCOMPARE(reseau->requetes.first().methode, QString("GET"));
+    if (reseau->requetes.size() > 1) {
+        const RequeteEnregistree &post = reseau->requetes.at(1);
         QCOMPARE(post.typeContenu, QString("application/json"));
         const QJsonObject corps = QJsonDocument::fromJson(post.corps).object();
         QCOMPARE(corps.value("ifu").toString(), QString("3201234567890"));
         QCOMPARE(corps.value("items").toArray().size(), 3);
-        QCOMPARE(execution.sommeQuantites, 4.0);
+        QCOMPARE(client.sommeQuantites(), 4.0);
     }
-    if (!confirmation->requetes.isEmpty()) {
-        QVERIFY(confirmation->requetes.first().corps.isEmpty());
-        QVERIFY(confirmation->requetes.first().typeContenu.isEmpty());
+    if (reseau->requetes.size() > 2) {
+        QVERIFY(reseau->requetes.at(2).corps.isEmpty());
+        QVERIFY(reseau->requetes.at(2).typeContenu.isEmpty());
     }
 }
 

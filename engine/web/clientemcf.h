@@ -1,0 +1,75 @@
+#pragma once
+
+#include "transportemcf.h"
+
+#include <chemincertification.h>
+#include <invoice.h>
+#include <parametres.h>
+
+#include <QObject>
+#include <QStringList>
+
+#include <ostream>
+
+class QEventLoop;
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// Where and how the client reaches the e-MCF service, as the run driver decided it.
+struct ReglagesEmcf
+{
+    QString adresse;          // invoice endpoint
+    QString fichierAutorites; // PEM file of authorities trusted beside the system's; empty for none
+    int delaiMs = 30000;      // time limit of each request
+};
+
+// The e-MCF exchange of one run: status request, submission, then confirmation or cancellation.
+// All requests go through one network manager, so that they share one kept-alive connection (one
+// TCP and TLS handshake per invoice). Each handler reads its reply, prints it unchanged, asks the
+// pure decision functions what comes next, and either sends the next request or ends the exchange.
+// A run never leaves a pending invoice behind when it can help it: after a failed confirmation it
+// cancels the invoice it submitted.
+class ClientEmcf : public QObject, public CheminCertification
+{
+public:
+    // `reseau` is the network manager to use (tests pass a scripted one); by default the client
+    // makes its own.
+    ClientEmcf(const ParametresMoteur &parametres, const TablesReference &tables,
+               const ReglagesEmcf &reglages, std::ostream &console, QNetworkAccessManager *reseau = nullptr);
+    ~ClientEmcf() override;
+
+    // Runs the whole exchange for `facture` in a local event loop.
+    std::optional<ResultatFiscal> certifier(const Invoice &facture) override;
+
+    // Sum of the item quantities of the submitted invoice: the default allowance of the total check.
+    double sommeQuantites() const { return m_sommeQuantites; }
+
+    void traiterEtatServeur(QNetworkReply *reponse);
+    void traiterEnregistrement(QNetworkReply *reponse);
+    void traiterConfirmation(QNetworkReply *reponse);
+    void traiterAnnulation(QNetworkReply *reponse);
+
+private:
+    using Traitement = void (ClientEmcf::*)(QNetworkReply *);
+    // Hands `reponse`, once finished or out of time, to `traitement`.
+    void suivre(QNetworkReply *reponse, Traitement traitement);
+    // Reads a finished reply and prints it unchanged (never a body over the maximum).
+    ReponseEmcf lireReponseEmcf(QNetworkReply *reponse);
+    // Sends the confirmation, or the cancellation, of the pending invoice `uid`.
+    void envoyerDecision(const QString &uid, bool annuler);
+    void terminer();
+
+    const ParametresMoteur &m_parametres;
+    const TablesReference &m_tables;
+    ReglagesEmcf m_reglages;
+    std::ostream &m_console;
+    QNetworkAccessManager *m_reseau;
+    TransportEmcf m_transport;
+
+    const Invoice *m_facture = nullptr;
+    double m_sommeQuantites = 0;
+    QString m_uid; // the pending invoice, once the service has taken the submission
+    QStringList m_resultat;
+    QEventLoop *m_boucle = nullptr;
+    bool m_termine = false;
+};

@@ -256,4 +256,4 @@ void EchangeEmcf::chaine()
 }
 
 QTEST_GUILESS_MAIN(EchangeEmcf)
-#include "tst_echangeemcf.moc"
+#include "tst_clientemcf.moc"

@@ -44,6 +44,7 @@ private slots:
     void reponseTropLongue_data();
     void reponseTropLongue();
     void statutHorsLimites();
+    void serveurAbsent();
 
 private:
     QString pki(const QString &nom) const { return m_pki.filePath(nom); }
@@ -371,6 +372,7 @@ void CertificationEnLigne::echecs_data()
     const QStringList tout = {"GET", "POST", "PUT"};
     QTest::newRow("wrong token") << QStringList{} << "mauvais-jeton" << venteBenin
                                  << "\nLe serveur a retourne: 401 Jeton invalide ou expire\n"
+                                    "Cause: jeton refuse (HTTP 401).\n"
                                  << get;
     QTest::newRow("status not JSON") << QStringList{"--non-json", "etat"} << "jeton-de-test" << venteBenin
                                      << "</html>Reponse invalide\n"
@@ -452,7 +454,8 @@ void CertificationEnLigne::certificatNonReconnu()
     if (autoriteDeTest)
         env.insert("ORVANE_EMCF_CA", pki("ca.pem"));
     QCOMPARE(installation.certifier("facture.csv", venteBenin, env), 0);
-    QVERIFY2(installation.sortie.contains("Connexion au serveur\nReponse invalide\n"),
+    QVERIFY2(installation.sortie.contains(
+                 "Connexion au serveur\nReponse invalide\nCause: certificat du serveur refuse.\n"),
              qPrintable(installation.sortie));
     // The handshake failed: not one request reached the server.
     QCOMPARE(methodes(requetesSimulateur()), QStringList());
@@ -545,27 +548,40 @@ void CertificationEnLigne::refusDuService_data()
     QTest::addColumn<bool>("venteAvant");
     QTest::addColumn<QStringList>("facture");
     QTest::addColumn<QString>("erreur");
+    QTest::addColumn<QStringList>("optionsSimulateur");
 
     const QString avoir = "A1;FA;Awa;7;E;Kofi;123;Cotonou;97000000;;;%1;";
     const QString pain = "B;Pain;1;100;118;;;;";
     QTest::newRow("4 refund without original") << false << QStringList{avoir.arg(""), pain}
-                                               << "Erreur 4: Reference de la facture d'origine absente\n";
+                                               << "Erreur 4: Reference de la facture d'origine absente\n"
+                                               << QStringList{};
     QTest::newRow("5 original reference not 24 characters")
         << false << QStringList{avoir.arg("XY-Z"), pain}
-        << "Erreur 5: La reference de la facture d'origine doit avoir 24 caracteres\n";
+        << "Erreur 5: La reference de la facture d'origine doit avoir 24 caracteres\n"
+        << QStringList{};
     QTest::newRow("6 levy code") << false << QStringList{"F2;FV;Awa;7;E;;;;;;AIB9;;", pain}
-                                 << "Erreur 6: Code de prelevement invalide\n";
+                                 << "Erreur 6: Code de prelevement invalide\n"
+                                 << QStringList{};
     QTest::newRow("8 no items") << false << QStringList{"F2;FV;Awa;7;E;;;;;;;;"}
-                                << "Erreur 8: Facture sans article\n";
+                                << "Erreur 8: Facture sans article\n"
+                                << QStringList{};
     QTest::newRow("9 tax group") << false << QStringList{"F2;FV;Awa;7;E;;;;;;;;", "Z;Pain;1;100;118;;;;"}
-                                 << "Erreur 9: Groupe de taxe invalide\n";
+                                 << "Erreur 9: Groupe de taxe invalide\n"
+                                 << QStringList{};
     QTest::newRow("11 original unknown") << false << QStringList{avoir.arg("ABCDEFGHIJK-MNOPQRSTUVWX"), pain}
-                                         << "Erreur 11: Facture d'origine introuvable\n";
+                                         << "Erreur 11: Facture d'origine introuvable\n"
+                                         << QStringList{};
     QTest::newRow("12 refund larger than the sale")
         << true << QStringList{avoir.arg("F1"), "B;Pain;20;100;118;;;;"}
-        << "Erreur 12: Le montant de l'avoir depasse celui de la facture d'origine\n";
+        << "Erreur 12: Le montant de l'avoir depasse celui de la facture d'origine\n"
+        << QStringList{};
     QTest::newRow("99 unknown invoice type")
-        << false << QStringList{"F2;XX;Awa;7;E;;;;;;;;", pain} << "Erreur 99: Type de facture inconnu\n";
+        << false << QStringList{"F2;XX;Awa;7;E;;;;;;;;", pain} << "Erreur 99: Type de facture inconnu\n"
+        << QStringList{};
+    QTest::newRow("6 levy code, refused with HTTP 400 in the old style")
+        << false << QStringList{"F2;FV;Awa;7;E;;;;;;AIB9;;", pain}
+        << "Erreur 6: Code de prelevement invalide\n"
+        << QStringList{"--refus-http-400"};
 }
 
 void CertificationEnLigne::refusDuService()
@@ -573,8 +589,9 @@ void CertificationEnLigne::refusDuService()
     QFETCH(bool, venteAvant);
     QFETCH(QStringList, facture);
     QFETCH(QString, erreur);
+    QFETCH(QStringList, optionsSimulateur);
 
-    const QString url = demarrerSimulateur({});
+    const QString url = demarrerSimulateur(optionsSimulateur);
     QVERIFY(!url.isEmpty());
     Installation installation;
     QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
@@ -587,8 +604,9 @@ void CertificationEnLigne::refusDuService()
              qPrintable(installation.sortie));
     const QStringList journal = requetesSimulateur();
     QCOMPARE(methodes(journal).mid(venteAvant ? 3 : 0), (QStringList{"GET", "POST"}));
-    // Refused like the real service: HTTP 200 with the code.
-    QCOMPARE(journal.filter("< 200 {\"errorCode\"").size(), 1);
+    // Refused like the real service: HTTP 200 with the code (or 400 in the old style).
+    const QString statut = optionsSimulateur.isEmpty() ? "200" : "400";
+    QCOMPARE(journal.filter("< " + statut + " {\"errorCode\"").size(), 1);
     QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
     QCOMPARE(installation.registre().size(), venteAvant ? 1 : 0);
 }
@@ -711,6 +729,23 @@ void CertificationEnLigne::statutHorsLimites()
         qPrintable(installation.sortie));
     QVERIFY(installation.sortie.endsWith("Le programme va se terminer.\n"));
     QCOMPARE(methodes(requetesSimulateur()), QStringList{"GET"});
+}
+
+void CertificationEnLigne::serveurAbsent()
+{
+    // A port where nobody listens any more: the double's, once it is stopped.
+    const QString url = demarrerSimulateur({});
+    QVERIFY(!url.isEmpty());
+    requetesSimulateur();
+    Installation installation;
+    QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
+    QCOMPARE(installation.certifier("facture.csv", venteBenin,
+                                    {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}}),
+             0);
+    QVERIFY2(
+        installation.sortie.contains("Connexion au serveur\nReponse invalide\nCause: connexion refusee.\n"),
+        qPrintable(installation.sortie));
+    QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
 }
 
 QTEST_GUILESS_MAIN(CertificationEnLigne)

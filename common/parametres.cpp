@@ -1,5 +1,7 @@
 #include "parametres.h"
 
+#include "formats.h"
+
 #include <QFile>
 #include <QXmlStreamReader>
 
@@ -65,13 +67,6 @@ bool versInterrupteur(const QString &texte)
     return versEntier(texte) != 0;
 }
 
-double versDecimal(const QString &texte)
-{
-    bool ok = false;
-    const double valeur = texte.toDouble(&ok);
-    return ok ? valeur : 0;
-}
-
 ParametresMoteur parametresMoteur(const FichierParametres &fichier)
 {
     ParametresMoteur p;
@@ -84,10 +79,11 @@ ParametresMoteur parametresMoteur(const FichierParametres &fichier)
     p.modePrix = fichier.valeur(cles::modePrix);
     p.modeMCF = fichier.valeur(cles::modeMCF);
     p.jeton = fichier.valeur(cles::jeton);
+    p.apiVersion = fichier.valeur(cles::apiVersion);
     p.modeEnLigne = !p.jeton.isEmpty();
     const QString tolerance = fichier.valeur(cles::tolerance);
     if (!tolerance.isEmpty())
-        p.tolerance = versDecimal(tolerance);
+        p.tolerance = nombreEntree(tolerance);
     return p;
 }
 

@@ -71,7 +71,7 @@ FichierParametres lireFichierParametres(const QString &chemin);
 // Conversions shared by every reader.
 int versEntier(const QString &texte);        // base 10, 0 when not a number
 bool versInterrupteur(const QString &texte); // on when the text is a non-zero integer
-double versDecimal(const QString &texte);    // "." separator, 0 when not a number
+// Decimal numbers are read as those of the input file: nombreEntree (formats.h).
 
 // The engine's settings for one run. Defaults are those in force when no file could be loaded.
 struct ParametresMoteur
@@ -83,6 +83,7 @@ struct ParametresMoteur
     QString modePrix;
     QString modeMCF;
     QString jeton;
+    QString apiVersion; // "1": the input file's header has the older layout
     double tolerance = 0;
     // Derived: true selects the web path. Stays true (with no endpoint) when no file was loaded.
     bool modeEnLigne = true;

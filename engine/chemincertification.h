@@ -2,18 +2,30 @@
 
 #include "resultatfiscal.h"
 
+#include <QList>
+#include <QString>
+
 #include <optional>
 
 struct Invoice;
+struct LigneJournal;
+class JournalCertification;
 
 // One way of certifying the invoice of a run: the fiscal device on the serial port or the e-MCF
 // web service. The run driver picks one; the engine object only sees this interface, so the engine
-// core never depends on the device or web code.
+// core never depends on the device or web code. Every step that commits the device or the service
+// is announced to the journal first.
 class CheminCertification
 {
 public:
     virtual ~CheminCertification() = default;
+    // Settles invoices that earlier runs left open, paid or pending on this device or service,
+    // reporting each one through `journal.regler`. A pending e-MCF invoice is confirmed only when
+    // it is `facture` itself (same reference, same `empreinte`); anything else is cancelled or
+    // closed as it stands.
+    virtual void regler(const QList<LigneJournal> &enSuspens, const Invoice &facture, const QString &empreinte,
+                        JournalCertification &journal) = 0;
     // Certifies `facture` and returns its fiscal result; nothing when it was not certified (the
-    // path has already said why on the console).
-    virtual std::optional<ResultatFiscal> certifier(const Invoice &facture) = 0;
+    // path has said why on the console).
+    virtual std::optional<ResultatFiscal> certifier(const Invoice &facture, JournalCertification &journal) = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "chemincertification.h"
 #include "fichiersresultat.h"
+#include "journalcertification.h"
 #include "registre.h"
 
 #include <imagesqr.h>
@@ -13,9 +14,9 @@ MCF::MCF(Execution &execution, std::ostream &console) : m_execution(execution), 
 
 MCF::~MCF() = default;
 
-void MCF::certifier(CheminCertification &chemin)
+void MCF::certifier(CheminCertification &chemin, JournalCertification &journal)
 {
-    if (const std::optional<ResultatFiscal> resultat = chemin.certifier(m_execution.facture))
+    if (const std::optional<ResultatFiscal> resultat = chemin.certifier(m_execution.facture, journal))
         resultatMCF = listeResultat(*resultat);
 }
 
@@ -44,15 +45,22 @@ void MCF::chargerResultat(const ResultatFiscal &r)
     mecef_date = r.mecef_date;
 }
 
-void MCF::enregistrerResultat(Registre &registre)
+bool MCF::enregistrerResultat(Registre &registre)
 {
     if (resultatMCF.size() < 6)
-        return;
+        return false;
     chargerResultat(*resultatDepuisListe(resultatMCF));
-    if (registre.enregistrer(m_execution.facture.reference, resultatFiscal()))
+    if (registre.enregistrer(m_execution.facture.reference, resultatFiscal())) {
         m_console << "Insertion de la facture dans la base de donnees reussie.\n";
-    else
-        m_console << "Erreur. Impossibe d'inserer une facture\n";
+        return true;
+    }
+    m_console << "Erreur. Impossibe d'inserer une facture\n";
+    // The invoice is certified all the same: its codes go to the console so that the operator can
+    // record them by hand.
+    m_console << "Cause: " << registre.erreur().toStdString()
+              << "\nQR de la facture certifiee: " << qrcode.toStdString() << "\n";
+    chargerResultat({});
+    return false;
 }
 
 void MCF::ecrireResultats(const QString &cheminEntree, const QString &cheminResultat)

@@ -1,68 +1,207 @@
 #include "moteur.h"
 
+#include "consolefacture.h"
+#include "controlefacture.h"
 #include "device/certificationappareil.h"
+#include "journalcertification.h"
 #include "mcf.h"
 #include "plateforme.h"
 #include "registre.h"
 #include "web/adressesemcf.h"
 #include "web/clientemcf.h"
 
+#include <lecturefacture.h>
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QTextStream>
+
+#include <memory>
 
 namespace {
 
 const QString demarrerServeur = QStringLiteral("--start-server");
 const QString arreterServeur = QStringLiteral("--stop-server");
 const QString cacher = QStringLiteral("hide");
+const QString abandonner = QStringLiteral("--abandonner");
+
+// The e-MCF endpoint of the run: ORVANE_EMCF_URL when set, else the one of pays and modeMCF.
+QString adresseEmcf(const Execution &execution)
+{
+    return execution.environnement.adresseEmcf.isEmpty() ? execution.parametres.adresseApi
+                                                         : execution.environnement.adresseEmcf;
+}
+
+// "--abandonner REFERENCE": the operator has checked the device or the service and releases an
+// invoice whose outcome the journal does not know, so that the next run certifies it.
+int abandonnerFacture(const QString &dossierApplication, const QString &reference, std::ostream &console)
+{
+    Registre registre(QString::fromLatin1(QSqlDatabase::defaultConnection));
+    if (!registre.ouvrir(dossierApplication + QStringLiteral("/mcf.s3db"))) {
+        console << "Registre inutilisable (" << registre.erreur().toStdString() << ").\n";
+        return 1;
+    }
+    const std::optional<EtatCertification> etat = registre.abandonner(reference);
+    if (!etat) {
+        console << "Aucune certification en suspens pour la facture " << reference.toStdString() << ".\n";
+        return 1;
+    }
+    console << "Facture " << reference.toStdString()
+            << " abandonnee (etat precedent: " << nomEtat(*etat).toStdString()
+            << "): la prochaine execution la certifiera.\n";
+    return 0;
+}
 
 void lireFichierEntree(QFile &fichier, Execution &execution, Registre &registre, std::ostream &console)
 {
     QTextStream flux(&fichier);
-    if (!execution.parametres.encodage.isEmpty())
-        flux.setEncoding(encodageEntree(execution.parametres.encodage));
-
-    ContexteAnalyse contexte;
-    contexte.pays = execution.parametres.pays;
-    contexte.modeEnLigne = execution.parametres.modeEnLigne;
-    contexte.tables = &execution.tables;
-    contexte.trouverOriginale = [&registre](const QString &reference) {
-        return registre.trouverOriginale(reference);
-    };
+    const ParametresMoteur &parametres = execution.parametres;
+    if (!parametres.encodage.isEmpty())
+        flux.setEncoding(encodageEntree(parametres.encodage));
+    OptionsLecture options;
+    options.disposition = dispositionEntete(parametres.apiVersion);
+    options.pays = parametres.pays;
     Invoice &facture = execution.facture;
-    while (!flux.atEnd()) {
-        QString ligne = flux.readLine();
-        if (ligne.isEmpty())
-            continue;
-        ligne.remove(QChar(u'\0'));
-        analyserLigne(ligne, facture, contexte, console);
-        ++facture.nombreLignes;
-    }
+    facture = lireFacture(flux, options);
+    if (!facture.factureOriginale.isEmpty())
+        console << resoudreReferenceOriginale(facture, registre.trouverOriginale(facture.factureOriginale),
+                                              parametres.pays, parametres.modeEnLigne);
+    console << texteConsoleFacture(facture, execution.tables, parametres.pays);
 }
 
-// Certifies the new invoice of the run on the path its settings chose. The demonstration setting
-// talks to no device at all: on a till with a real device attached, a demonstration run must never
-// certify a real fiscal invoice.
-void certifierNouvelleFacture(MCF &mcf, Execution &execution, bool demonstration, std::ostream &console)
+// The certification path of the run, built only when the invoice is to be certified: TLS and the
+// serial port are touched only by the path that needs them.
+std::unique_ptr<CheminCertification> cheminDeLExecution(const Execution &execution, std::ostream &console)
 {
     const ParametresMoteur &parametres = execution.parametres;
     const EnvironnementMoteur &environnement = execution.environnement;
     if (parametres.modeEnLigne) {
-        console << "Connexion au serveur\n";
         ReglagesEmcf reglages;
-        reglages.adresse =
-            environnement.adresseEmcf.isEmpty() ? parametres.adresseApi : environnement.adresseEmcf;
+        reglages.adresse = adresseEmcf(execution);
         reglages.fichierAutorites = environnement.autoritesEmcf;
         reglages.delaiMs = environnement.delaiEmcfMs;
-        ClientEmcf client(parametres, execution.tables, reglages, console);
-        mcf.certifier(client);
-    } else if (demonstration) {
-        console << "Mode demonstration: aucun appareil n'est contacte.\n";
-    } else {
-        CertificationAppareil appareil(parametres, environnement.attenteMcfMs, console);
-        mcf.certifier(appareil);
+        return std::make_unique<ClientEmcf>(parametres, execution.tables, reglages, console);
+    }
+    return std::make_unique<CertificationAppareil>(parametres, environnement.attenteMcfMs, console);
+}
+
+// Reprints a known invoice, unless the reference now names another content.
+void reimprimer(MCF &mcf, const ResultatFiscal &resultat, const QString &empreinteEnregistree,
+                const QString &empreinte, std::ostream &console)
+{
+    // Rows written before the journal existed carry no fingerprint: they reprint as they always did.
+    if (!empreinteEnregistree.isEmpty() && empreinteEnregistree != empreinte) {
+        console
+            << "Cette reference est deja validee pour une facture d'un autre contenu: aucun resultat n'est "
+               "ecrit.\n";
+        return;
+    }
+    mcf.chargerResultat(resultat);
+    console << "Cette facture est deja validee.\n";
+}
+
+// Claims the invoice in the register, settles what earlier runs left unfinished on the same device
+// or service, certifies it and records it. Nothing is sent to a device or a service unless the
+// claim was written.
+void traiterFacture(MCF &mcf, Execution &execution, Registre &registre, bool demonstration,
+                    std::ostream &console)
+{
+    const Invoice &facture = execution.facture;
+    const ParametresMoteur &parametres = execution.parametres;
+    if (demonstration) {
+        // The demonstration sends nothing and records nothing: the duplicate check is all it needs.
+        if (const auto connue = registre.chercher(facture.reference)) {
+            mcf.chargerResultat(*connue);
+            console << "Cette facture est deja validee.\n";
+        } else {
+            console << "\nTraitement de la nouvelle facture.\n";
+            console << "Mode demonstration: aucun appareil n'est contacte.\n";
+        }
+        return;
+    }
+    const QString motif = motifRefus(facture);
+    if (!motif.isEmpty()) {
+        console << motif.toStdString();
+        return;
+    }
+
+    const QString empreinte = empreinteFacture(facture);
+    const QString chemin = parametres.modeEnLigne ? QStringLiteral("emcf") : QStringLiteral("appareil");
+    const QString destination = parametres.modeEnLigne ? adresseEmcf(execution) : parametres.portMCF;
+    const TitulaireExecution titulaire = executionCourante();
+    const Reclamation reclamation =
+        registre.reclamer(facture.reference, empreinte, chemin, destination, titulaire, executionVivante);
+    const std::string reference = facture.reference.toStdString();
+    switch (reclamation.issue) {
+    case Reclamation::Issue::DejaValidee:
+        reimprimer(mcf, *reclamation.resultat, reclamation.empreinte, empreinte, console);
+        return;
+    case Reclamation::Issue::TenueAilleurs:
+        console << "La facture " << reference
+                << " est en cours de certification par une autre execution (processus "
+                << reclamation.precedente->titulaire.pid << "): elle n'est pas certifiee une seconde fois.\n";
+        return;
+    case Reclamation::Issue::IssueInconnue:
+        console
+            << "La facture " << reference
+            << " a ete envoyee en fermeture au MCF par une execution interrompue: son issue est inconnue.\n"
+               "Verifiez le MCF, puis lancez: orvane-engine --abandonner "
+            << reference << "\n";
+        return;
+    case Reclamation::Issue::Echec:
+        console << "Registre inutilisable (" << reclamation.erreur.toStdString()
+                << "): la facture n'est pas certifiee.\n";
+        return;
+    case Reclamation::Issue::Nouvelle:
+        break;
+    }
+
+    console << "\nTraitement de la nouvelle facture.\n";
+    if (parametres.modeEnLigne)
+        console << "Connexion au serveur\n";
+    const std::unique_ptr<CheminCertification> certification = cheminDeLExecution(execution, console);
+    JournalRegistre journal(registre, titulaire, console);
+
+    QList<LigneJournal> enSuspens =
+        registre.reprendreEnSuspens(chemin, destination, facture.reference, titulaire, executionVivante);
+    if (reclamation.precedente && reclamation.precedente->etat != EtatCertification::Terminee &&
+        reclamation.precedente->etat != EtatCertification::Abandonnee &&
+        reclamation.precedente->etat != EtatCertification::Reclamee &&
+        reclamation.precedente->etat != EtatCertification::SoumissionEnvoyee)
+        enSuspens.prepend(*reclamation.precedente);
+    if (!enSuspens.isEmpty()) {
+        certification->regler(enSuspens, facture, empreinte, journal);
+        // Settling may have certified this very reference, left by a run that died.
+        if (const auto connue = registre.chercher(facture.reference)) {
+            const std::optional<LigneJournal> ligne = registre.ligneJournal(facture.reference);
+            reimprimer(mcf, *connue, ligne ? ligne->empreinte : QString(), empreinte, console);
+            return;
+        }
+        const std::optional<LigneJournal> ligne = registre.ligneJournal(facture.reference);
+        if (ligne && ligne->etat != EtatCertification::Reclamee &&
+            ligne->etat != EtatCertification::Abandonnee) {
+            console << "La facture " << reference << " reste en suspens ("
+                    << nomEtat(ligne->etat).toStdString()
+                    << "): elle n'est pas certifiee une seconde fois.\nVerifiez, puis lancez: orvane-engine "
+                       "--abandonner "
+                    << reference << "\n";
+            return;
+        }
+        if (ligne && ligne->etat == EtatCertification::Abandonnee &&
+            !registre.changerEtat(facture.reference, EtatCertification::Reclamee, titulaire)) {
+            console << "Registre inutilisable (" << registre.erreur().toStdString()
+                    << "): la facture n'est pas certifiee.\n";
+            return;
+        }
+    }
+
+    mcf.certifier(*certification, journal);
+    if (!mcf.enregistrerResultat(registre)) {
+        // Nothing certified: the claim is released, unless the path left a state to settle.
+        const std::optional<LigneJournal> ligne = registre.ligneJournal(facture.reference);
+        if (ligne && ligne->etat == EtatCertification::Reclamee)
+            registre.changerEtat(facture.reference, EtatCertification::Abandonnee, titulaire);
     }
 }
 
@@ -84,6 +223,8 @@ int executerMoteur(QCoreApplication &application, std::ostream &console)
             detacherConsole();
         return demarrerServeurPhp(execution.dossierApplication);
     }
+    if (execution.cheminEntree == abandonner)
+        return abandonnerFacture(execution.dossierApplication, arguments.value(2), console);
     if (execution.cheminEntree == arreterServeur) {
         detacherConsole();
         return arreterServeurPhp(execution.dossierApplication);
@@ -135,14 +276,7 @@ int executerMoteur(QCoreApplication &application, std::ostream &console)
             fichierEntree.close();
             console << "Le fichier a ete ferme.\n";
 
-            if (const auto connue = registre.chercher(execution.facture.reference)) {
-                mcf.chargerResultat(*connue);
-                console << "Cette facture est deja validee.\n";
-            } else {
-                console << "\nTraitement de la nouvelle facture.\n";
-                certifierNouvelleFacture(mcf, execution, demonstration, console);
-                mcf.enregistrerResultat(registre);
-            }
+            traiterFacture(mcf, execution, registre, demonstration, console);
             registre.fermer();
             console << "\nLa base de donnee a ete deconnecte.\n";
         }

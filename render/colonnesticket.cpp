@@ -1,8 +1,5 @@
 #include "colonnesticket.h"
 
-#include "formats.h"
-#include "totaux.h"
-
 #include <algorithm>
 
 namespace {
@@ -12,10 +9,10 @@ struct TextesArticle
     QString articles, qt, puttc, tot;
 };
 
-TextesArticle textes(const ArticleRendu &a, int signe)
+TextesArticle textes(const InvoiceItem &a, int signe)
 {
-    return {a.designation + suffixeGroupe(a.groupeTaxe), texteQuantite(nombreEntree(a.quantite)),
-            texteMontant(nombreEntree(a.prixTTC), signe), texteMontant(ligneTTC(a), signe)};
+    return {a.designation + suffixeGroupe(a.groupeTaxe), texteQuantite(a.nombres.quantite),
+            texteMontant(a.nombres.prixTTC, signe), texteMontant(ligneTTC(a), signe)};
 }
 
 } // namespace
@@ -27,11 +24,11 @@ QString suffixeGroupe(const QString &groupeTaxe)
     return QStringLiteral(" (") + groupeTaxe + QStringLiteral(")");
 }
 
-LargeursColonnes largeursColonnes(const VueFacture &vue)
+LargeursColonnes largeursColonnes(const Invoice &facture)
 {
     LargeursColonnes l;
-    for (const ArticleRendu &a : vue.articles) {
-        const TextesArticle t = textes(a, vue.signe);
+    for (const InvoiceItem &a : facture.articles) {
+        const TextesArticle t = textes(a, facture.signe);
         l.articles = std::max(l.articles, static_cast<int>(t.articles.size()));
         l.qt = std::max(l.qt, static_cast<int>(t.qt.size()));
         l.puttc = std::max(l.puttc, static_cast<int>(t.puttc.size()));
@@ -48,7 +45,7 @@ QString enteteColonnes(const LargeursColonnes &l)
            QStringLiteral("Tot.").rightJustified(l.tot) + QStringLiteral("\n\n");
 }
 
-QString ligneArticleTicket(const ArticleRendu &a, const LargeursColonnes &l, int signe, bool economieEspace)
+QString ligneArticleTicket(const InvoiceItem &a, const LargeursColonnes &l, int signe, bool economieEspace)
 {
     const TextesArticle t = textes(a, signe);
     QString ligne = t.articles.leftJustified(l.articles) + QLatin1Char('|') + t.qt.rightJustified(l.qt) +

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "vuefacture.h"
+#include <invoice.h>
 
 #include <QString>
 
@@ -16,9 +16,9 @@ struct LargeursColonnes
 // " (A-EX)" for the exempt group "A", " (" + group + ")" otherwise.
 QString suffixeGroupe(const QString &groupeTaxe);
 
-LargeursColonnes largeursColonnes(const VueFacture &vue);
+LargeursColonnes largeursColonnes(const Invoice &facture);
 // "\n", the four padded titles separated by "|", then "\n\n".
 QString enteteColonnes(const LargeursColonnes &largeurs);
 // One item row and its line end (plus an empty line unless space is saved).
-QString ligneArticleTicket(const ArticleRendu &article, const LargeursColonnes &largeurs, int signe,
+QString ligneArticleTicket(const InvoiceItem &article, const LargeursColonnes &largeurs, int signe,
                            bool economieEspace);

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "resultatlu.h"
-#include "vuefacture.h"
 
+#include <invoice.h>
 #include <parametres.h>
 
 #include <QString>
@@ -20,6 +20,6 @@ Variante varianteImpression(const QString &impression);
 // "</body></html>" of the A4 variant (the output step adds it).
 // `resultat` is the fiscal result when the result file was read; without it the document has no
 // fiscal block. `imageQr` is the QR PNG path to show on the A4 invoice, empty for none.
-QString construireDocument(const VueFacture &vue, const ParametresRendu &parametres,
+QString construireDocument(const Invoice &facture, const ParametresRendu &parametres,
                            const std::optional<ResultatLu> &resultat, const QString &imageQr,
                            Variante variante);

@@ -3,9 +3,9 @@
 #include "document.h"
 #include "resultatlu.h"
 #include "sortie.h"
-#include "vuefacture.h"
 
 #include <imagesqr.h>
+#include <lecturefacture.h>
 #include <parametres.h>
 
 #include <QFile>
@@ -46,21 +46,24 @@ int executerRendu(const QStringList &arguments, const QString &dossierProgramme,
     }
     const ParametresRendu parametres = parametresRendu(fichierParametres);
 
-    LectureFacture lecture;
+    Invoice facture;
     QFile entree(cheminEntree);
     if (entree.open(QIODevice::ReadOnly | QIODevice::Text)) {
         console << "orvane-render: Fichier d'entree ouvert.\n";
         // Always UTF-8, whatever encoding the engine was told to use.
         QTextStream flux(&entree);
         flux.setEncoding(QStringConverter::Utf8);
-        lecture = lireFacture(flux, dispositionEntete(parametres.apiVersion), parametres.pays);
+        OptionsLecture options;
+        options.disposition = dispositionEntete(parametres.apiVersion);
+        options.pays = parametres.pays;
+        options.arretImpressionVide = true;
+        facture = lireFacture(flux, options);
         entree.close();
     } else {
         console << "Impossible d'ouvrir le fichier: " << cheminEntree.toStdString() << "\n";
     }
-    if (lecture.impressionVide)
+    if (facture.impressionVide)
         return 0;
-    const VueFacture &vue = lecture.vue;
 
     const std::optional<ResultatLu> resultat = lireFichierResultat(cheminResultat, console);
     QString imageQr;
@@ -71,15 +74,15 @@ int executerRendu(const QStringList &arguments, const QString &dossierProgramme,
             imageQr = cheminEntree + QStringLiteral(".png");
     }
 
-    const Variante variante = varianteImpression(vue.impression);
-    const QString texte = construireDocument(vue, parametres, resultat, imageQr, variante);
-    if (vue.impression.isEmpty())
+    const Variante variante = varianteImpression(facture.impression);
+    const QString texte = construireDocument(facture, parametres, resultat, imageQr, variante);
+    if (facture.impression.isEmpty())
         return 0;
 
     DemandeSortie demande;
-    demande.impression = vue.impression;
+    demande.impression = facture.impression;
     demande.variante = variante;
-    demande.reference = vue.reference;
+    demande.reference = facture.reference;
     demande.imageQr = imageQr;
     demande.fontName = parametres.fontName;
     demande.fontSize = parametres.fontSize;

@@ -13,7 +13,11 @@ public:
     // `attenteMs` is the longest wait for each group of reply bytes.
     CertificationAppareil(const ParametresMoteur &parametres, int attenteMs, std::ostream &console);
 
-    std::optional<ResultatFiscal> certifier(const Invoice &facture) override;
+    // Closes, after checking the machine, each invoice that a run which died left open or paid on
+    // this device: a paid one is validated by the device and recorded under its own reference.
+    void regler(const QList<LigneJournal> &enSuspens, const Invoice &facture, const QString &empreinte,
+                JournalCertification &journal) override;
+    std::optional<ResultatFiscal> certifier(const Invoice &facture, JournalCertification &journal) override;
 
 private:
     ParametresMoteur m_parametres;

@@ -56,8 +56,7 @@ bool CommandesMCF::creerFacture(const EnteteFacture &entete, const QString &mode
         donnees = donneesFactureBenin(entete, m_appareil);
         champsAttendus = 2;
     } else if (m_appareil.codePays == niger) {
-        if (isf.isEmpty())
-            isf = QStringLiteral("Orvane");
+        isf = isfEnvoye(isf);
         donnees = donneesFactureNiger(entete, m_appareil, modePrix, isf);
         champsAttendus = 7;
     } else {
@@ -111,7 +110,7 @@ void CommandesMCF::confirmerFacture(const QString &codePaiement, const QString &
     m_liaison.envoyerCommande(codes::paiement, donneesConfirmation(codePaiement, sousTotal));
 }
 
-QStringList CommandesMCF::fermerFacture()
+Fermeture CommandesMCF::fermerFacture()
 {
     journal(QStringLiteral("Fermeture de la facture."));
     const Fermeture f = lireFermeture(champsReponse(m_liaison.envoyerCommande(codes::fermeture, QString())));
@@ -121,5 +120,5 @@ QStringList CommandesMCF::fermerFacture()
         journal(QStringLiteral("QR: ") + f.resultat.at(0));
         journal(QStringLiteral("La facture a ete validee."));
     }
-    return f.resultat;
+    return f;
 }

@@ -29,8 +29,8 @@ public:
     EvaluationSousTotal demanderSousTotal(double totalFacture, double sommeQuantites, double tolerance);
     // 0x35. The reply is not examined.
     void confirmerFacture(const QString &codePaiement, const QString &sousTotal);
-    // 0x38. The six fiscal texts when the device validated the invoice, otherwise an empty list.
-    QStringList fermerFacture();
+    // 0x38. Validated (with the six fiscal texts), cancelled, or no readable reply.
+    Fermeture fermerFacture();
 
 private:
     void journal(const QString &message);

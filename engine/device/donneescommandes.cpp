@@ -91,14 +91,7 @@ QString donneesFactureNiger(const EnteteFacture &e, const EtatAppareil &appareil
 
 QString groupeEffectif(const InvoiceItem &article)
 {
-    if (!article.groupeTaxe.isEmpty())
-        return article.groupeTaxe;
-    if (article.tva.isEmpty())
-        return QStringLiteral("A");
-    // `tva` is written with the French locale (digits grouped); an unreadable text counts as 0.
-    bool ok = false;
-    const double tva = QLocale(QLocale::French).toDouble(article.tva, &ok);
-    return ok && tva != 0 ? QStringLiteral("B") : QStringLiteral("A");
+    return groupeTaxeEnvoye(article);
 }
 
 QString donneesArticleBenin(const InvoiceItem &article)
@@ -159,7 +152,7 @@ EvaluationSousTotal evaluerSousTotal(const QStringList &champs, double totalFact
         return e;
     e.sousTotal = champs.at(0);
     const double difference = nombreEntree(e.sousTotal) - totalFacture;
-    const double admis = tolerance != 0 ? tolerance : std::fabs(sommeQuantites);
+    const double admis = ecartPermisAppareil(tolerance, sommeQuantites);
     e.accepte = std::fabs(difference) <= admis;
     if (difference != 0)
         e.messages << QStringLiteral("Difference facture: ") + texteDifference(difference);

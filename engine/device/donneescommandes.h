@@ -3,6 +3,7 @@
 #include "etatappareil.h"
 
 #include <invoice.h>
+#include <reglesmcf.h>
 
 #include <QString>
 #include <QStringList>
@@ -30,7 +31,6 @@ QStringList champsReponse(const QString &reponse);
 QString montantArrondi(double valeur);
 
 // The device state a machine-state reply describes (10 fields: Bénin, 29: Niger), or nothing.
-// The link's own fields (sequence number, reply buffer) are left at their initial values.
 std::optional<EtatAppareil> lireEtatMachine(const QStringList &champs);
 
 QString donneesClient(const QString &ifuClient, const QString &nomClient, const QString &adresseClient,

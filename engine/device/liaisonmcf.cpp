@@ -2,7 +2,9 @@
 
 #include "trame.h"
 
+#include <QDeadlineTimer>
 #include <QIODevice>
+#include <QStringList>
 
 void journaliser(std::ostream &console, const QString &message)
 {
@@ -15,15 +17,26 @@ QString octetLisible(char octet)
            QString::number(static_cast<quint8>(octet), 16).rightJustified(2, QLatin1Char('0')).toUpper();
 }
 
-LiaisonMCF::LiaisonMCF(QIODevice &port, EtatAppareil &etat, std::ostream &console, int attenteMs)
-    : m_port(port), m_etat(etat), m_console(console), m_attenteMs(attenteMs)
+QString octetsLisibles(const QByteArray &octets)
+{
+    constexpr qsizetype montres = 8;
+    QStringList l;
+    for (qsizetype i = 0; i < qMin(octets.size(), montres); ++i)
+        l << octetLisible(octets.at(i));
+    if (octets.size() > montres)
+        l << QStringLiteral("...");
+    return l.join(QLatin1Char(' '));
+}
+
+LiaisonMCF::LiaisonMCF(QIODevice &port, std::ostream &console, int attenteMs)
+    : m_port(port), m_console(console), m_attenteMs(attenteMs)
 {
 }
 
 QString LiaisonMCF::envoyerCommande(int commande, const QString &donnees)
 {
-    m_reponseRecue = false;
-    const std::optional<QByteArray> t = construireTrame(commande, donnees, m_etat.numeroSequence);
+    m_issue = IssueEchange::NonEnvoye;
+    const std::optional<QByteArray> t = construireTrame(commande, donnees, m_numeroSequence);
     journaliser(m_console, QStringLiteral("Donnees: ") + donnees);
     if (!t) {
         // A longer text would wrap LEN and reach the device as a corrupt frame: it is not sent.
@@ -33,62 +46,71 @@ QString LiaisonMCF::envoyerCommande(int commande, const QString &donnees)
                         .arg(trame::donneesMax));
         return QString();
     }
+    const int sequence = m_numeroSequence;
 
-    QByteArray &tampon = m_etat.tamponReponse;
+    QByteArray &tampon = m_tamponReponse;
     tampon.clear();
     // Bytes still waiting from an earlier exchange (a reply that came too late) would be taken
     // for the start of this reply: whatever has arrived by now is dropped.
     m_port.waitForReadyRead(0);
-    m_port.readAll();
+    while (m_port.bytesAvailable() > 0)
+        m_port.read(tamponMax);
     m_port.write(*t);
     m_port.waitForBytesWritten(m_attenteMs);
 
+    // The wait starts again with every byte that arrives (SYN included); the overall limit does not.
+    const QDeadlineTimer limite(qint64(m_attenteMs) * attentesMax);
+    QDeadlineTimer attente(m_attenteMs);
+    bool incompris = false;
     for (;;) {
-        m_port.waitForReadyRead(m_attenteMs);
-        QByteArray morceau = m_port.readAll();
-        if (tampon.isEmpty() && !morceau.isEmpty()) {
-            // SYN bytes ahead of the reply say the device is still working, even when the reply
-            // itself follows in the same read.
-            qsizetype n = 0;
-            while (n < morceau.size() && morceau.at(n) == trame::syn)
-                ++n;
-            if (n == morceau.size())
-                continue;
-            morceau.remove(0, n);
-        }
-        if (morceau.isEmpty()) {
-            journaliser(m_console, QStringLiteral("Aucune reponse.\n"));
-            return QString();
-        }
-        if (morceau.size() == 1) {
-            const char octet = morceau.at(0);
-            if (octet == trame::fin) {
-                tampon.append(octet);
+        // Read in slices no larger than the room left, and cut each one at once: the buffer never
+        // holds more than one frame, however much the device sends.
+        while (m_port.bytesAvailable() > 0) {
+            tampon.append(m_port.read(tamponMax - tampon.size()));
+            attente.setRemainingTime(m_attenteMs);
+            for (;;) {
+                const DecoupageReponse d = decouperReponse(tampon, sequence, commande);
+                if (d.nature == DecoupageReponse::Incomplet)
+                    break;
+                if (d.nature == DecoupageReponse::Reponse) {
+                    // Whatever came after the reply in the same read belongs to no exchange.
+                    tampon = d.trame;
+                    m_issue = IssueEchange::Reponse;
+                    const QString reponse = donneesReponse(tampon);
+                    journaliser(m_console, QStringLiteral("Reponse: ") + reponse);
+                    return reponse;
+                }
+                if (d.nature == DecoupageReponse::Nak) {
+                    m_issue = IssueEchange::Refus;
+                    journaliser(m_console, QStringLiteral("NAK recu: Commande incorrecte.\n\n"));
+                    return QString();
+                }
+                if (d.nature == DecoupageReponse::Rejet && !incompris) {
+                    // Said once per exchange: a device that babbles must not flood the console.
+                    incompris = true;
+                    journaliser(m_console, QStringLiteral("Message non compris: ") +
+                                               octetsLisibles(tampon.left(d.octets)));
+                }
+                tampon.remove(0, d.octets);
+            }
+            Q_ASSERT(tampon.size() < trame::reponseMax);
+            if (limite.hasExpired())
                 break;
+        }
+        // A wait cut short by the overall limit is no silence: the device kept sending.
+        const bool parLimite = limite.remainingTime() < attente.remainingTime();
+        if (limite.hasExpired() || (!m_port.waitForReadyRead(static_cast<int>(
+                                        qMin(attente.remainingTime(), limite.remainingTime()))) &&
+                                    m_port.bytesAvailable() == 0)) {
+            if (parLimite) {
+                m_issue = IssueEchange::DelaiDepasse;
+                journaliser(m_console,
+                            QStringLiteral("Aucune reponse complete dans le delai: echange abandonne.\n"));
+            } else {
+                m_issue = IssueEchange::Silence;
+                journaliser(m_console, QStringLiteral("Aucune reponse.\n"));
             }
-            if (octet == trame::syn)
-                continue;
-            if (octet == trame::nak) {
-                journaliser(m_console, QStringLiteral("NAK recu: Commande incorrecte.\n\n"));
-                return QString();
-            }
-            // A reply may reach us a byte at a time: its start byte, or any byte once it has
-            // started, belongs to it.
-            if (!tampon.isEmpty() || octet == trame::debut) {
-                tampon.append(octet);
-                continue;
-            }
-            journaliser(m_console, QStringLiteral("Message non compris: ") + octetLisible(octet));
             return QString();
         }
-        tampon.append(morceau);
-        if (morceau.endsWith(trame::fin))
-            break;
     }
-
-    // A stray end byte alone is not a reply frame.
-    m_reponseRecue = tampon.startsWith(trame::debut);
-    const QString reponse = donneesReponse(tampon);
-    journaliser(m_console, QStringLiteral("Reponse: ") + reponse);
-    return reponse;
 }

@@ -42,8 +42,12 @@ PortSerieMCF::~PortSerieMCF() = default;
 
 OuverturePort PortSerieMCF::ouvrir()
 {
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    switch (choisirPort(ports.isEmpty(), m_portMCF, estPeripheriqueDirect(m_portMCF))) {
+    // Listing the machine's ports walks the whole device tree (tens of milliseconds): a device named
+    // by its path needs no list.
+    const bool direct = estPeripheriqueDirect(m_portMCF);
+    const QList<QSerialPortInfo> ports =
+        direct ? QList<QSerialPortInfo>() : QSerialPortInfo::availablePorts();
+    switch (choisirPort(ports.isEmpty(), m_portMCF, direct)) {
     case ChoixPort::Aucun:
         return OuverturePort::AucunPort;
     case ChoixPort::Nomme:

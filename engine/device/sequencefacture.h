@@ -3,6 +3,7 @@
 #include "etatappareil.h"
 
 #include <invoice.h>
+#include <journalcertification.h>
 #include <parametres.h>
 
 #include <QStringList>
@@ -20,6 +21,8 @@ struct ContexteAppareil
     EtatAppareil appareil;       // what the machine-state reply told
     // Sum of the item quantities sent: the default allowed difference of the subtotal check.
     double sommeQuantites = 0;
+    // Told before each step that commits the device; none in tests of the sequence alone.
+    JournalCertification *journal = nullptr;
 };
 
 // Runs the whole dialogue that certifies the invoice of the run on the fiscal device behind

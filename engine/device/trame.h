@@ -19,6 +19,10 @@ constexpr char nak = 0x15;
 constexpr char syn = 0x16;
 // LEN is one byte: at most 0xFF - 0x24 data bytes fit a request frame.
 constexpr int donneesMax = 0xFF - 0x24;
+// A reply frame is LEN - 0x1A bytes long (start, LEN - 0x20 bytes up to 0x05, 4 check bytes, end):
+// at least 0x11 bytes (no data), at most 0xE5.
+constexpr int reponseMin = 0x2B - 0x1A;
+constexpr int reponseMax = 0xFF - 0x1A;
 } // namespace trame
 
 // Escapes a free-text field so that it holds no field separator, line break or markup character.
@@ -41,6 +45,29 @@ std::optional<QByteArray> construireTrame(int commande, const QString &donnees, 
 // The data text of a complete reply frame as collected: bytes 4 up to LEN - 0x27, never beyond
 // what was received, each byte read as Latin-1. Empty when LEN is 0x2B or less.
 QString donneesReponse(const QByteArray &reponse);
+
+// What the bytes received so far hold at their start, for the request `sequence`/`commande`.
+struct DecoupageReponse
+{
+    enum Nature {
+        Incomplet, // a reply may be under way: more bytes are needed
+        Reponse,   // a complete reply to this request
+        Syn,       // a lone SYN: the device is still working
+        Nak,       // a lone NAK: the command was refused
+        Rejet,     // bytes that are no reply to this request, to drop
+    };
+    Nature nature = Incomplet;
+    qsizetype octets = 0; // bytes taken from the start of the buffer (0 when Incomplet)
+    QByteArray trame;     // Reponse: the frame (without SYN bytes slipped into it)
+};
+
+// Cuts the reply frame out of the bytes received, whatever way the reads were cut: a reply is
+// complete when the LEN-derived length has arrived with 0x05 and 0x03 at their places and four check
+// bytes in 0x30-0x3F between them (their sum is not verified); its SEQ and CMD must be those of the
+// request. Bytes outside a frame (and a frame of another request) are rejected, never shifting a
+// reply that follows. A buffer of `trame::reponseMax` bytes or more is never Incomplet, so the
+// caller never needs to hold more than one maximal frame.
+DecoupageReponse decouperReponse(const QByteArray &recu, int sequence, int commande);
 
 // Bytes as upper-case hexadecimal pairs separated by spaces ("01 24 20 33").
 QString enHexadecimal(const QByteArray &octets);

@@ -16,8 +16,64 @@ ClientEmcf::ClientEmcf(const ParametresMoteur &parametres, const TablesReference
 
 ClientEmcf::~ClientEmcf() = default;
 
-std::optional<ResultatFiscal> ClientEmcf::certifier(const Invoice &facture)
+ReponseEmcf ClientEmcf::echanger(QNetworkReply *reponse)
 {
+    QEventLoop boucle;
+    connect(reponse, &QNetworkReply::finished, &boucle, &QEventLoop::quit);
+    limiterDuree(reponse, m_transport.delaiMs);
+    if (!reponse->isFinished())
+        boucle.exec();
+    reponse->deleteLater();
+    return lireReponseEmcf(reponse);
+}
+
+std::optional<ResultatFiscal> ClientEmcf::deciderEnSuspens(const QString &uid, bool confirmer)
+{
+    const QUrl url = urlDecision(m_reglages.adresse, uid, confirmer);
+    const ReponseEmcf corps =
+        echanger(m_reseau->put(requeteEmcf(url, m_parametres.jeton, m_transport), QByteArray()));
+    if (!confirmer) {
+        m_console << decisionAnnulation(corps).console;
+        return std::nullopt;
+    }
+    const DecisionEmcf decision = decisionConfirmation(corps, m_parametres.pays);
+    m_console << decision.console;
+    return resultatDepuisListe(decision.resultat);
+}
+
+void ClientEmcf::regler(const QList<LigneJournal> &enSuspens, const Invoice &facture,
+                        const QString &empreinte, JournalCertification &journal)
+{
+    m_transport = transportEmcf(m_reglages.fichierAutorites, m_reglages.delaiMs);
+    m_console << "Factures laissees en attente sur le service e-MCF par une execution interrompue: "
+              << enSuspens.size() << "\n";
+    for (const LigneJournal &ligne : enSuspens) {
+        if (ligne.uid.isEmpty())
+            continue;
+        if (ligne.etat == EtatCertification::ConfirmationEnvoyee) {
+            // The service keeps a pending invoice's details; a confirmed or cancelled one is gone.
+            const QUrl url(m_reglages.adresse + QLatin1Char('/') +
+                           QString::fromLatin1(QUrl::toPercentEncoding(ligne.uid)));
+            const ReponseEmcf corps =
+                echanger(m_reseau->get(requeteEmcf(url, m_parametres.jeton, m_transport)));
+            if (!factureEnAttente(corps)) {
+                m_console << "Facture " << ligne.reference.toStdString()
+                          << ": le service ne dit pas si sa confirmation a abouti, elle reste en suspens.\n";
+                continue;
+            }
+        }
+        const bool confirmer = ligne.reference == facture.reference && ligne.empreinte == empreinte;
+        if (confirmer && !journal.annoncer(ligne.reference, EtatCertification::ConfirmationEnvoyee))
+            continue;
+        m_console << (confirmer ? "Confirmation" : "Annulation") << " de la facture en attente "
+                  << ligne.reference.toStdString() << "\n";
+        journal.regler(ligne, deciderEnSuspens(ligne.uid, confirmer));
+    }
+}
+
+std::optional<ResultatFiscal> ClientEmcf::certifier(const Invoice &facture, JournalCertification &journal)
+{
+    m_journal = &journal;
     m_facture = &facture;
     m_sommeQuantites = 0;
     m_uid.clear();
@@ -34,6 +90,7 @@ std::optional<ResultatFiscal> ClientEmcf::certifier(const Invoice &facture)
         boucle.exec();
     m_boucle = nullptr;
     m_facture = nullptr;
+    m_journal = nullptr;
     return resultatDepuisListe(m_resultat);
 }
 
@@ -56,6 +113,10 @@ void ClientEmcf::traiterEtatServeur(QNetworkReply *reponse)
         return;
     }
     m_sommeQuantites += decision.sommeQuantites;
+    if (!m_journal->annoncer(m_facture->reference, EtatCertification::SoumissionEnvoyee)) {
+        terminer();
+        return;
+    }
     QNetworkRequest requete = requeteEmcf(QUrl(m_reglages.adresse), m_parametres.jeton, m_transport);
     requete.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     suivre(m_reseau->post(requete, decision.corps), &ClientEmcf::traiterEnregistrement);
@@ -71,8 +132,15 @@ void ClientEmcf::traiterEnregistrement(QNetworkReply *reponse)
         terminer();
         return;
     }
+    const bool confirmer = decision.suite == DecisionEmcf::Suite::Confirmer;
+    // The pending uid is recorded first, so that a run that dies from here on leaves it to settle.
+    if (!m_journal->annoncer(m_facture->reference, EtatCertification::Soumise, decision.uid) ||
+        (confirmer && !m_journal->annoncer(m_facture->reference, EtatCertification::ConfirmationEnvoyee))) {
+        terminer();
+        return;
+    }
     m_uid = decision.uid;
-    envoyerDecision(m_uid, decision.suite == DecisionEmcf::Suite::Annuler);
+    envoyerDecision(m_uid, !confirmer);
 }
 
 void ClientEmcf::envoyerDecision(const QString &uid, bool annuler)
@@ -90,7 +158,8 @@ void ClientEmcf::traiterConfirmation(QNetworkReply *reponse)
     m_console << decision.console;
     m_resultat = decision.resultat;
     if (decision.suite == DecisionEmcf::Suite::Annuler) {
-        // The run gives up: the invoice it submitted is cancelled rather than left pending.
+        // The run gives up: the invoice it submitted is cancelled rather than left pending. Should
+        // the cancellation fail too, the journal still holds the uid for a later run to settle.
         m_console << ligneAbandon(m_uid);
         envoyerDecision(m_uid, true);
         return;
@@ -101,7 +170,11 @@ void ClientEmcf::traiterConfirmation(QNetworkReply *reponse)
 void ClientEmcf::traiterAnnulation(QNetworkReply *reponse)
 {
     const ReponseEmcf corps = lireReponseEmcf(reponse);
-    m_console << decisionAnnulation(corps).console;
+    const DecisionEmcf decision = decisionAnnulation(corps);
+    m_console << decision.console;
+    // A cancelled invoice is settled: nothing was certified.
+    if (decision.annulee)
+        m_journal->annoncer(m_facture->reference, EtatCertification::Abandonnee);
     terminer();
 }
 

@@ -4,6 +4,7 @@
 
 #include <chemincertification.h>
 #include <invoice.h>
+#include <journalcertification.h>
 #include <parametres.h>
 
 #include <QObject>
@@ -38,8 +39,13 @@ public:
                const ReglagesEmcf &reglages, std::ostream &console, QNetworkAccessManager *reseau = nullptr);
     ~ClientEmcf() override;
 
+    // Settles invoices that runs which died left pending on the service: the one pending for this
+    // very invoice (same reference and fingerprint) is confirmed, any other is cancelled. One whose
+    // confirmation was sent is looked up first; the service then tells whether it is still pending.
+    void regler(const QList<LigneJournal> &enSuspens, const Invoice &facture, const QString &empreinte,
+                JournalCertification &journal) override;
     // Runs the whole exchange for `facture` in a local event loop.
-    std::optional<ResultatFiscal> certifier(const Invoice &facture) override;
+    std::optional<ResultatFiscal> certifier(const Invoice &facture, JournalCertification &journal) override;
 
     // Sum of the item quantities of the submitted invoice: the default allowance of the total check.
     double sommeQuantites() const { return m_sommeQuantites; }
@@ -55,8 +61,12 @@ private:
     void suivre(QNetworkReply *reponse, Traitement traitement);
     // Reads a finished reply and prints it unchanged (never a body over the maximum).
     ReponseEmcf lireReponseEmcf(QNetworkReply *reponse);
+    // Sends one request outside the chain and waits for its reply.
+    ReponseEmcf echanger(QNetworkReply *reponse);
     // Sends the confirmation, or the cancellation, of the pending invoice `uid`.
     void envoyerDecision(const QString &uid, bool annuler);
+    // Confirms or cancels a pending invoice outside the chain; the fiscal result of a confirmation.
+    std::optional<ResultatFiscal> deciderEnSuspens(const QString &uid, bool confirmer);
     void terminer();
 
     const ParametresMoteur &m_parametres;
@@ -67,6 +77,7 @@ private:
     TransportEmcf m_transport;
 
     const Invoice *m_facture = nullptr;
+    JournalCertification *m_journal = nullptr;
     double m_sommeQuantites = 0;
     QString m_uid; // the pending invoice, once the service has taken the submission
     QStringList m_resultat;

@@ -59,12 +59,9 @@ QJsonObject objetPaiement(const Invoice &facture, const TablesReference &tables,
 void ajouterCommentaires(QJsonObject &corps, const QList<InvoiceComment> &commentaires)
 {
     for (const InvoiceComment &c : commentaires) {
-        if (c.libelle.size() != 1)
+        if (!genreCommentaireConnu(c.libelle))
             continue;
-        const QChar lettre = c.libelle.at(0);
-        if (lettre < QLatin1Char('A') || lettre > QLatin1Char('H'))
-            continue;
-        corps.insert(QStringLiteral("cmt") + lettre.toLower(), c.valeur);
+        corps.insert(QStringLiteral("cmt") + c.libelle.toLower(), c.valeur);
     }
 }
 
@@ -78,15 +75,6 @@ QString codePrelevement(const QString &codeTaxeSpecifique)
 }
 
 } // namespace
-
-QString groupeTaxeEnvoye(const InvoiceItem &article)
-{
-    if (!article.groupeTaxe.isEmpty())
-        return article.groupeTaxe;
-    bool ok = false;
-    const double tva = QLocale(QLocale::French).toDouble(article.tva, &ok);
-    return ok && tva != 0 ? QStringLiteral("B") : QStringLiteral("A");
-}
 
 SoumissionEmcf corpsSoumission(const Invoice &facture, const ParametresMoteur &parametres,
                                const TablesReference &tables, const QJsonObject &etatServeur)
@@ -115,8 +103,7 @@ SoumissionEmcf corpsSoumission(const Invoice &facture, const ParametresMoteur &p
     corps.insert(QStringLiteral("payment"), QJsonArray{objetPaiement(facture, tables, vocabulaire)});
 
     if (vocabulaire.niger) {
-        corps.insert(QStringLiteral("isf"),
-                     parametres.isf.isEmpty() ? QStringLiteral("Orvane") : parametres.isf);
+        corps.insert(QStringLiteral("isf"), isfEnvoye(parametres.isf));
         corps.insert(QStringLiteral("mode"), parametres.modePrix.toLower());
         corps.insert(QStringLiteral("rn"), facture.reference);
         ajouterCommentaires(corps, facture.commentaires);

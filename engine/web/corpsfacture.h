@@ -1,6 +1,8 @@
 #pragma once
 
-#include "invoice.h"
+#include <invoice.h>
+
+#include <reglesmcf.h>
 
 #include <QJsonObject>
 
@@ -18,7 +20,3 @@ struct SoumissionEmcf
 // `etatServeur` is the status reply, from which the seller's tax number is copied (null when absent).
 SoumissionEmcf corpsSoumission(const Invoice &facture, const ParametresMoteur &parametres,
                                const TablesReference &tables, const QJsonObject &etatServeur);
-
-// The tax group sent for an item: its own group, or, when empty, "B" for an item with VAT and "A"
-// for one without (the VAT amount is read back with the French locale it was written with).
-QString groupeTaxeEnvoye(const InvoiceItem &article);

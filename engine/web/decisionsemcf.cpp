@@ -212,6 +212,7 @@ DecisionEmcf decisionAnnulation(const ReponseEmcf &reponse)
     if (document && document->isObject() && !erreurHttp(reponse) &&
         !document->object().contains(QStringLiteral("errorCode"))) {
         decision.console = "\nAnnulation reussie.\n\n";
+        decision.annulee = true;
         return decision;
     }
     // The decision step failed: the text for a failed decision reply, then why.
@@ -225,4 +226,11 @@ QUrl urlDecision(const QString &adresseApi, const QString &uid, bool confirmer)
     return QUrl(adresseApi + QLatin1Char('/') + segment +
                     (confirmer ? QStringLiteral("/confirm") : QStringLiteral("/cancel")),
                 QUrl::TolerantMode);
+}
+
+bool factureEnAttente(const ReponseEmcf &reponse)
+{
+    const std::optional<QJsonDocument> document = lireJsonReponse(reponse);
+    return document && document->isObject() && !document->object().isEmpty() &&
+           !document->object().contains(QStringLiteral("errorCode"));
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "invoice.h"
+#include <invoice.h>
 
 #include <QByteArray>
 #include <QStringList>
@@ -61,6 +61,7 @@ struct DecisionEmcf
     double sommeQuantites = 0; // Soumettre: sum of the item quantities
     QString uid;               // Confirmer, Annuler: "uid" of the pending invoice (empty when not a text)
     QStringList resultat;      // Terminer after a confirmation: the six fiscal texts
+    bool annulee = false;      // after a cancellation: the service cancelled the pending invoice
 };
 
 // Everything the submission needs from the run.
@@ -98,3 +99,7 @@ std::string ligneAbandon(const QString &uid);
 // URL of the decision on a pending invoice: the endpoint, "/", the uid and "/confirm" or "/cancel".
 // The uid is a text from the service: it is percent-encoded so that it stays one path segment.
 QUrl urlDecision(const QString &adresseApi, const QString &uid, bool confirmer);
+
+// Whether a reply to GET on a pending invoice's uid shows it still pending: a JSON object with its
+// details and no "errorCode" (an unknown, confirmed or cancelled uid gets an error).
+bool factureEnAttente(const ReponseEmcf &reponse);

@@ -1,10 +1,12 @@
 #include "verificationtotal.h"
 
+#include <reglesmcf.h>
+
 #include <cmath>
 
 double ecartPermis(double tolerance, double sommeQuantites)
 {
-    return tolerance != 0 ? tolerance : sommeQuantites / 2;
+    return ecartPermisEmcf(tolerance, sommeQuantites);
 }
 
 bool totalAcceptable(double totalService, double totalFacture, double tolerance, double sommeQuantites)

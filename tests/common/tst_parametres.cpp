@@ -1,5 +1,7 @@
 #include "parametres.h"
 
+#include <formats.h>
+
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -155,7 +157,7 @@ private slots:
         QFETCH(double, decimal);
         QCOMPARE(versEntier(texte), entier);
         QCOMPARE(versInterrupteur(texte), interrupteur);
-        QCOMPARE(versDecimal(texte), decimal);
+        QCOMPARE(nombreEntree(texte), decimal);
     }
 };
 

@@ -3,9 +3,9 @@
 
 #include <document.h>
 #include <sortie.h>
-#include <vuefacture.h>
 
 #include <affichage.h>
+#include <lecturefacture.h>
 #include <parametres.h>
 
 #include <QAction>
@@ -106,7 +106,7 @@ void ApercuFacture::apercu()
     const ParametresRendu p = parametresRendu(analyserParametres(donnee("app.xml")));
     QString entree = QString::fromUtf8(donnee("facture.csv"));
     QTextStream flux(&entree);
-    const VueFacture vue = lireFacture(flux, DispositionEntete::Version2, p.pays).vue;
+    const Invoice vue = lireFacture(flux, {DispositionEntete::Version2, p.pays, true});
     ResultatLu resultat{"DEMO-5AB7-CD9E-F2GH-4JK6-LM8N", "EM01020304", "82/87 FV",
                         "09/01/2020 13:55:42",           "F;QR",       ""};
     const QString texte = construireDocument(vue, p, resultat, QString(), Variante::A4);

@@ -2,8 +2,8 @@
 
 #include <colonnesticket.h>
 #include <document.h>
-#include <vuefacture.h>
 
+#include <lecturefacture.h>
 #include <parametres.h>
 
 #include <QFile>
@@ -29,11 +29,11 @@ QString entete(const QList<QPair<int, QString>> &changes = {})
     return c.join(';') + '\n';
 }
 
-VueFacture lire(const QString &entree, const ParametresRendu &p)
+Invoice lire(const QString &entree, const ParametresRendu &p)
 {
     QString copie = entree;
     QTextStream flux(&copie);
-    return lireFacture(flux, dispositionEntete(p.apiVersion), p.pays).vue;
+    return lireFacture(flux, {dispositionEntete(p.apiVersion), p.pays, true});
 }
 
 std::optional<ResultatLu> resultat(const QString &ligne)
@@ -416,7 +416,7 @@ void DocumentFacture::fragments()
 void DocumentFacture::largeursDuTicketExemple()
 {
     const ParametresRendu p = parametres(benin);
-    const VueFacture vue = lire(entete() + "B;Pain;2;400;500\nA;Eau minérale;1;300;300\n", p);
+    const Invoice vue = lire(entete() + "B;Pain;2;400;500\nA;Eau minérale;1;300;300\n", p);
     const LargeursColonnes l = largeursColonnes(vue);
     QCOMPARE(l.articles, 19);
     QCOMPARE(l.qt, 2);

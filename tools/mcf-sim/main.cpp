@@ -43,9 +43,11 @@ int main(int argc, char *argv[])
         "sortie; chaque trame recue ou envoyee est ensuite journalisee en hexadecimal.\n"
         "Les commandes se donnent en hexadecimal (C1, 0x31), suivies au besoin de :n pour ne viser "
         "que leur n-ieme envoi (0x31:2)."));
-    p.addHelpOption();
+    const QCommandLineOption aide({QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("aide")},
+                                  QStringLiteral("Afficher cette aide."));
     const QCommandLineOption pays(QStringLiteral("pays"),
-                                  QStringLiteral("Variante du MCF: BJ (defaut) ou NE."),
+                                  QStringLiteral("Variante du MCF: BJ (defaut) ou NE; Bénin et Niger "
+                                                 "sont acceptes aussi."),
                                   QStringLiteral("BJ|NE"), QStringLiteral("BJ"));
     const QCommandLineOption peripherique(
         QStringLiteral("peripherique"),
@@ -69,21 +71,71 @@ int main(int argc, char *argv[])
     const QCommandLineOption ecart(QStringLiteral("ecart-sous-total"),
                                    QStringLiteral("Ajouter ce montant au sous-total annonce."),
                                    QStringLiteral("montant"), QStringLiteral("0"));
+    const QCommandLineOption synSansFin(
+        QStringLiteral("syn-sans-fin"),
+        QStringLiteral("A cette commande, envoyer un SYN toutes les --pause ms, sans fin, au lieu de "
+                       "repondre."),
+        QStringLiteral("commande[:n]"));
+    const QCommandLineOption octetsSansFin(
+        QStringLiteral("octets-sans-fin"),
+        QStringLiteral("A cette commande, envoyer des octets ordinaires sans fin au lieu de repondre."),
+        QStringLiteral("commande[:n]"));
+    const QCommandLineOption octetFinal(
+        QStringLiteral("octet-final"),
+        QStringLiteral("Ajouter cet octet (hexadecimal, 16 pour SYN) apres chaque reponse, dans la meme "
+                       "ecriture."),
+        QStringLiteral("octet"));
+    const QCommandLineOption autreSequence(
+        QStringLiteral("autre-sequence"),
+        QStringLiteral("Repondre a cette commande avec un autre numero de sequence (repetable)."),
+        QStringLiteral("commande[:n]"));
+    const QCommandLineOption autreCommande(
+        QStringLiteral("autre-commande"),
+        QStringLiteral("Repondre a cette commande avec un autre code de commande (repetable)."),
+        QStringLiteral("commande[:n]"));
+    const QCommandLineOption muetDes(
+        QStringLiteral("muet-des"),
+        QStringLiteral("A partir de cette commande, ne plus rien repondre (MCF eteint en cours de "
+                       "facture)."),
+        QStringLiteral("commande[:n]"));
+    const QCommandLineOption debit(
+        QStringLiteral("debit"),
+        QStringLiteral("Faire durer chaque trame son temps de transmission a ce debit (bauds, 8N1)."),
+        QStringLiteral("bauds"));
     const QCommandLineOption nim(QStringLiteral("nim"), QStringLiteral("Identifiant (NIM) du MCF."),
                                  QStringLiteral("nim"), QStringLiteral("SIM0100001"));
     const QCommandLineOption ifu(QStringLiteral("ifu"), QStringLiteral("Numero du contribuable (IFU)."),
                                  QStringLiteral("ifu"), QStringLiteral("3200900012345"));
-    p.addOptions({pays, peripherique, sansReponse, nak, syn, morceaux, pause, ecart, nim, ifu});
-    p.process(application);
+    p.addOptions({aide, pays, peripherique, sansReponse, nak, syn, morceaux, pause, ecart, synSansFin,
+                  octetsSansFin, octetFinal, autreSequence, autreCommande, muetDes, debit, nim, ifu});
+    if (!p.parse(application.arguments())) {
+        // The parser's messages are English.
+        const QStringList inconnues = p.unknownOptionNames();
+        std::cerr << "orvane-mcf-sim: "
+                  << (inconnues.isEmpty()
+                          ? QStringLiteral("valeur manquante pour une option")
+                          : QStringLiteral("option inconnue: ") + inconnues.join(QStringLiteral(", ")))
+                         .toStdString()
+                  << " (voir --help)" << std::endl;
+        return 2;
+    }
+    if (p.isSet(aide)) {
+        // The parser's own headings are English: the help is French throughout.
+        std::cout
+            << p.helpText().replace(QStringLiteral("Usage:"), QStringLiteral("Utilisation:")).toStdString();
+        return 0;
+    }
 
     ConfigurationSim configuration;
-    configuration.pays = p.value(pays).toUpper();
+    const std::optional<QString> codePays = lirePays(p.value(pays));
+    configuration.pays = codePays.value_or(QString());
     configuration.nim = p.value(nim);
     configuration.ifu = p.value(ifu);
     bool ok = false;
     configuration.ecartSousTotal = p.value(ecart).toDouble(&ok);
-    if (!ok || (configuration.pays != QStringLiteral("BJ") && configuration.pays != QStringLiteral("NE"))) {
-        std::cerr << "orvane-mcf-sim: --pays BJ ou NE, --ecart-sous-total un nombre (voir --help)"
+    if (!ok || !codePays) {
+        std::cerr << "orvane-mcf-sim: --pays BJ ou NE (Bénin, Niger), --ecart-sous-total un nombre (voir "
+                     "--help)"
                   << std::endl;
         return 2;
     }
@@ -91,9 +143,24 @@ int main(int argc, char *argv[])
     options.syn = qMax(0, p.value(syn).toInt());
     options.morceaux = qMax(1, p.value(morceaux).toInt());
     options.pauseMs = qMax(0, p.value(pause).toInt());
-    if (!lireRegles(p.values(sansReponse), options.sansReponse) || !lireRegles(p.values(nak), options.nak))
+    options.debit = p.isSet(debit) ? qMax(0, p.value(debit).toInt()) : 0;
+    if (p.isSet(octetFinal)) {
+        options.octetFinal = lireRegle(p.value(octetFinal)).value_or(RegleSim{-1, 0}).commande;
+        if (options.octetFinal < 0 || p.value(octetFinal).contains(QLatin1Char(':'))) {
+            std::cerr << "orvane-mcf-sim: octet illisible: " << p.value(octetFinal).toStdString()
+                      << std::endl;
+            return 2;
+        }
+    }
+    QList<RegleSim> muet;
+    if (!lireRegles(p.values(sansReponse), options.sansReponse) || !lireRegles(p.values(nak), options.nak) ||
+        !lireRegles(p.values(synSansFin), options.synSansFin) ||
+        !lireRegles(p.values(octetsSansFin), options.octetsSansFin) ||
+        !lireRegles(p.values(autreSequence), options.autreSequence) ||
+        !lireRegles(p.values(autreCommande), options.autreCommande) || !lireRegles(p.values(muetDes), muet))
         return 2;
-
+    if (!muet.isEmpty())
+        options.muetDes = muet.first();
     QString chemin;
     QString erreur;
     std::unique_ptr<TransportSim> transport;

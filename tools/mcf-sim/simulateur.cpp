@@ -34,6 +34,16 @@ std::optional<RegleSim> lireRegle(const QString &texte)
     return r;
 }
 
+std::optional<QString> lirePays(const QString &texte)
+{
+    const QString t = texte.trimmed().toUpper();
+    if (t == QStringLiteral("BJ") || t == QStringLiteral("BÉNIN") || t == QStringLiteral("BENIN"))
+        return QStringLiteral("BJ");
+    if (t == QStringLiteral("NE") || t == QStringLiteral("NIGER"))
+        return QStringLiteral("NE");
+    return std::nullopt;
+}
+
 Simulateur::Simulateur(TransportSim &transport, AppareilSim &appareil, OptionsSim options,
                        std::function<void(const QString &)> journal)
     : m_transport(transport), m_appareil(appareil), m_options(std::move(options)),
@@ -82,9 +92,18 @@ void Simulateur::envoyer(const QByteArray &octets, const QString &quoi)
     m_journal(QStringLiteral("envoye ") + hexadecimalSim(octets) + QStringLiteral("  ") + quoi);
 }
 
+void Simulateur::attendreLigne(qsizetype octets) const
+{
+    // 10 bits per byte on an 8N1 line.
+    if (m_options.debit > 0)
+        QThread::usleep(static_cast<unsigned long>(octets * 10 * 1000000LL / m_options.debit));
+}
+
 void Simulateur::repondre(const RequeteSim &requete)
 {
     m_journal(QStringLiteral("recu   ") + hexadecimalSim(requete.trame));
+    if (m_muet)
+        return;
     if (!requete.valide) {
         envoyer(nak, QStringLiteral("NAK (trame corrompue)"));
         return;
@@ -92,6 +111,24 @@ void Simulateur::repondre(const RequeteSim &requete)
     const int commande = requete.commande;
     const int occurrence = ++m_occurrences[commande];
     const QString nom = codeCommande(commande) + QStringLiteral(" n°") + QString::number(occurrence);
+    if (m_options.muetDes && concerne({*m_options.muetDes}, commande, occurrence)) {
+        m_muet = true;
+        m_journal(QStringLiteral("muet a partir de ") + nom);
+        return;
+    }
+    if (concerne(m_options.synSansFin, commande, occurrence)) {
+        m_journal(QStringLiteral("SYN sans fin sur ") + nom);
+        while (m_transport.ecrire(syn))
+            QThread::msleep(static_cast<unsigned long>(m_options.pauseMs));
+        return;
+    }
+    if (concerne(m_options.octetsSansFin, commande, occurrence)) {
+        m_journal(QStringLiteral("octets sans fin sur ") + nom);
+        const QByteArray octets(4096, 'A');
+        while (m_transport.ecrire(octets)) {
+        }
+        return;
+    }
     if (concerne(m_options.sansReponse, commande, occurrence)) {
         m_journal(QStringLiteral("silence sur ") + nom);
         return;
@@ -109,8 +146,17 @@ void Simulateur::repondre(const RequeteSim &requete)
         envoyer(syn, QStringLiteral("SYN"));
         QThread::msleep(static_cast<unsigned long>(m_options.pauseMs));
     }
-    const QByteArray trame =
-        trameReponseSim(requete.sequence, static_cast<quint8>(commande), reponse->toLatin1());
+    quint8 sequence = requete.sequence;
+    if (concerne(m_options.autreSequence, commande, occurrence))
+        sequence = sequence == 0xFF ? 0x20 : sequence + 1;
+    const quint8 code = static_cast<quint8>(concerne(m_options.autreCommande, commande, occurrence)
+                                                ? (commande == 0x33 ? 0x31 : 0x33)
+                                                : commande);
+    QByteArray trame = trameReponseSim(sequence, code, reponse->toLatin1());
+    // The request crossed the line, then the reply does.
+    attendreLigne(requete.trame.size() + trame.size());
+    if (m_options.octetFinal >= 0)
+        trame.append(static_cast<char>(m_options.octetFinal));
     const int morceaux = qBound(1, m_options.morceaux, static_cast<int>(trame.size()));
     const qsizetype taille = (trame.size() + morceaux - 1) / morceaux;
     for (qsizetype debut = 0; debut < trame.size(); debut += taille) {

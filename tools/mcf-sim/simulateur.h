@@ -22,6 +22,9 @@ struct RegleSim
 // "C1", "0xC1" or "0xC1:2" (command codes in hexadecimal); nothing when unreadable.
 std::optional<RegleSim> lireRegle(const QString &texte);
 
+// "BJ", "NE", or the country's name ("Bénin", "Benin", "Niger", in any case): the device variant.
+std::optional<QString> lirePays(const QString &texte);
+
 struct OptionsSim
 {
     QList<RegleSim> sansReponse;
@@ -29,6 +32,15 @@ struct OptionsSim
     int syn = 0;      // SYN bytes sent, each on its own, before every reply
     int morceaux = 1; // every reply written in this many separate pieces
     int pauseMs = 20; // pause after each SYN and between pieces, so that they arrive apart
+
+    // Faults of a misbehaving device; the first two never end (until the line fails).
+    QList<RegleSim> synSansFin;      // one SYN every `pauseMs` instead of the reply
+    QList<RegleSim> octetsSansFin;   // ordinary bytes as fast as the line takes them
+    QList<RegleSim> autreSequence;   // the reply carries another sequence number
+    QList<RegleSim> autreCommande;   // the reply carries another command code
+    std::optional<RegleSim> muetDes; // from this request on, nothing is answered any more
+    int octetFinal = -1;             // when 0-255, one more byte written with each reply
+    int debit = 0;                   // when set (baud), frames take their wire time
 };
 
 // Serves requests from a transport with a simulated device, injecting faults, and writes one log
@@ -49,6 +61,7 @@ public:
 private:
     void repondre(const RequeteSim &requete);
     void envoyer(const QByteArray &octets, const QString &quoi);
+    void attendreLigne(qsizetype octets) const;
     static bool concerne(const QList<RegleSim> &regles, int commande, int occurrence);
 
     TransportSim &m_transport;
@@ -57,4 +70,5 @@ private:
     std::function<void(const QString &)> m_journal;
     QByteArray m_tampon;
     QMap<int, int> m_occurrences;
+    bool m_muet = false;
 };

@@ -10,9 +10,9 @@ bool FluxScripte::waitForReadyRead(int)
     ++attentes;
     if (!m_courant.isEmpty())
         return true;
-    if (restes.isEmpty())
+    if (restes.isEmpty() && !sansFin)
         return false;
-    m_courant = restes.takeFirst();
+    m_courant = restes.isEmpty() ? sansFin() : restes.takeFirst();
     return !m_courant.isEmpty();
 }
 
@@ -40,6 +40,7 @@ qint64 FluxScripte::writeData(const char *data, qint64 size)
         const int n = static_cast<quint8>(m_ecrit.at(1)) - 0x24;
         Requete r;
         r.trame = m_ecrit.left(n + 10);
+        r.sequence = static_cast<quint8>(r.trame.at(2));
         r.commande = static_cast<quint8>(r.trame.at(3));
         r.donnees = r.trame.mid(4, n);
         m_ecrit.remove(0, n + 10);

@@ -9,11 +9,13 @@
 // A byte stream standing in for the serial port: every complete request frame written to it is
 // recorded and answered by `repondre` with the chunks the device "sends". Each wait for bytes
 // releases the next chunk; with none left, the wait times out at once.
+// Replies are expected to carry the request's sequence number and command.
 class FluxScripte : public QIODevice
 {
 public:
     struct Requete
     {
+        int sequence = 0;
         int commande = 0;
         QByteArray donnees;
         QByteArray trame;
@@ -25,6 +27,8 @@ public:
     QList<Requete> requetes;
     int attentes = 0;         // calls of waitForReadyRead
     QList<QByteArray> restes; // chunks not yet released
+    // When set, a device that never stops: each wait with no chunk left releases what it gives.
+    std::function<QByteArray()> sansFin;
 
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override { return m_courant.size() + QIODevice::bytesAvailable(); }

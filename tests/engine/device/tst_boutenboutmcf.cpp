@@ -1,4 +1,5 @@
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -17,6 +18,8 @@ private slots:
     void venteRemboursementEtReimpression();
     void pannes_data();
     void pannes();
+    void appareilDefaillant_data();
+    void appareilDefaillant();
 };
 
 namespace {
@@ -43,9 +46,14 @@ public:
     }
     QString journal()
     {
+        // Every line a request caused is in the pipe by the time the engine got its reply.
+        while (m_processus.waitForReadyRead(0)) {
+        }
         m_journal += QString::fromLocal8Bit(m_processus.readAllStandardOutput());
         return m_journal;
     }
+    // Request frames the device received.
+    int trames() { return int(journal().count(QStringLiteral("\nrecu   "))); }
 
     QString terminal;
 
@@ -76,6 +84,22 @@ public:
     // Runs the engine on `facture` (an input file name) with the device on `port`; its console.
     QString certifier(const QString &facture, const QString &port, int attenteMs = 2000) const
     {
+        return executer(facture, port, attenteMs).sortie;
+    }
+
+    struct Execution
+    {
+        QString sortie;
+        qint64 dureeMs = 0;
+        qint64 memoireMaxKo = 0; // VmHWM, the peak resident size
+    };
+
+    // The same, measuring how long the engine ran and the most memory it ever held.
+    Execution executer(const QString &facture, const QString &port, int attenteMs) const
+    {
+        Execution e;
+        QElapsedTimer chrono;
+        chrono.start();
         QProcess moteur;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("ORVANE_MCF_WAIT_MS"), QString::number(attenteMs));
@@ -83,9 +107,25 @@ public:
         moteur.setWorkingDirectory(m_dossier.path());
         moteur.start(chemin(QStringLiteral("orvane-engine")),
                      {chemin(facture), chemin(facture + QStringLiteral(".mcf")), port});
-        if (!moteur.waitForFinished(30000))
-            moteur.kill();
-        return QString::fromUtf8(moteur.readAllStandardOutput());
+        moteur.waitForStarted(5000);
+        const QString statut = QStringLiteral("/proc/%1/status").arg(moteur.processId());
+        // VmHWM is gone once the process has ended: it is read while the engine runs.
+        while (!moteur.waitForFinished(10)) {
+            if (chrono.elapsed() > 30000) {
+                moteur.kill();
+                moteur.waitForFinished(5000);
+                break;
+            }
+            QFile f(statut);
+            if (f.open(QIODevice::ReadOnly))
+                for (const QByteArray &ligne : f.readAll().split('\n'))
+                    if (ligne.startsWith("VmHWM:"))
+                        e.memoireMaxKo =
+                            qMax(e.memoireMaxKo, ligne.mid(6).trimmed().split(' ').value(0).toLongLong());
+        }
+        e.dureeMs = chrono.elapsed();
+        e.sortie = QString::fromUtf8(moteur.readAllStandardOutput());
+        return e;
     }
 
     QStringList resultat(const QString &facture) const
@@ -265,16 +305,18 @@ void TestBoutEnBoutMCF::pannes_data()
             << codePays << QStringList{"--ecart-sous-total", "50"} << false
             << QStringList{"Difference facture: 50", "Total facture inacceptable: 787",
                            "Fermeture de la facture.", "La facture a ete annulee.", "Le port a ete ferme."};
+        // A refused item is never left out of a certified invoice: the invoice is not paid and the
+        // device cancels it.
         QTest::newRow((pays + " NAK on one item").constData())
-            << codePays << QStringList{"--nak", "0x31:2"} << true
+            << codePays << QStringList{"--nak", "0x31:2"} << false
             << QStringList{"NAK recu: Commande incorrecte.",
                            "",
                            "",
                            "Erreur: Impossible de soumettre un article.",
                            "Ajout d'un nouvel article a la facture.",
-                           "Difference facture: -1",
-                           "Total facture acceptable: 736",
-                           "La facture a ete validee."};
+                           "Un article a ete refuse par le MCF: la facture n'est pas payee et sera annulee.",
+                           "Fermeture de la facture.",
+                           "La facture a ete annulee."};
         QTest::newRow((pays + " no answer at all").constData())
             << codePays << QStringList{"--sans-reponse", "C1"} << false
             << QStringList{"Verification de l'etat de la machine.",
@@ -309,6 +351,78 @@ void TestBoutEnBoutMCF::pannes()
     QCOMPARE(inst.registre(QStringLiteral("FAC-1")).size(), validee ? 1 : 0);
     if (!validee)
         QVERIFY(!sortie.contains(QStringLiteral("Confirmation de la facture.")));
+}
+
+void TestBoutEnBoutMCF::appareilDefaillant_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("validee");
+    QTest::addColumn<int>("trames");      // request frames the device received
+    QTest::addColumn<int>("attentesMax"); // waits the run may last, beyond the engine's own time
+    QTest::addColumn<QStringList>("lignes");
+
+    const QString muet = QStringLiteral("Le MCF ne repond plus: la facture est abandonnee.");
+    QTest::newRow("SYN forever") << QStringList{"--syn-sans-fin", "C1", "--pause", "20"} << false << 1 << 3
+                                 << QStringList{"Donnees: ",
+                                                "Aucune reponse complete dans le delai: echange abandonne.",
+                                                muet, "Le port a ete ferme."};
+    QTest::newRow("SYN forever, one every 500 ms with a longer wait")
+        << QStringList{"--syn-sans-fin", "31:2", "--pause", "500"} << false << 4 << 3
+        << QStringList{"Ajout d'un nouvel article a la facture.", "Ajout d'un nouvel article a la facture.",
+                       "Aucune reponse complete dans le delai: echange abandonne.", muet,
+                       "Le port a ete ferme."};
+    QTest::newRow("ordinary bytes forever")
+        << QStringList{"--octets-sans-fin", "C1"} << false << 1 << 3
+        << QStringList{"Message non compris: 0x41 0x41 0x41 0x41 0x41 0x41 0x41 0x41 ...",
+                       "Aucune reponse complete dans le delai: echange abandonne.", muet,
+                       "Le port a ete ferme."};
+    QTest::newRow("a trailing SYN after each reply")
+        << QStringList{"--octet-final", "16"} << true << 28 << 0
+        << QStringList{"Total facture acceptable: 737", "La facture a ete validee."};
+    QTest::newRow("a trailing byte after each reply, replies cut in pieces")
+        << QStringList{"--octet-final", "41", "--morceaux", "3", "--pause", "5"} << true << 28 << 0
+        << QStringList{"Total facture acceptable: 737", "La facture a ete validee."};
+    QTest::newRow("switched off at the second item")
+        << QStringList{"--muet-des", "31:2"} << false << 4 << 1
+        << QStringList{"Ajout d'un nouvel article a la facture.", "Aucune reponse.", muet,
+                       "Le port a ete ferme."};
+    QTest::newRow("reply to the subtotal with another sequence number")
+        << QStringList{"--autre-sequence", "33"} << false << 26 << 1
+        << QStringList{"Demande du sous-total de la facture.", "Aucune reponse.", muet,
+                       "Le port a ete ferme."};
+    QTest::newRow("reply to the close with another command code")
+        << QStringList{"--autre-commande", "38"} << false << 28 << 1
+        << QStringList{"Fermeture de la facture.", "Aucune reponse.", muet, "Le port a ete ferme."};
+}
+
+// Devices that misbehave: every run ends within its limits, with flat memory, and a device that
+// stopped answering is sent nothing more.
+void TestBoutEnBoutMCF::appareilDefaillant()
+{
+    QFETCH(QStringList, options);
+    QFETCH(bool, validee);
+    QFETCH(int, trames);
+    QFETCH(int, attentesMax);
+    QFETCH(QStringList, lignes);
+
+    Simulateur sim(QStringList{QStringLiteral("--pays"), QStringLiteral("BJ")} + options);
+    QVERIFY2(sim.terminal.startsWith(QLatin1Char('/')), qPrintable(sim.terminal));
+    Installation inst(appXml(QStringLiteral("Bénin")));
+    QString facture = vente;
+    for (int i = 0; i < 20; ++i)
+        facture += QStringLiteral("A;Article %1;1;0;0;;0;0;100\n").arg(i);
+    inst.ecrire(QStringLiteral("vente.csv"), facture);
+
+    // Long enough for SYN every 500 ms to keep each wait alive.
+    const int attente = 700;
+    const Installation::Execution e = inst.executer(QStringLiteral("vente.csv"), sim.terminal, attente);
+    VERIFIER_LIGNES(e.sortie, lignes, sim);
+    QCOMPARE(QFile::exists(inst.chemin(QStringLiteral("vente.csv.mcf"))), validee);
+    QCOMPARE(inst.registre(QStringLiteral("FAC-1")).size(), validee ? 1 : 0);
+    QCOMPARE(sim.trames(), trames);
+    QVERIFY2(e.memoireMaxKo > 0 && e.memoireMaxKo < 100 * 1024, qPrintable(QString::number(e.memoireMaxKo)));
+    // The engine's own start and end take well under the margin.
+    QVERIFY2(e.dureeMs < attentesMax * attente + 3000, qPrintable(QString::number(e.dureeMs)));
 }
 
 QTEST_GUILESS_MAIN(TestBoutEnBoutMCF)

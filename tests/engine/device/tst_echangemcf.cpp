@@ -18,6 +18,8 @@ class TestEchangeMCF : public QObject
 private slots:
     void lectures_data();
     void lectures();
+    void appareilSansFin_data();
+    void appareilSansFin();
     void trameEcriteEtSequence();
     void octetsEnRetardIgnores();
     void donneesTropLongues();
@@ -46,7 +48,7 @@ void TestEchangeMCF::lectures_data()
         << Morceaux{octets("16 16") + t} << QStringLiteral("1,FV") << true << valide;
     QTest::newRow("only SYN bytes in one read, then the reply")
         << Morceaux{octets("16 16 16"), t} << QStringLiteral("1,FV") << true << valide;
-    QTest::newRow("SYN inside the reply is stored as data") << Morceaux{trameReponse(0x31, "1\x16"
+    QTest::newRow("SYN inside the reply is stored as data") << Morceaux{trameReponse(0xC0, "1\x16"
                                                                                            "2")}
                                                             << QStringLiteral("1\x16"
                                                                               "2")
@@ -60,24 +62,48 @@ void TestEchangeMCF::lectures_data()
     QTest::newRow("SYN then NAK in one read")
         << Morceaux{octets("16 15")} << QString() << false
         << QStringLiteral("Donnees: x\nNAK recu: Commande incorrecte.\n\n\n");
-    QTest::newRow("lone unexpected byte") << Morceaux{octets("41")} << QString() << false
-                                          << QStringLiteral("Donnees: x\nMessage non compris: 0x41\n");
-    QTest::newRow("lone unexpected control byte")
+    // Bytes outside a frame are dropped: said once, then the reply is still awaited.
+    QTest::newRow("lone unexpected byte, then silence")
+        << Morceaux{octets("41")} << QString() << false
+        << QStringLiteral("Donnees: x\nMessage non compris: 0x41\nAucune reponse.\n\n");
+    QTest::newRow("lone unexpected control byte, then silence")
         << Morceaux{octets("06")} << QString() << false
-        << QStringLiteral("Donnees: x\nMessage non compris: 0x06\n");
+        << QStringLiteral("Donnees: x\nMessage non compris: 0x06\nAucune reponse.\n\n");
+    QTest::newRow("unexpected bytes before the reply in the same read")
+        << Morceaux{octets("41 42") + t} << QStringLiteral("1,FV") << true
+        << QStringLiteral("Donnees: x\nMessage non compris: 0x41 0x42\nReponse: 1,FV\n");
+    QTest::newRow("unexpected byte in its own read before the reply")
+        << Morceaux{octets("41"), t} << QStringLiteral("1,FV") << true
+        << QStringLiteral("Donnees: x\nMessage non compris: 0x41\nReponse: 1,FV\n");
+    QTest::newRow("stray start byte whose LEN promises more, then the reply")
+        << Morceaux{octets("01 FF"), t} << QStringLiteral("1,FV") << true
+        << QStringLiteral("Donnees: x\nMessage non compris: 0x01 0xFF\nReponse: 1,FV\n");
+    QTest::newRow("trailing SYN after the reply in the same read")
+        << Morceaux{t + octets("16")} << QStringLiteral("1,FV") << true << valide;
+    QTest::newRow("trailing bytes after the reply in the same read")
+        << Morceaux{t + octets("16 15 01 41")} << QStringLiteral("1,FV") << true << valide;
+    QTest::newRow("reply of another sequence number is not this reply")
+        << Morceaux{trameReponse(0xC0, "1,FV", 0x21)} << QString() << false
+        << QStringLiteral("Donnees: x\nMessage non compris: 0x01 0x2F 0x21 0xC0 0x31 0x2C 0x46 0x56 ..."
+                          "\nAucune reponse.\n\n");
+    QTest::newRow("reply to another command, then this one")
+        << Morceaux{trameReponse(0x33, "9"), t} << QStringLiteral("1,FV") << true
+        << QStringLiteral("Donnees: x\nMessage non compris: 0x01 0x2C 0x20 0x33 0x39 0x41 0x42 0x43 ..."
+                          "\nReponse: 1,FV\n");
     QTest::newRow("no answer") << Morceaux{} << QString() << false
                                << QStringLiteral("Donnees: x\nAucune reponse.\n\n");
     QTest::newRow("SYN then silence")
         << Morceaux{octets("16")} << QString() << false << QStringLiteral("Donnees: x\nAucune reponse.\n\n");
     QTest::newRow("reply cut off before its end")
         << Morceaux{t.left(10)} << QString() << false << QStringLiteral("Donnees: x\nAucune reponse.\n\n");
-    QTest::newRow("a lone 0x03 ends the exchange without a reply")
-        << Morceaux{octets("03")} << QString() << false << QStringLiteral("Donnees: x\nReponse: \n");
+    QTest::newRow("a lone 0x03 is no reply")
+        << Morceaux{octets("03")} << QString() << false
+        << QStringLiteral("Donnees: x\nMessage non compris: 0x03\nAucune reponse.\n\n");
     QTest::newRow("LEN of 0x2B gives no data")
-        << Morceaux{trameReponse(0x35, "")} << QString() << true << QStringLiteral("Donnees: x\nReponse: \n");
-    QTest::newRow("LEN below 0x2B gives no data")
-        << Morceaux{octets("01 2A 20 35 41 42 43 44 45 46 47 05 30 30 30 30 03")} << QString() << true
-        << QStringLiteral("Donnees: x\nReponse: \n");
+        << Morceaux{trameReponse(0xC0, "")} << QString() << true << QStringLiteral("Donnees: x\nReponse: \n");
+    QTest::newRow("LEN below 0x2B is no reply frame")
+        << Morceaux{octets("01 2A 20 C0 41 42 43 44 45 46 47 05 30 30 30 30 03")} << QString() << false
+        << QStringLiteral("Donnees: x\nMessage non compris: 0x01\nAucune reponse.\n\n");
 }
 
 void TestEchangeMCF::lectures()
@@ -89,23 +115,62 @@ void TestEchangeMCF::lectures()
 
     FluxScripte flux;
     flux.repondre = [&](const FluxScripte::Requete &) { return morceaux; };
-    EtatAppareil etat;
     std::ostringstream console;
-    LiaisonMCF liaison(flux, etat, console, 10);
+    LiaisonMCF liaison(flux, console, 10);
 
     QCOMPARE(liaison.envoyerCommande(0xC0, QStringLiteral("x")), reponse);
     QCOMPARE(liaison.reponseRecue(), recue);
     QCOMPARE(QString::fromStdString(console.str()), journal);
+    // Only a wait that went by without a byte means the device is gone; a NAK is an answer.
+    QCOMPARE(liaison.appareilMuet(), journal.endsWith(QStringLiteral("Aucune reponse.\n\n")));
     QCOMPARE(flux.requetes.size(), 1);
+}
+
+void TestEchangeMCF::appareilSansFin_data()
+{
+    QTest::addColumn<QByteArray>("morceau");
+    QTest::addColumn<QString>("journal");
+
+    const QString limite = QStringLiteral("Aucune reponse complete dans le delai: echange abandonne.\n\n");
+    QTest::newRow("SYN forever") << octets("16") << QStringLiteral("Donnees: x\n") + limite;
+    QTest::newRow("ordinary bytes forever")
+        << QByteArray(4096, 'A')
+        << QStringLiteral("Donnees: x\nMessage non compris: 0x41 0x41 0x41 0x41 0x41 0x41 0x41 0x41 ...\n") +
+               limite;
+    QTest::newRow("start bytes with the longest LEN forever")
+        << octets("01 FF 01 FF 01 FF") << QStringLiteral("Donnees: x\nMessage non compris: 0x01\n") + limite;
+    QTest::newRow("another command's replies forever")
+        << trameReponse(0x33, "1,FV")
+        << QStringLiteral("Donnees: x\nMessage non compris: 0x01 0x2F 0x20 0x33 0x31 0x2C 0x46 0x56 ...\n") +
+               limite;
+}
+
+void TestEchangeMCF::appareilSansFin()
+{
+    QFETCH(QByteArray, morceau);
+    QFETCH(QString, journal);
+
+    FluxScripte flux;
+    flux.sansFin = [&] { return morceau; };
+    std::ostringstream console;
+    LiaisonMCF liaison(flux, console, 20);
+
+    QCOMPARE(liaison.envoyerCommande(0xC0, QStringLiteral("x")), QString());
+    QCOMPARE(liaison.issue(), IssueEchange::DelaiDepasse);
+    QVERIFY(liaison.appareilMuet());
+    QCOMPARE(QString::fromStdString(console.str()), journal);
+    QVERIFY2(liaison.tamponReponse().size() <= LiaisonMCF::tamponMax,
+             QByteArray::number(liaison.tamponReponse().size()));
 }
 
 void TestEchangeMCF::trameEcriteEtSequence()
 {
     FluxScripte flux;
-    flux.repondre = [](const FluxScripte::Requete &r) { return Morceaux{trameReponse(r.commande, "ok")}; };
-    EtatAppareil etat;
+    flux.repondre = [](const FluxScripte::Requete &r) {
+        return Morceaux{trameReponse(r.commande, "ok", r.sequence)};
+    };
     std::ostringstream console;
-    LiaisonMCF liaison(flux, etat, console, 10);
+    LiaisonMCF liaison(flux, console, 10);
 
     liaison.envoyerCommande(0x33, QString());
     liaison.envoyerCommande(0x36, QStringLiteral("A,l'eau"));
@@ -114,9 +179,9 @@ void TestEchangeMCF::trameEcriteEtSequence()
     // The second frame carries the next sequence number and the data as given.
     QCOMPARE(quint8(flux.requetes.at(1).trame.at(2)), quint8(0x21));
     QCOMPARE(flux.requetes.at(1).donnees, QByteArray("A,l'eau"));
-    QCOMPARE(etat.numeroSequence, 0x21);
+    QCOMPARE(liaison.numeroSequence(), 0x21);
     // The buffer holds the last reply until the next frame is written.
-    QCOMPARE(etat.tamponReponse, trameReponse(0x36, "ok"));
+    QCOMPARE(liaison.tamponReponse(), trameReponse(0x36, "ok", 0x21));
 }
 
 void TestEchangeMCF::octetsEnRetardIgnores()
@@ -125,11 +190,10 @@ void TestEchangeMCF::octetsEnRetardIgnores()
     FluxScripte flux;
     int appel = 0;
     flux.repondre = [&](const FluxScripte::Requete &) {
-        return ++appel == 1 ? Morceaux{} : Morceaux{trameReponse(0x38, "second")};
+        return ++appel == 1 ? Morceaux{} : Morceaux{trameReponse(0x38, "second", 0x21)};
     };
-    EtatAppareil etat;
     std::ostringstream console;
-    LiaisonMCF liaison(flux, etat, console, 10);
+    LiaisonMCF liaison(flux, console, 10);
 
     QCOMPARE(liaison.envoyerCommande(0x33, QString()), QString());
     flux.restes << trameReponse(0x33, "retard"); // the late reply reaches the port
@@ -139,9 +203,8 @@ void TestEchangeMCF::octetsEnRetardIgnores()
 void TestEchangeMCF::donneesTropLongues()
 {
     FluxScripte flux;
-    EtatAppareil etat;
     std::ostringstream console;
-    LiaisonMCF liaison(flux, etat, console, 10);
+    LiaisonMCF liaison(flux, console, 10);
 
     const QString donnees(230, QLatin1Char('x'));
     QCOMPARE(liaison.envoyerCommande(0x31, donnees), QString());
@@ -149,7 +212,7 @@ void TestEchangeMCF::donneesTropLongues()
     QCOMPARE(QString::fromStdString(console.str()),
              QStringLiteral("Donnees: ") + donnees +
                  QStringLiteral("\nDonnees trop longues pour une trame: 230 caracteres pour 219 au plus.\n"));
-    QCOMPARE(etat.numeroSequence, 0x1F);
+    QCOMPARE(liaison.numeroSequence(), 0x1F);
 }
 
 QTEST_APPLESS_MAIN(TestEchangeMCF)

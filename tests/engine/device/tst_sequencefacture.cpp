@@ -56,9 +56,9 @@ public:
                 return {QByteArray(1, 0x15)};
             if (r.action == QStringLiteral("silence"))
                 return {};
-            return {trameReponse(requete.commande, r.action.mid(5).toLatin1())};
+            return {trameReponse(requete.commande, r.action.mid(5).toLatin1(), requete.sequence)};
         }
-        return {trameReponse(requete.commande, normale(requete.commande).toLatin1())};
+        return {trameReponse(requete.commande, normale(requete.commande).toLatin1(), requete.sequence)};
     }
 
 private:
@@ -232,30 +232,67 @@ void TestSequenceFacture::chemins_data()
         << "NE" << QString() << OuverturePort::Ouvert << QStringList{"C3:data="}
         << "C1 C3 C0 31 31 36 36 33 35 38" << six << QStringList{"La facture a ete validee."}
         << QStringList{"Erreur: Impossible d'enregistrer le client."};
+    const QString muet = QStringLiteral("Le MCF ne repond plus: la facture est abandonnee.");
+    QTest::newRow("device silent from the second item: nothing more is sent")
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"31#2:silence", "31#3:silence"}
+        << "C1 C0 31 31"
+        << "aucun"
+        << QStringList{"Aucune reponse.", "Erreur: Impossible de soumettre un article.", muet,
+                       "Le port a ete ferme."}
+        << QStringList{"Demande du sous-total de la facture.", "Fermeture de la facture."};
+    QTest::newRow("device silent at the new invoice: no close is sent")
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"C0:silence"} << "C1 C0"
+        << "aucun"
+        << QStringList{"Erreur: Impossible de soumettre une facture.", muet, "Le port a ete ferme."}
+        << QStringList{"Fermeture de la facture."};
+    QTest::newRow("niger device silent at a comment")
+        << "NE" << QString() << OuverturePort::Ouvert << QStringList{"36:silence"} << "C1 C3 C0 31 31 36"
+        << "aucun" << QStringList{"A=Merci", muet, "Le port a ete ferme."}
+        << QStringList{"B=A bientot", "Demande du sous-total de la facture."};
+    QTest::newRow("device silent at the payment: no close is sent")
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"35:silence"} << "C1 C0 31 31 33 35"
+        << "aucun" << QStringList{"Confirmation de la facture.", muet, "Le port a ete ferme."}
+        << QStringList{"Fermeture de la facture."};
+    QTest::newRow("device silent at the close: no result")
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"38:silence"} << "C1 C0 31 31 33 35 38"
+        << "aucun" << QStringList{"Fermeture de la facture.", "Aucune reponse.", muet, "Le port a ete ferme."}
+        << QStringList{"La facture a ete validee."};
+    QTest::newRow("a refused item is an answer: the invoice goes on to its close, unpaid")
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"31#1:nak"} << "C1 C0 31 31 38"
+        << "" << QStringList{"Ajout d'un nouvel article a la facture.", "La facture a ete annulee."}
+        << QStringList{muet};
     QTest::newRow("machine state of an unknown device")
         << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"C1:data=1,2,3"} << "C1"
         << "aucun"
         << QStringList{"Initialisation échouee.", "Erreur: Impossible d'initialiser le MCF.",
                        "Le port a ete ferme."}
         << QStringList{};
-    QTest::newRow("refused new invoice: straight to close")
-        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"C0:nak"} << "C1 C0 38"
-        << ""
-        << QStringList{"Erreur: Impossible de soumettre une facture.", "Fermeture de la facture.",
-                       "La facture a ete annulee.", "Le port a ete ferme."}
-        << QStringList{"Ajout d'un nouvel article a la facture.", erreurCommentaire};
+    // A device that refuses a new invoice may hold an earlier one open: a close now would validate
+    // that one, whose codes would then be taken for this invoice's.
+    const QString refusNouvelle = QStringLiteral(
+        "Le MCF a refuse la nouvelle facture: elle n'est pas fermee, aucune autre facture n'est validee a sa place.");
+    const QString refusArticle =
+        QStringLiteral("Un article a ete refuse par le MCF: la facture n'est pas payee et sera annulee.");
+    QTest::newRow("refused new invoice: never closed as this invoice")
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"C0:nak"} << "C1 C0"
+        << "aucun"
+        << QStringList{"Erreur: Impossible de soumettre une facture.", refusNouvelle, "Le port a ete ferme."}
+        << QStringList{"Ajout d'un nouvel article a la facture.", erreurCommentaire, "Fermeture de la facture."};
     QTest::newRow("new invoice reply with a wrong field count")
-        << "NE" << QString() << OuverturePort::Ouvert << QStringList{"C0:data=1,FV"} << "C1 C3 C0 38"
-        << "" << QStringList{"Erreur: Impossible de soumettre une facture."} << QStringList{};
-    QTest::newRow("one refused item among several: invoice still validated")
-        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"31#1:nak"} << "C1 C0 31 31 33 35 38"
-        << six
-        << QStringList{"NAK recu: Commande incorrecte.", erreurArticle,
-                       "Ajout d'un nouvel article a la facture.", "La facture a ete validee."}
-        << QStringList{};
-    QTest::newRow("item reply with a wrong field count")
+        << "NE" << QString() << OuverturePort::Ouvert << QStringList{"C0:data=1,FV"} << "C1 C3 C0"
+        << "aucun" << QStringList{"Erreur: Impossible de soumettre une facture.", refusNouvelle}
+        << QStringList{"Fermeture de la facture."};
+    // No fiscal invoice without one of its items: it is not paid, and the device cancels it.
+    QTest::newRow("one refused item among several: not paid, cancelled")
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"31#1:nak"} << "C1 C0 31 31 38"
+        << ""
+        << QStringList{"NAK recu: Commande incorrecte.", erreurArticle, "Ajout d'un nouvel article a la facture.",
+                       refusArticle, "La facture a ete annulee."}
+        << QStringList{"Confirmation de la facture.", "La facture a ete validee."};
+    QTest::newRow("item reply with a wrong field count: not paid")
         << "NE" << QString() << OuverturePort::Ouvert << QStringList{"31#2:data=1,B,19,236"}
-        << "C1 C3 C0 31 31 36 36 33 35 38" << six << QStringList{erreurArticle} << QStringList{};
+        << "C1 C3 C0 31 31 36 36 38" << "" << QStringList{erreurArticle, refusArticle, "La facture a ete annulee."}
+        << QStringList{"La facture a ete validee."};
     QTest::newRow("subtotal outside the tolerance: not paid, cancelled")
         << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"33:data=1003.6,0,0,0,0,0,0,0,0"}
         << "C1 C0 31 31 33 38"
@@ -371,6 +408,7 @@ void TestSequenceFacture::machineMuette()
                             "Aucune reponse.\n\n"
                             "Initialisation échouee.\n"
                             "Erreur: Impossible d'initialiser le MCF.\n"
+                            "Le MCF ne repond plus: la facture est abandonnee.\n"
                             "Le port a ete ferme.\n"));
     QVERIFY(execution.appareil.codePays.isEmpty());
 }

@@ -18,7 +18,16 @@ private slots:
     void echapperTexte();
     void donneesReponse_data();
     void donneesReponse();
+    void decouperReponse_data();
+    void decouperReponse();
+    void reponseCoupee_data();
+    void reponseCoupee();
+    void tamponPlein_data();
+    void tamponPlein();
 };
+
+using Nature = DecoupageReponse::Nature;
+Q_DECLARE_METATYPE(DecoupageReponse::Nature)
 
 void TestTrameMCF::construireTrame_data()
 {
@@ -134,6 +143,152 @@ void TestTrameMCF::donneesReponse()
     QFETCH(QByteArray, reponse);
     QFETCH(QString, attendues);
     QCOMPARE(::donneesReponse(reponse), attendues);
+}
+
+// Requests below are SEQ 0x20, CMD 0xC0.
+void TestTrameMCF::decouperReponse_data()
+{
+    QTest::addColumn<QByteArray>("recu");
+    QTest::addColumn<Nature>("nature");
+    QTest::addColumn<int>("octets");
+    QTest::addColumn<QByteArray>("trame");
+
+    const QByteArray t = trameReponse(0xC0, "1,FV");
+    const int n = t.size();
+    QTest::newRow("nothing yet") << QByteArray() << Nature::Incomplet << 0 << QByteArray();
+    QTest::newRow("complete reply") << t << Nature::Reponse << n << t;
+    QTest::newRow("reply without data, LEN 0x2B")
+        << trameReponse(0xC0, "") << Nature::Reponse << 17 << trameReponse(0xC0, "");
+    QTest::newRow("trailing SYN after the reply") << t + octets("16") << Nature::Reponse << n << t;
+    QTest::newRow("trailing bytes after the reply") << t + octets("41 01 2F") << Nature::Reponse << n << t;
+    QTest::newRow("SYN alone") << octets("16") << Nature::Syn << 1 << QByteArray();
+    QTest::newRow("SYN ahead of a reply in the same read")
+        << octets("16") + t << Nature::Syn << 1 << QByteArray();
+    QTest::newRow("NAK alone") << octets("15") << Nature::Nak << 1 << QByteArray();
+    QTest::newRow("NAK after nothing else in the read")
+        << octets("15 16") << Nature::Nak << 1 << QByteArray();
+    QTest::newRow("SYN inside the reply data") << trameReponse(0xC0, "1\x16"
+                                                                     "2")
+                                               << Nature::Reponse << n - 1
+                                               << trameReponse(0xC0, "1\x16"
+                                                                     "2");
+    QTest::newRow("SYN slipped between the reply's bytes")
+        << t.left(6) + octets("16") + t.mid(6) << Nature::Reponse << n + 1 << t;
+    QTest::newRow("lone 0x01") << octets("01") << Nature::Incomplet << 0 << QByteArray();
+    QTest::newRow("start of a reply") << t.left(9) << Nature::Incomplet << 0 << QByteArray();
+    QTest::newRow("garbage before 0x01 is dropped up to it")
+        << octets("41 42 03") + t << Nature::Rejet << 3 << QByteArray();
+    QTest::newRow("garbage up to a SYN") << octets("41 16") << Nature::Rejet << 1 << QByteArray();
+    QTest::newRow("garbage up to a NAK") << octets("03 15") << Nature::Rejet << 1 << QByteArray();
+    QTest::newRow("lone end byte") << octets("03") << Nature::Rejet << 1 << QByteArray();
+    QTest::newRow("wrong SEQ: the whole frame is dropped")
+        << trameReponse(0xC0, "1,FV", 0x21) << Nature::Rejet << n << QByteArray();
+    QTest::newRow("wrong CMD: the whole frame is dropped")
+        << trameReponse(0x31, "1,FV") + t << Nature::Rejet << n << QByteArray();
+    QTest::newRow("LEN of 0x2B or less: 0x2A is no frame")
+        << octets("01 2A 20 C0 41 42 43 44 45 46 47 05 30 30 30 30 03") << Nature::Rejet << 1 << QByteArray();
+    QTest::newRow("LEN of 0x2B or less: 0x20 is no frame")
+        << octets("01 20 20 C0 05 30 30 30 30 03") << Nature::Rejet << 1 << QByteArray();
+    QTest::newRow("0x05 not at its place")
+        << QByteArray(t).replace(n - 6, 1, "A") << Nature::Rejet << 1 << QByteArray();
+    QTest::newRow("0x03 not at its place")
+        << QByteArray(t).replace(n - 1, 1, "A") << Nature::Rejet << 1 << QByteArray();
+    QTest::newRow("check byte outside 0x30-0x3F")
+        << QByteArray(t).replace(n - 3, 1, "@") << Nature::Rejet << 1 << QByteArray();
+    QTest::newRow("wrong check sum is not examined")
+        << QByteArray(t).replace(n - 3, 1, "?") << Nature::Reponse << n
+        << QByteArray(t).replace(n - 3, 1, "?");
+    QTest::newRow("stray 0x01 with a long LEN before a complete reply")
+        << octets("01 FF") + t << Nature::Rejet << 2 << QByteArray();
+    QTest::newRow("stray 0x01 with a long LEN before part of a reply")
+        << octets("01 FF") + t.left(10) << Nature::Incomplet << 0 << QByteArray();
+}
+
+void TestTrameMCF::decouperReponse()
+{
+    QFETCH(QByteArray, recu);
+    QFETCH(Nature, nature);
+    QFETCH(int, octets);
+    QFETCH(QByteArray, trame);
+
+    const DecoupageReponse d = ::decouperReponse(recu, 0x20, 0xC0);
+    QCOMPARE(d.nature, nature);
+    QCOMPARE(d.octets, qsizetype(octets));
+    QCOMPARE(enHexadecimal(d.trame), enHexadecimal(trame));
+}
+
+void TestTrameMCF::reponseCoupee_data()
+{
+    QTest::addColumn<QByteArray>("avant");
+    QTest::addColumn<QByteArray>("reponse");
+    QTest::addColumn<QByteArray>("apres");
+
+    QTest::newRow("reply with data") << QByteArray() << trameReponse(0xC0, "1,FV") << QByteArray();
+    QTest::newRow("longest reply") << QByteArray() << trameReponse(0xC0, QByteArray(0xFF - 0x2B, 'x'))
+                                   << QByteArray();
+    QTest::newRow("reply without data") << QByteArray() << trameReponse(0xC0, "") << QByteArray();
+    QTest::newRow("garbage before, trailing SYN after")
+        << octets("41 03 42") << trameReponse(0xC0, "0,EM01") << octets("16");
+    QTest::newRow("SYN and another command's reply before, bytes after")
+        << octets("16 16") + trameReponse(0x33, "9") << trameReponse(0xC0, "1,FV") << octets("01 2F 20");
+}
+
+// Fed as the device's bytes trickle in, cut at every possible position: the reply is found whole,
+// and only once every one of its bytes has arrived.
+void TestTrameMCF::reponseCoupee()
+{
+    QFETCH(QByteArray, avant);
+    QFETCH(QByteArray, reponse);
+    QFETCH(QByteArray, apres);
+
+    const QByteArray tout = avant + reponse + apres;
+    for (qsizetype coupe = 0; coupe <= tout.size(); ++coupe) {
+        QByteArray tampon;
+        QByteArray trouvee;
+        qsizetype recus = 0;
+        qsizetype recusALaReponse = -1;
+        for (const QByteArray &lecture : {tout.left(coupe), tout.mid(coupe)}) {
+            tampon += lecture;
+            recus += lecture.size();
+            for (;;) {
+                const DecoupageReponse d = ::decouperReponse(tampon, 0x20, 0xC0);
+                if (d.nature == Nature::Incomplet)
+                    break;
+                if (d.nature == Nature::Reponse && trouvee.isEmpty()) {
+                    trouvee = d.trame;
+                    recusALaReponse = recus;
+                }
+                QVERIFY(d.octets > 0);
+                tampon.remove(0, d.octets);
+            }
+        }
+        const QByteArray cas = "cut at " + QByteArray::number(coupe);
+        QVERIFY2(trouvee == reponse, cas.constData());
+        QVERIFY2(recusALaReponse >= avant.size() + reponse.size(), cas.constData());
+    }
+}
+
+void TestTrameMCF::tamponPlein_data()
+{
+    QTest::addColumn<QByteArray>("recu");
+
+    QTest::newRow("ordinary bytes") << QByteArray(trame::reponseMax, 'A');
+    QTest::newRow("a start byte and the longest LEN, then garbage")
+        << octets("01 FF") + QByteArray(trame::reponseMax, 'A');
+    QTest::newRow("a start byte and the longest LEN, then SYN bytes")
+        << octets("01 FF") + QByteArray(trame::reponseMax, 0x16);
+    QTest::newRow("start bytes only") << QByteArray(trame::reponseMax, 0x01);
+    QTest::newRow("start and LEN pairs") << octets("01 FF").repeated(trame::reponseMax / 2 + 1);
+}
+
+// A buffer fed without end: once it holds one maximal frame, a decision is always possible, so
+// the reader never needs to keep more.
+void TestTrameMCF::tamponPlein()
+{
+    QFETCH(QByteArray, recu);
+    const DecoupageReponse d = ::decouperReponse(recu, 0x20, 0xC0);
+    QVERIFY(d.nature != Nature::Incomplet);
+    QVERIFY(d.octets > 0);
 }
 
 QTEST_APPLESS_MAIN(TestTrameMCF)

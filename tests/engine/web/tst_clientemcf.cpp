@@ -104,6 +104,19 @@ private:
     QList<QByteArray> m_reponses;
 };
 
+// Records what the client announces, in order ("soumise u-1" for a state with a uid).
+class JournalNote : public JournalCertification
+{
+public:
+    QStringList etats;
+    bool annoncer(const QString &, EtatCertification etat, const QString &uid) override
+    {
+        etats << (uid.isEmpty() ? nomEtat(etat) : nomEtat(etat) + " " + uid);
+        return true;
+    }
+    void regler(const LigneJournal &, const std::optional<ResultatFiscal> &) override {}
+};
+
 const QByteArray etatPret = R"({"status":true,"ifu":"3201234567890"})";
 const QByteArray enregistre = R"({"uid":"u-1","total":1002})";
 const QByteArray enregistreLoin = R"({"uid":"u-1","total":1500})";
@@ -121,6 +134,7 @@ void EchangeEmcf::chaine_data()
     QTest::addColumn<QStringList>("requetes");
     QTest::addColumn<QString>("console");
     QTest::addColumn<int>("tailleResultat");
+    QTest::addColumn<QStringList>("etats"); // journal states announced, in order
 
     const QString pret = "\nLe serveur est pret pour la facturation\n\nEnregistrement de la facture\n";
     QTest::newRow("confirmed sale")
@@ -130,7 +144,7 @@ void EchangeEmcf::chaine_data()
                "\nEnregistrement reussi\n\nDifference facture: 2\nTotal facture acceptable: 1002\n\n"
                "\nValidation de la facture\n" +
                QString(confirme) + "\nQR: ABCD-EFGH\nValidation reussie.\n\n"
-        << 6;
+        << 6 << QStringList{"soumission envoyee", "soumise u-1", "confirmation envoyee"};
     QTest::newRow("total outside the allowance is cancelled")
         << QList<QByteArray>{etatPret, enregistreLoin, annule}
         << QStringList{"GET " + adresse, "POST " + adresse, "PUT " + adresse + "/u-1/cancel"}
@@ -138,26 +152,26 @@ void EchangeEmcf::chaine_data()
                "\nEnregistrement reussi\n\nDifference facture: 500\nTotal facture inacceptable: 1500\n\n"
                "\nAnnulation de la facture\n" +
                QString(annule) + "\nAnnulation reussie.\n\n"
-        << 0;
+        << 0 << QStringList{"soumission envoyee", "soumise u-1", "abandonnee"};
     QTest::newRow("rejected token ends after the status request")
         << QList<QByteArray>{R"({"status":401,"title":"Jeton invalide"})", enregistre, confirme}
         << QStringList{"GET " + adresse}
         << R"({"status":401,"title":"Jeton invalide"})"
            "\nLe serveur a retourne: 401 Jeton invalide\n"
-        << 0;
+        << 0 << QStringList{};
     QTest::newRow("refused submission ends without a decision")
         << QList<QByteArray>{etatPret, R"({"errorCode":"3"})", confirme}
         << QStringList{"GET " + adresse, "POST " + adresse}
         << QString(etatPret) + pret + R"({"errorCode":"3"})" + "Echec enregistrement\nErreur 3\n"
-        << 0;
+        << 0 << QStringList{"soumission envoyee"};
     QTest::newRow("status reply that never comes")
         << QList<QByteArray>{silence, etatPret, confirme} << QStringList{"GET " + adresse}
         << "Reponse invalide\nCause: delai de 300 ms depasse.\n"
-        << 0;
+        << 0 << QStringList{};
     QTest::newRow("submission reply that never comes")
         << QList<QByteArray>{etatPret, silence, confirme} << QStringList{"GET " + adresse, "POST " + adresse}
         << QString(etatPret) + pret + "Echec enregistrement\nCause: delai de 300 ms depasse.\n"
-        << 0;
+        << 0 << QStringList{"soumission envoyee"};
     // A confirmation that fails gives the pending invoice up, unless the service holds nothing
     // under its uid (code 20).
     QTest::newRow("confirmation reply that never comes, then a cancellation")
@@ -169,7 +183,7 @@ void EchangeEmcf::chaine_data()
                "\nValidation de la facture\nEchec confirmation\nCause: delai de 300 ms depasse.\n"
                "Abandon: annulation de la facture en attente u-1\n" +
                QString(annule) + "\nAnnulation reussie.\n\n"
-        << 0;
+        << 0 << QStringList{"soumission envoyee", "soumise u-1", "confirmation envoyee", "abandonnee"};
     QTest::newRow("confirmation refused for an unknown uid is not a cancellation")
         << QList<QByteArray>{etatPret, enregistre, R"({"errorCode":"20","errorDesc":"inconnu"})", annule}
         << QStringList{"GET " + adresse, "POST " + adresse, "PUT " + adresse + "/u-1/confirm"}
@@ -177,7 +191,7 @@ void EchangeEmcf::chaine_data()
                "\nEnregistrement reussi\n\nDifference facture: 2\nTotal facture acceptable: 1002\n\n"
                "\nValidation de la facture\n" +
                R"({"errorCode":"20","errorDesc":"inconnu"})" + "Echec confirmation\nErreur 20: inconnu\n"
-        << 0;
+        << 0 << QStringList{"soumission envoyee", "soumise u-1", "confirmation envoyee"};
     QTest::newRow("confirmation without qrCode, cancellation refused too")
         << QList<QByteArray>{etatPret, enregistre, annule, R"({"errorCode":"99"})"}
         << QStringList{"GET " + adresse, "POST " + adresse, "PUT " + adresse + "/u-1/confirm",
@@ -187,7 +201,7 @@ void EchangeEmcf::chaine_data()
                "\nValidation de la facture\n" +
                QString(annule) + "Echec confirmation\nAbandon: annulation de la facture en attente u-1\n" +
                R"({"errorCode":"99"})" + "Echec confirmation\nErreur 99\n"
-        << 0;
+        << 0 << QStringList{"soumission envoyee", "soumise u-1", "confirmation envoyee"};
 }
 
 void EchangeEmcf::chaine()
@@ -196,6 +210,7 @@ void EchangeEmcf::chaine()
     QFETCH(QStringList, requetes);
     QFETCH(QString, console);
     QFETCH(int, tailleResultat);
+    QFETCH(QStringList, etats);
 
     const int delaiMs = 300;
     ParametresMoteur parametres;
@@ -221,12 +236,15 @@ void EchangeEmcf::chaine()
     // The handlers must end the exchange themselves; the guard only reports a broken chain.
     QElapsedTimer chrono;
     chrono.start();
-    const std::optional<ResultatFiscal> resultat = client.certifier(facture);
+    JournalNote journal;
+    const std::optional<ResultatFiscal> resultat = client.certifier(facture, journal);
     QVERIFY2(chrono.elapsed() < 5000, "the exchange did not end by itself");
     if (reponses.contains(silence))
         QVERIFY(chrono.elapsed() >= delaiMs - 20);
 
     QCOMPARE(QString::fromStdString(sortie.str()), console);
+    // Each step was announced to the journal before it was sent.
+    QCOMPARE(journal.etats, etats);
     const QStringList resultatMCF = resultat ? listeResultat(*resultat) : QStringList();
     QCOMPARE(resultatMCF.size(), tailleResultat);
     if (tailleResultat == 6)

@@ -1,11 +1,11 @@
+#include "consolefacture.h"
 #include "web/corpsfacture.h"
 
+#include <lecturefacture.h>
 #include <parametres.h>
 
 #include <QJsonDocument>
 #include <QtTest>
-
-#include <sstream>
 
 // The submission body, built from invoices read by the real line parser, compared key for key.
 class CorpsSoumission : public QObject
@@ -23,17 +23,16 @@ namespace {
 
 Invoice lireFacture(const QStringList &lignes, const QString &pays)
 {
-    const TablesReference tables = tablesReference(pays);
-    ContexteAnalyse contexte;
-    contexte.pays = pays;
-    contexte.modeEnLigne = true;
-    contexte.tables = &tables;
+    OptionsLecture options;
+    options.pays = pays;
     Invoice facture;
-    std::ostringstream console;
     for (const QString &ligne : lignes) {
-        analyserLigne(ligne, facture, contexte, console);
+        lireLigne(ligne, facture, options);
         ++facture.nombreLignes;
     }
+    // Not in the register: a reference with a dash is taken as written.
+    if (!facture.factureOriginale.isEmpty())
+        resoudreReferenceOriginale(facture, std::nullopt, pays, true);
     return facture;
 }
 

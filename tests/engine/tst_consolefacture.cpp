@@ -1,11 +1,12 @@
-#include "invoice.h"
+#include "consolefacture.h"
+
+#include <lecturefacture.h>
 
 #include <QtTest>
 
-#include <sstream>
-
-// The line parser: header, items and comments of the invoice input file, with its console lines.
-class AnalyseurFacture : public QObject
+// The engine's reading of an invoice: the record the reader fills in layout 2, the refund's fiscal
+// reference and the console lines printed from the record.
+class ConsoleFacture : public QObject
 {
     Q_OBJECT
 
@@ -21,22 +22,21 @@ private:
                              QStringList *recherches = nullptr)
     {
         const TablesReference tables = tablesReference(pays);
-        ContexteAnalyse ctx;
-        ctx.pays = pays;
-        ctx.modeEnLigne = modeEnLigne;
-        ctx.tables = &tables;
-        ctx.trouverOriginale = [&](const QString &reference) {
-            if (recherches)
-                recherches->append(reference);
-            return originale;
-        };
+        OptionsLecture options;
+        options.pays = pays;
         Resultat r;
-        std::ostringstream console;
         for (const QString &ligne : lignes) {
-            analyserLigne(ligne, r.facture, ctx, console);
+            lireLigne(ligne, r.facture, options);
             ++r.facture.nombreLignes;
         }
-        r.console = QString::fromStdString(console.str());
+        std::string console;
+        if (!r.facture.factureOriginale.isEmpty()) {
+            if (recherches)
+                recherches->append(r.facture.factureOriginale);
+            console = resoudreReferenceOriginale(r.facture, originale, pays, modeEnLigne);
+        }
+        console += texteConsoleFacture(r.facture, tables, pays);
+        r.console = QString::fromStdString(console);
         return r;
     }
 
@@ -244,50 +244,7 @@ private slots:
         QCOMPARE(r.facture.articles.size(), 3);
         QCOMPARE(r.facture.totalFacture, (236 + 2.0) + (500 + 5.0) + (590 + 5.0));
     }
-
-    void tables_data()
-    {
-        QTest::addColumn<QString>("pays");
-        QTest::addColumn<QString>("nom");
-        QTest::newRow("Bénin") << "Bénin" << "AIB";
-        QTest::newRow("Niger") << "Niger" << "ISB";
-        QTest::newRow("Benin without accent") << "Benin" << "";
-    }
-
-    void tables()
-    {
-        QFETCH(QString, pays);
-        QFETCH(QString, nom);
-        const TablesReference t = tablesReference(pays);
-        QCOMPARE(t.nomTaxeSpecifique, nom);
-        QCOMPARE(t.taux("AIB5"), 5.0);
-        QCOMPARE(t.taux("A"), 2.0);
-        QCOMPARE(t.taux("X"), 0.0);
-        QCOMPARE(t.modesPaiement.value("CR"), QStringLiteral("CREDIT"));
-        QCOMPARE(t.modesPaiement.value("M"), QStringLiteral("MOBILEMONEY"));
-        QCOMPARE(t.modesPaiement.size(), 8);
-    }
-
-    void encodage_data()
-    {
-        QTest::addColumn<QString>("texte");
-        QTest::addColumn<int>("encodage");
-        QTest::newRow("7 is Latin-1") << "7" << int(QStringConverter::Latin1);
-        QTest::newRow("0 is UTF-8") << "0" << int(QStringConverter::Utf8);
-        QTest::newRow("2 is UTF-16LE") << "2" << int(QStringConverter::Utf16LE);
-        QTest::newRow("8 is the system code page") << "8" << int(QStringConverter::System);
-        QTest::newRow("not a number is UTF-8") << "latin1" << int(QStringConverter::Utf8);
-        QTest::newRow("above 8 falls back to UTF-8") << "9" << int(QStringConverter::Utf8);
-        QTest::newRow("negative falls back to UTF-8") << "-1" << int(QStringConverter::Utf8);
-    }
-
-    void encodage()
-    {
-        QFETCH(QString, texte);
-        QFETCH(int, encodage);
-        QCOMPARE(int(encodageEntree(texte)), encodage);
-    }
 };
 
-QTEST_GUILESS_MAIN(AnalyseurFacture)
-#include "tst_analyseurfacture.moc"
+QTEST_GUILESS_MAIN(ConsoleFacture)
+#include "tst_consolefacture.moc"

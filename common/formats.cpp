@@ -14,20 +14,33 @@ const QLocale &francais()
 
 } // namespace
 
-QString texteEntier(double valeur)
+double nombreEntree(const QString &texte)
 {
-    // Adding 0.0 turns a -0 (from a small negative value or a credit note of 0) into 0.
+    bool ok = false;
+    const double valeur = texte.toDouble(&ok);
+    return ok ? valeur : 0;
+}
+
+QString entierFrancais(double valeur)
+{
+    // std::round rounds halves away from zero; adding 0.0 turns a -0 (a small negative value, a
+    // credit note of 0) into 0.
     return francais().toString(std::round(valeur) + 0.0, 'f', 0);
 }
 
 QString texteMontant(double valeur, int signe)
 {
-    return texteEntier(signe * valeur);
+    return entierFrancais(signe * valeur);
 }
 
 QString texteQuantite(double valeur)
 {
     return francais().toString(valeur, 'g', 14);
+}
+
+QString quatreDecimales(double valeur)
+{
+    return QString::asprintf("%.4f", valeur);
 }
 
 QString remplacerSeparateurGroupes(QString texte)

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "resultatlu.h"
+#include "vocabulaire.h"
+
+#include <invoice.h>
+#include <parametres.h>
+
+#include <QString>
+
+#include <optional>
+
+// Everything a document is made of: the invoice, its totals, the settings and the fiscal result.
+struct DonneesDocument
+{
+    const Invoice &facture;
+    const ParametresRendu &parametres;
+    const std::optional<ResultatLu> &resultat; // nothing when the result file was not read
+    const QString &imageQr;                    // QR PNG shown on the A4 invoice, empty for none
+    TotauxFacture totaux;
+    Vocabulaire mots;
+    std::optional<TypeFacture> type;
+};
+
+// Accumulates the text of one output. The sections common to both outputs write through the tokens
+// (line break, bold) and the data filter; each output writes its own blocks at the points where the
+// two differ, in document order.
+class Redacteur
+{
+public:
+    explicit Redacteur(const DonneesDocument &donnees) : d(donnees) {}
+    virtual ~Redacteur() = default;
+
+    const DonneesDocument &d;
+    QString texte;
+
+    virtual QString nl() const = 0;
+    virtual QString gras(const QString &t) const = 0;
+    // Text that comes from the invoice or result file.
+    virtual QString donnee(const QString &t) const = 0;
+    QString montant(double valeur) const { return texteMontant(valeur, d.facture.signe); }
+    bool eco() const { return d.parametres.economieEspace; }
+
+    Redacteur &operator<<(const QString &t)
+    {
+        texte += t;
+        return *this;
+    }
+    // A bold label followed by its value and a line break.
+    void ligne(const QString &libelle, const QString &valeur) { texte += gras(libelle) + valeur + nl(); }
+
+    virtual void ouverture() = 0;         // before the company name
+    virtual void dateEtReference() = 0;   // after the company details
+    virtual void finEntete() = 0;         // after the purchase order, free line and matricule
+    virtual void apresEnteteClient() = 0; // between the client heading and the client name
+    virtual void titreEtColonnes() = 0;
+    virtual void article(const InvoiceItem &article) = 0;
+    virtual void finArticles() = 0;
+    virtual void finGroupes() = 0;      // between the tax-group summary and the totals
+    virtual void phraseFinale() = 0;    // after the totals and the withholding
+    virtual void debutBlocFiscal() = 0; // before the fiscal block, written or not
+    virtual void apresConnecteur() = 0;
+    virtual void apresCodeFiscal() = 0; // between the fiscal code and the NIM lines
+    virtual void apresIsf() = 0;        // end of the fiscal block's texts
+    virtual void finBlocFiscal() = 0;   // after the fiscal block, written or not
+};

@@ -1,0 +1,127 @@
+#include "redacteura4.h"
+
+#include "colonnesticket.h"
+
+namespace {
+
+const QString celluleDroite = QStringLiteral("<td style=\"text-align:right\">");
+const QString finCellule = QStringLiteral("</td>");
+
+} // namespace
+
+void RedacteurA4::ouverture()
+{
+    const ParametresRendu &p = d.parametres;
+    *this << QStringLiteral("<html><head></head><body>") << QStringLiteral("<table><tr>");
+    if (p.logoTop) {
+        *this << QStringLiteral("<td colspan=\"2\">");
+        if (!p.logo.isEmpty())
+            *this << QStringLiteral("<img src=\"") + p.logo + QStringLiteral("\"\\>");
+        *this << QStringLiteral("</td></tr><tr>");
+    } else {
+        *this << QStringLiteral("<td>");
+        if (!p.logo.isEmpty())
+            *this << QStringLiteral("<img height=\"60\" src=\"") + p.logo + QStringLiteral("\"\\>");
+        *this << QStringLiteral("</td>");
+    }
+    *this << QStringLiteral("<td>");
+}
+
+void RedacteurA4::dateEtReference()
+{
+    *this << QStringLiteral("</td><td width=\"30%\">");
+    if (!d.facture.dateFacture.isEmpty())
+        ligne(QStringLiteral("Date: "), donnee(d.facture.dateFacture));
+    ligne(QStringLiteral("Ref.: "), donnee(d.facture.reference));
+}
+
+void RedacteurA4::finEntete()
+{
+    *this << QStringLiteral("</td></tr></table>");
+}
+
+void RedacteurA4::apresEnteteClient()
+{
+    *this << nl();
+}
+
+void RedacteurA4::titreEtColonnes()
+{
+    const QString titre = d.type ? d.type->titre : QString();
+    *this << QStringLiteral("<h1 style=\"text-align:center\">") + titre +
+                 QStringLiteral("</h1><table width=\"100%\" border=\"1\"><tr><th>Désignation</th>"
+                                "<th style=\"text-align:right\">Quantité</th>"
+                                "<th style=\"text-align:right\">Prix Unitaire HT</th>");
+    if (avecTS())
+        *this << QStringLiteral("<th style=\"text-align:right\">TS</th>");
+    *this << QStringLiteral(
+        "<th style=\"text-align:right\">TVA</th><th style=\"text-align:right\">Montant TTC</th></tr>");
+}
+
+void RedacteurA4::article(const InvoiceItem &a)
+{
+    const NombresArticle &n = a.nombres;
+    // The rate of the line, when it has both a base and VAT.
+    const double baseHT = n.taxeSpecifiqueHT + ligneHT(a);
+    const double tva = ligneTVA(a);
+    QString taux;
+    if (baseHT != 0 && tva != 0)
+        taux = entierFrancais(tva * 100 / baseHT) + QStringLiteral(" %");
+    *this << QStringLiteral("<tr><td>") + donnee(a.designation + suffixeGroupe(a.groupeTaxe)) + finCellule +
+                 celluleDroite + texteQuantite(n.quantite) + finCellule + celluleDroite + montant(n.prixHT) +
+                 finCellule;
+    if (avecTS())
+        *this << celluleDroite + montant(n.taxeSpecifiqueHT) + finCellule;
+    *this << celluleDroite + taux + finCellule + celluleDroite + montant(ligneTTC(a)) +
+                 QStringLiteral("</td></tr>");
+}
+
+void RedacteurA4::finArticles()
+{
+    const TotauxFacture &t = d.totaux;
+    *this << QStringLiteral("<tr><td>Total</td>") + celluleDroite + texteQuantite(t.totalQuantite) +
+                 QStringLiteral("</td><td></td>");
+    if (avecTS())
+        *this << celluleDroite + montant(t.totalTSHT) + finCellule;
+    *this << QStringLiteral("<td></td>") + celluleDroite + montant(t.totalTTC) +
+                 QStringLiteral("</td></tr></table><br/><table width=\"100%\"><tr><td>");
+}
+
+void RedacteurA4::finGroupes()
+{
+    *this << QStringLiteral("</td><td width=\"30%\">");
+}
+
+void RedacteurA4::phraseFinale()
+{
+    *this << QStringLiteral("</td></tr></table>");
+    if (d.type)
+        *this << d.type->phraseFinale + montant(d.totaux.netAPayer) + QStringLiteral(" F CFA.") + nl() + nl();
+}
+
+void RedacteurA4::debutBlocFiscal()
+{
+    *this << QStringLiteral("<table><tr><td width=\"60%\">");
+}
+
+void RedacteurA4::apresConnecteur()
+{
+    *this << nl() + nl() + nl() + nl();
+}
+
+void RedacteurA4::apresCodeFiscal()
+{
+    *this << QStringLiteral("</td><td>");
+}
+
+void RedacteurA4::apresIsf()
+{
+    *this << QStringLiteral("</td><td>");
+}
+
+void RedacteurA4::finBlocFiscal()
+{
+    if (d.resultat && !d.imageQr.isEmpty())
+        *this << QStringLiteral("<img width=\"100\" src=\"") + d.imageQr + QStringLiteral("\">");
+    *this << QStringLiteral("</td></tr></table>");
+}

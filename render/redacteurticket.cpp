@@ -1,0 +1,18 @@
+#include "redacteurticket.h"
+
+void RedacteurTicket::titreEtColonnes()
+{
+    const Invoice &f = d.facture;
+    sautSansEconomie();
+    *this << (d.type ? d.type->titre : QString()) + QStringLiteral(" n° ") + f.reference;
+    if (!f.dateFacture.isEmpty())
+        *this << QStringLiteral(" du ") + f.dateFacture;
+    *this << nl();
+    if (!eco())
+        *this << enteteColonnes(m_largeurs);
+}
+
+void RedacteurTicket::article(const InvoiceItem &a)
+{
+    *this << ligneArticleTicket(a, m_largeurs, d.facture.signe, eco());
+}

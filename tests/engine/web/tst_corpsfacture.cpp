@@ -1,5 +1,5 @@
 #include "consolefacture.h"
-#include "web/corpsfacture.h"
+#include "corpsfacture.h"
 
 #include <lecturefacture.h>
 #include <parametres.h>

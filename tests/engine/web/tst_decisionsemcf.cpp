@@ -1,4 +1,4 @@
-#include "web/decisionsemcf.h"
+#include "decisionsemcf.h"
 
 #include <parametres.h>
 

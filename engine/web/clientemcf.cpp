@@ -16,7 +16,7 @@ ClientEmcf::ClientEmcf(const ParametresMoteur &parametres, const TablesReference
 
 ClientEmcf::~ClientEmcf() = default;
 
-QByteArray ClientEmcf::echanger(QNetworkReply *reponse)
+ReponseEmcf ClientEmcf::echanger(QNetworkReply *reponse)
 {
     QEventLoop boucle;
     connect(reponse, &QNetworkReply::finished, &boucle, &QEventLoop::quit);
@@ -30,11 +30,15 @@ QByteArray ClientEmcf::echanger(QNetworkReply *reponse)
 std::optional<ResultatFiscal> ClientEmcf::deciderEnSuspens(const QString &uid, bool confirmer)
 {
     const QUrl url = urlDecision(m_reglages.adresse, uid, confirmer);
-    const QByteArray corps =
+    const ReponseEmcf corps =
         echanger(m_reseau->put(requeteEmcf(url, m_parametres.jeton, m_transport), QByteArray()));
+    if (!confirmer) {
+        m_console << decisionAnnulation(corps).console;
+        return std::nullopt;
+    }
     const DecisionEmcf decision = decisionConfirmation(corps, m_parametres.pays);
     m_console << decision.console;
-    return confirmer ? resultatDepuisListe(decision.resultat) : std::nullopt;
+    return resultatDepuisListe(decision.resultat);
 }
 
 void ClientEmcf::regler(const QList<LigneJournal> &enSuspens, const Invoice &facture,
@@ -50,7 +54,7 @@ void ClientEmcf::regler(const QList<LigneJournal> &enSuspens, const Invoice &fac
             // The service keeps a pending invoice's details; a confirmed or cancelled one is gone.
             const QUrl url(m_reglages.adresse + QLatin1Char('/') +
                            QString::fromLatin1(QUrl::toPercentEncoding(ligne.uid)));
-            const QByteArray corps =
+            const ReponseEmcf corps =
                 echanger(m_reseau->get(requeteEmcf(url, m_parametres.jeton, m_transport)));
             if (!factureEnAttente(corps)) {
                 m_console << "Facture " << ligne.reference.toStdString()
@@ -72,6 +76,7 @@ std::optional<ResultatFiscal> ClientEmcf::certifier(const Invoice &facture, Jour
     m_journal = &journal;
     m_facture = &facture;
     m_sommeQuantites = 0;
+    m_uid.clear();
     m_resultat.clear();
     m_termine = false;
     // Certificates and TLS are only touched from here on: the device path never pays for them.
@@ -100,7 +105,7 @@ void ClientEmcf::suivre(QNetworkReply *reponse, Traitement traitement)
 
 void ClientEmcf::traiterEtatServeur(QNetworkReply *reponse)
 {
-    const QByteArray corps = lireReponseEmcf(reponse);
+    const ReponseEmcf corps = lireReponseEmcf(reponse);
     const DecisionEmcf decision = decisionEtatServeur(corps, {*m_facture, m_parametres, m_tables});
     m_console << decision.console;
     if (decision.suite != DecisionEmcf::Suite::Soumettre) {
@@ -119,7 +124,7 @@ void ClientEmcf::traiterEtatServeur(QNetworkReply *reponse)
 
 void ClientEmcf::traiterEnregistrement(QNetworkReply *reponse)
 {
-    const QByteArray corps = lireReponseEmcf(reponse);
+    const ReponseEmcf corps = lireReponseEmcf(reponse);
     const DecisionEmcf decision =
         decisionEnregistrement(corps, m_facture->totalFacture, m_parametres.tolerance, m_sommeQuantites);
     m_console << decision.console;
@@ -134,31 +139,51 @@ void ClientEmcf::traiterEnregistrement(QNetworkReply *reponse)
         terminer();
         return;
     }
-    const QUrl url = urlDecision(m_reglages.adresse, decision.uid, confirmer);
+    m_uid = decision.uid;
+    envoyerDecision(m_uid, !confirmer);
+}
+
+void ClientEmcf::envoyerDecision(const QString &uid, bool annuler)
+{
+    const QUrl url = urlDecision(m_reglages.adresse, uid, !annuler);
     // The decision is a PUT with an empty body and no content type.
     suivre(m_reseau->put(requeteEmcf(url, m_parametres.jeton, m_transport), QByteArray()),
-           &ClientEmcf::traiterConfirmation);
+           annuler ? &ClientEmcf::traiterAnnulation : &ClientEmcf::traiterConfirmation);
 }
 
 void ClientEmcf::traiterConfirmation(QNetworkReply *reponse)
 {
-    const QByteArray corps = lireReponseEmcf(reponse);
+    const ReponseEmcf corps = lireReponseEmcf(reponse);
     const DecisionEmcf decision = decisionConfirmation(corps, m_parametres.pays);
     m_console << decision.console;
     m_resultat = decision.resultat;
+    if (decision.suite == DecisionEmcf::Suite::Annuler) {
+        // The run gives up: the invoice it submitted is cancelled rather than left pending. Should
+        // the cancellation fail too, the journal still holds the uid for a later run to settle.
+        m_console << ligneAbandon(m_uid);
+        envoyerDecision(m_uid, true);
+        return;
+    }
+    terminer();
+}
+
+void ClientEmcf::traiterAnnulation(QNetworkReply *reponse)
+{
+    const ReponseEmcf corps = lireReponseEmcf(reponse);
+    const DecisionEmcf decision = decisionAnnulation(corps);
+    m_console << decision.console;
     // A cancelled invoice is settled: nothing was certified.
-    if (m_resultat.size() < 6 && reponse->operation() == QNetworkAccessManager::PutOperation &&
-        reponse->url().path().endsWith(QStringLiteral("/cancel")))
+    if (decision.annulee)
         m_journal->annoncer(m_facture->reference, EtatCertification::Abandonnee);
     terminer();
 }
 
-QByteArray ClientEmcf::lireReponseEmcf(QNetworkReply *reponse)
+ReponseEmcf ClientEmcf::lireReponseEmcf(QNetworkReply *reponse)
 {
     // The raw reply goes to the console as it came, before anything is made of it.
-    const QByteArray corps = lireReponse(reponse);
-    m_console << QString::fromUtf8(corps).toStdString();
-    return corps;
+    const ReponseEmcf lue = lireReponse(reponse);
+    m_console << texteReponse(lue);
+    return lue;
 }
 
 void ClientEmcf::terminer()

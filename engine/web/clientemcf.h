@@ -28,6 +28,8 @@ struct ReglagesEmcf
 // All requests go through one network manager, so that they share one kept-alive connection (one
 // TCP and TLS handshake per invoice). Each handler reads its reply, prints it unchanged, asks the
 // pure decision functions what comes next, and either sends the next request or ends the exchange.
+// A run never leaves a pending invoice behind when it can help it: after a failed confirmation it
+// cancels the invoice it submitted.
 class ClientEmcf : public QObject, public CheminCertification
 {
 public:
@@ -51,15 +53,18 @@ public:
     void traiterEtatServeur(QNetworkReply *reponse);
     void traiterEnregistrement(QNetworkReply *reponse);
     void traiterConfirmation(QNetworkReply *reponse);
+    void traiterAnnulation(QNetworkReply *reponse);
 
 private:
     using Traitement = void (ClientEmcf::*)(QNetworkReply *);
     // Hands `reponse`, once finished or out of time, to `traitement`.
     void suivre(QNetworkReply *reponse, Traitement traitement);
-    // Reads a finished reply and prints it unchanged.
-    QByteArray lireReponseEmcf(QNetworkReply *reponse);
-    // Sends one request outside the chain and waits for its reply body (empty on failure).
-    QByteArray echanger(QNetworkReply *reponse);
+    // Reads a finished reply and prints it unchanged (never a body over the maximum).
+    ReponseEmcf lireReponseEmcf(QNetworkReply *reponse);
+    // Sends one request outside the chain and waits for its reply.
+    ReponseEmcf echanger(QNetworkReply *reponse);
+    // Sends the confirmation, or the cancellation, of the pending invoice `uid`.
+    void envoyerDecision(const QString &uid, bool annuler);
     // Confirms or cancels a pending invoice outside the chain; the fiscal result of a confirmation.
     std::optional<ResultatFiscal> deciderEnSuspens(const QString &uid, bool confirmer);
     void terminer();
@@ -74,6 +79,7 @@ private:
     const Invoice *m_facture = nullptr;
     JournalCertification *m_journal = nullptr;
     double m_sommeQuantites = 0;
+    QString m_uid; // the pending invoice, once the service has taken the submission
     QStringList m_resultat;
     QEventLoop *m_boucle = nullptr;
     bool m_termine = false;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "invoice.h"
+#include <invoice.h>
 
 #include <reglesmcf.h>
 

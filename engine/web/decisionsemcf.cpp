@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 
+#include <limits>
 #include <optional>
 #include <sstream>
 
@@ -25,20 +26,108 @@ std::optional<QJsonDocument> lireJson(const QByteArray &reponse)
     return document;
 }
 
-// The service reports its error status as a number; anything else prints as 0.
+// The service reports its error status as a number; anything else prints as 0, and so does a number
+// that no integer holds (1e19), which would not convert safely.
 long long entierStatut(const QJsonValue &statut)
 {
-    return statut.isDouble() ? static_cast<long long>(statut.toDouble()) : 0;
+    if (!statut.isDouble())
+        return 0;
+    const double valeur = statut.toDouble();
+    constexpr double limite = 9223372036854775808.0; // 2^63
+    if (!(valeur >= -limite && valeur < limite))
+        return 0;
+    return static_cast<long long>(valeur);
+}
+
+bool erreurHttp(const ReponseEmcf &reponse)
+{
+    return reponse.statutHttp >= 400;
+}
+
+// The service's own report of a refusal: "errorCode" (a text or a number) and "errorDesc".
+std::optional<std::string> ligneErreurService(const std::optional<QJsonDocument> &document)
+{
+    if (!document || !document->isObject())
+        return std::nullopt;
+    const QJsonValue code = document->object().value(QStringLiteral("errorCode"));
+    std::string texteCode;
+    if (code.isString())
+        texteCode = code.toString().toStdString();
+    else if (code.isDouble())
+        texteCode = std::to_string(entierStatut(code));
+    else
+        return std::nullopt;
+    std::string ligne = "Erreur " + texteCode;
+    const QJsonValue description = document->object().value(QStringLiteral("errorDesc"));
+    if (description.isString() && !description.toString().isEmpty())
+        ligne += ": " + description.toString().toStdString();
+    return ligne + "\n";
+}
+
+// After a failure: the service's error when it gave one, else the cause.
+std::string ligneEchec(const std::optional<QJsonDocument> &document, const ReponseEmcf &reponse)
+{
+    if (reponse.echec == ReponseEmcf::Echec::Aucun) {
+        if (const auto ligne = ligneErreurService(document))
+            return *ligne;
+    }
+    return ligneCause(reponse);
+}
+
+std::optional<QJsonDocument> lireJsonReponse(const ReponseEmcf &reponse)
+{
+    if (reponse.echec != ReponseEmcf::Echec::Aucun)
+        return std::nullopt;
+    return lireJson(reponse.corps);
 }
 
 } // namespace
 
-DecisionEmcf decisionEtatServeur(const QByteArray &reponse, const DonneesFacture &donnees)
+std::string texteReponse(const ReponseEmcf &reponse)
+{
+    if (reponse.echec == ReponseEmcf::Echec::TropLongue)
+        return {};
+    return QString::fromUtf8(reponse.corps).toStdString();
+}
+
+std::string ligneCause(const ReponseEmcf &reponse)
+{
+    using Echec = ReponseEmcf::Echec;
+    switch (reponse.echec) {
+    case Echec::Delai:
+        return "Cause: delai de " + std::to_string(reponse.delaiMs) + " ms depasse.\n";
+    case Echec::ConnexionRefusee:
+        return "Cause: connexion refusee.\n";
+    case Echec::ServeurIntrouvable:
+        return "Cause: serveur introuvable.\n";
+    case Echec::Certificat:
+        return "Cause: certificat du serveur refuse.\n";
+    case Echec::TropLongue:
+        return "Cause: reponse de plus de " + std::to_string(tailleMaximaleReponse) +
+               " octets refusee, non affichee.\n";
+    case Echec::Reseau:
+        return "Cause: erreur reseau (" + reponse.detail + ").\n";
+    case Echec::Aucun:
+        break;
+    }
+    if (reponse.statutHttp == 401 || reponse.statutHttp == 403)
+        return "Cause: jeton refuse (HTTP " + std::to_string(reponse.statutHttp) + ").\n";
+    if (erreurHttp(reponse))
+        return "Cause: statut HTTP " + std::to_string(reponse.statutHttp) + ".\n";
+    return {};
+}
+
+std::string ligneAbandon(const QString &uid)
+{
+    return "Abandon: annulation de la facture en attente " + uid.toStdString() + "\n";
+}
+
+DecisionEmcf decisionEtatServeur(const ReponseEmcf &reponse, const DonneesFacture &donnees)
 {
     DecisionEmcf decision;
-    const std::optional<QJsonDocument> document = lireJson(reponse);
+    const std::optional<QJsonDocument> document = lireJsonReponse(reponse);
     if (!document || !document->isObject() || !document->object().contains(QStringLiteral("status"))) {
-        decision.console = "Reponse invalide\n";
+        decision.console = "Reponse invalide\n" + ligneCause(reponse);
         return decision;
     }
     const QJsonObject etat = document->object();
@@ -50,6 +139,7 @@ DecisionEmcf decisionEtatServeur(const QByteArray &reponse, const DonneesFacture
                   << etat.value(QStringLiteral("title")).toString().toStdString() << "\n";
             decision.console = texte.str();
         }
+        decision.console += ligneCause(reponse);
         return decision;
     }
 
@@ -62,13 +152,13 @@ DecisionEmcf decisionEtatServeur(const QByteArray &reponse, const DonneesFacture
     return decision;
 }
 
-DecisionEmcf decisionEnregistrement(const QByteArray &reponse, double totalFacture, double tolerance,
+DecisionEmcf decisionEnregistrement(const ReponseEmcf &reponse, double totalFacture, double tolerance,
                                     double sommeQuantites)
 {
     DecisionEmcf decision;
-    const std::optional<QJsonDocument> document = lireJson(reponse);
+    const std::optional<QJsonDocument> document = lireJsonReponse(reponse);
     if (!document || !document->isObject() || !document->object().contains(QStringLiteral("uid"))) {
-        decision.console = "Echec enregistrement\n";
+        decision.console = "Echec enregistrement\n" + ligneEchec(document, reponse);
         return decision;
     }
     const QJsonObject enregistrement = document->object();
@@ -90,24 +180,43 @@ DecisionEmcf decisionEnregistrement(const QByteArray &reponse, double totalFactu
     return decision;
 }
 
-DecisionEmcf decisionConfirmation(const QByteArray &reponse, const QString &pays)
+DecisionEmcf decisionConfirmation(const ReponseEmcf &reponse, const QString &pays)
 {
     DecisionEmcf decision;
-    const std::optional<QJsonDocument> document = lireJson(reponse);
-    if (!document) {
-        decision.console = "Echec confirmation\n";
+    const std::optional<QJsonDocument> document = lireJsonReponse(reponse);
+    const bool confirmee = document && document->isObject() && !erreurHttp(reponse) &&
+                           document->object().contains(QStringLiteral("qrCode")) &&
+                           !document->object().contains(QStringLiteral("errorCode"));
+    if (!confirmee) {
+        decision.console = "Echec confirmation\n" + ligneEchec(document, reponse);
+        // Code 20: the service holds nothing pending under this uid, there is nothing to give up.
+        const QJsonValue code = document && document->isObject()
+                                    ? document->object().value(QStringLiteral("errorCode"))
+                                    : QJsonValue();
+        const bool rienEnAttente = code.toString() == QStringLiteral("20") || code.toDouble() == 20;
+        if (!rienEnAttente)
+            decision.suite = DecisionEmcf::Suite::Annuler;
         return decision;
     }
-    if (!document->isObject())
-        return decision;
     const QJsonObject confirmation = document->object();
-    if (!confirmation.contains(QStringLiteral("qrCode"))) {
-        decision.console = "\nAnnulation reussie.\n\n";
-        return decision;
-    }
     const QString code = confirmation.value(vocabulaireEmcf(pays).cleCodeFiscal).toString();
     decision.console = "\nQR: " + code.toStdString() + "\nValidation reussie.\n\n";
     decision.resultat = resultatConfirmation(confirmation, pays);
+    return decision;
+}
+
+DecisionEmcf decisionAnnulation(const ReponseEmcf &reponse)
+{
+    DecisionEmcf decision;
+    const std::optional<QJsonDocument> document = lireJsonReponse(reponse);
+    if (document && document->isObject() && !erreurHttp(reponse) &&
+        !document->object().contains(QStringLiteral("errorCode"))) {
+        decision.console = "\nAnnulation reussie.\n\n";
+        decision.annulee = true;
+        return decision;
+    }
+    // The decision step failed: the text for a failed decision reply, then why.
+    decision.console = "Echec confirmation\n" + ligneEchec(document, reponse);
     return decision;
 }
 
@@ -119,9 +228,9 @@ QUrl urlDecision(const QString &adresseApi, const QString &uid, bool confirmer)
                 QUrl::TolerantMode);
 }
 
-bool factureEnAttente(const QByteArray &reponse)
+bool factureEnAttente(const ReponseEmcf &reponse)
 {
-    const std::optional<QJsonDocument> document = lireJson(reponse);
+    const std::optional<QJsonDocument> document = lireJsonReponse(reponse);
     return document && document->isObject() && !document->object().isEmpty() &&
            !document->object().contains(QStringLiteral("errorCode"));
 }

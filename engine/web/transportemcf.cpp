@@ -8,6 +8,15 @@
 namespace {
 
 const char *const proprieteDelaiDepasse = "orvaneDelaiDepasse";
+const char *const proprieteTropLongue = "orvaneTropLongue";
+
+void refuserTropLongue(QNetworkReply *reponse)
+{
+    if (reponse->isFinished())
+        return;
+    reponse->setProperty(proprieteTropLongue, true);
+    reponse->abort();
+}
 
 } // namespace
 
@@ -48,12 +57,63 @@ void limiterDuree(QNetworkReply *reponse, int delaiMs)
     });
     QObject::connect(reponse, &QNetworkReply::finished, minuterie, &QTimer::stop);
     minuterie->start(delaiMs);
+    reponse->setProperty("orvaneDelaiMs", delaiMs);
+
+    // Qt stops reading from the socket once its buffer holds this much; one byte more than the
+    // maximum tells a reply that is too long from one that is exactly as long as allowed.
+    reponse->setReadBufferSize(tailleMaximaleReponse + 1);
+    QObject::connect(reponse, &QNetworkReply::metaDataChanged, reponse, [reponse] {
+        bool ok = false;
+        const qint64 annoncee = reponse->header(QNetworkRequest::ContentLengthHeader).toLongLong(&ok);
+        if (ok && annoncee > tailleMaximaleReponse)
+            refuserTropLongue(reponse);
+    });
+    QObject::connect(reponse, &QIODevice::readyRead, reponse, [reponse] {
+        if (reponse->bytesAvailable() > tailleMaximaleReponse)
+            refuserTropLongue(reponse);
+    });
 }
 
-QByteArray lireReponse(QNetworkReply *reponse)
+ReponseEmcf lireReponse(QNetworkReply *reponse)
 {
-    const QByteArray corps = reponse->readAll();
-    if (reponse->property(proprieteDelaiDepasse).toBool())
-        return {};
-    return corps;
+    using Echec = ReponseEmcf::Echec;
+    ReponseEmcf lue;
+    lue.statutHttp = reponse->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (reponse->property(proprieteDelaiDepasse).toBool()) {
+        lue.echec = Echec::Delai;
+        lue.delaiMs = reponse->property("orvaneDelaiMs").toInt();
+        return lue;
+    }
+    if (reponse->property(proprieteTropLongue).toBool() ||
+        reponse->bytesAvailable() > tailleMaximaleReponse) {
+        lue.echec = Echec::TropLongue;
+        return lue;
+    }
+    switch (reponse->error()) {
+    case QNetworkReply::NoError:
+        break;
+    case QNetworkReply::ConnectionRefusedError:
+        lue.echec = Echec::ConnexionRefusee;
+        return lue;
+    case QNetworkReply::HostNotFoundError:
+        lue.echec = Echec::ServeurIntrouvable;
+        return lue;
+    case QNetworkReply::SslHandshakeFailedError:
+        lue.echec = Echec::Certificat;
+        return lue;
+    default:
+        // An HTTP error status still has a body worth reading (the service's error report).
+        if (lue.statutHttp == 0) {
+            lue.echec = Echec::Reseau;
+            lue.detail = reponse->errorString().toStdString();
+            return lue;
+        }
+        break;
+    }
+    lue.corps = reponse->read(tailleMaximaleReponse + 1);
+    if (lue.corps.size() > tailleMaximaleReponse) {
+        lue.corps.clear();
+        lue.echec = Echec::TropLongue;
+    }
+    return lue;
 }

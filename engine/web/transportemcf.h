@@ -1,5 +1,7 @@
 #pragma once
 
+#include "decisionsemcf.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QSslCertificate>
@@ -24,9 +26,10 @@ TransportEmcf transportEmcf(const QString &fichierAutorites, int delaiMs);
 // A request to the service with the bearer token and the transport's trusted authorities.
 QNetworkRequest requeteEmcf(const QUrl &url, const QString &jeton, const TransportEmcf &transport);
 
-// Aborts `reponse` when it has not finished within the limit; lireReponse then sees it as empty.
+// Aborts `reponse` when it has not finished within the limit, or as soon as its body grows over
+// tailleMaximaleReponse (never more than about that much is held); lireReponse then tells why.
 void limiterDuree(QNetworkReply *reponse, int delaiMs);
 
-// The whole body of a finished reply; empty for a reply cut by limiterDuree. The HTTP status and
-// network errors are not looked at: a transport failure has no body.
-QByteArray lireReponse(QNetworkReply *reponse);
+// The body of a finished reply with its HTTP status and, after a failure, what failed: the one
+// place where the network's errors become the exchange's outcomes.
+ReponseEmcf lireReponse(QNetworkReply *reponse);

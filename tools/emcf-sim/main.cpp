@@ -36,7 +36,7 @@ int main(int argc, char *argv[])
     QFile fichierCle(options->cle);
     const QSslKey cle = fichierCle.open(QIODevice::ReadOnly) ? lireCle(fichierCle.readAll()) : QSslKey();
     if (chaine.isEmpty() || cle.isNull()) {
-        std::cerr << "orvane-emcf-sim: cannot read the certificate or the key" << std::endl;
+        std::cerr << "orvane-emcf-sim: certificat ou cle illisible" << std::endl;
         return 1;
     }
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();

@@ -15,6 +15,9 @@ struct OptionsSimulateur
     QString cle;
 };
 
+// The country of a --pays value: false for BJ or Bénin, true for NE or Niger, nothing otherwise.
+std::optional<bool> paysNiger(const QString &pays);
+
 // Parses the arguments (program name first). On a wrong command line returns nothing and puts the
 // reason in `erreur`; "--help" sets `aide` and puts the help text in `erreur`.
 std::optional<OptionsSimulateur> lireOptions(const QStringList &arguments, QString &erreur, bool &aide);

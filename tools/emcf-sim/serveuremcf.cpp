@@ -5,9 +5,14 @@
 
 namespace {
 
+// Bodies longer than this are logged by their size only.
+constexpr qsizetype longueurJournal = 64 * 1024;
+
 // A JSON body is logged compact on one line; anything else with its line ends made visible.
 std::string texteJournal(const QByteArray &corps)
 {
+    if (corps.size() > longueurJournal)
+        return "(" + std::to_string(corps.size()) + " octets)";
     QJsonParseError erreur;
     const QJsonDocument document = QJsonDocument::fromJson(corps, &erreur);
     if (erreur.error == QJsonParseError::NoError)
@@ -51,6 +56,9 @@ void ServeurEmcf::accepter()
         auto *socket = qobject_cast<QSslSocket *>(m_serveur.nextPendingConnection());
         if (!socket)
             continue;
+        // Counted once the handshake is done: a client that reuses its connection adds nothing.
+        ++m_connexions;
+        journaliser("+ connexion TLS " + std::to_string(m_connexions));
         m_tampons.insert(socket, {});
         connect(socket, &QIODevice::readyRead, this, [this, socket] { lire(socket); });
         connect(socket, &QAbstractSocket::disconnected, this, [this, socket] {

@@ -13,7 +13,8 @@ class QSslSocket;
 
 // The HTTPS front of the test double: accepts TLS connections, cuts their bytes into HTTP requests,
 // hands each to the service and writes its answer back (or nothing, for an injected silence).
-// Every request and answer is logged, one line each: "> METHOD path body" and "< status body".
+// Every accepted connection, request and answer is logged, one line each: "+ connexion TLS n",
+// "> METHOD path body" and "< status body".
 class ServeurEmcf : public QObject
 {
 public:
@@ -23,6 +24,8 @@ public:
     bool ecouter(const QHostAddress &adresse, quint16 port);
     quint16 port() const { return m_serveur.serverPort(); }
     QString erreur() const { return m_serveur.errorString(); }
+    // TLS connections accepted since start (handshake done).
+    int connexions() const { return m_connexions; }
 
 private:
     void accepter();
@@ -33,4 +36,5 @@ private:
     std::ostream &m_journal;
     QSslServer m_serveur;
     QHash<QSslSocket *, QByteArray> m_tampons;
+    int m_connexions = 0;
 };

@@ -1,6 +1,7 @@
 #include "serviceemcf.h"
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QUrl>
@@ -16,6 +17,7 @@ const QSet<QString> modesPaiement = {QStringLiteral("ESPECES"),       QStringLit
                                      QStringLiteral("CARTEBANCAIRE"), QStringLiteral("MOBILEMONEY"),
                                      QStringLiteral("CHEQUES"),       QStringLiteral("CREDIT"),
                                      QStringLiteral("AUTRE")};
+const QString groupes = QStringLiteral("ABCDEF");
 
 QByteArray json(const QJsonObject &o)
 {
@@ -28,21 +30,21 @@ ReponseService erreur(int statut, const QString &titre)
             json({{QStringLiteral("status"), statut}, {QStringLiteral("title"), titre}}), false};
 }
 
-// A refused invoice: an error report without "uid".
-ReponseService refus(const QString &raison)
+// The service takes amounts and quantities as JSON numbers or as numeric texts.
+std::optional<double> nombre(const QJsonValue &valeur)
 {
-    return {400, "application/json",
-            json({{QStringLiteral("errorCode"), QStringLiteral("3")}, {QStringLiteral("errorDesc"), raison}}),
-            false};
-}
-
-std::optional<double> nombreTexte(const QJsonValue &valeur)
-{
-    if (!valeur.isString())
+    double n = 0;
+    if (valeur.isDouble()) {
+        n = valeur.toDouble();
+    } else if (valeur.isString()) {
+        bool ok = false;
+        n = valeur.toString().trimmed().toDouble(&ok);
+        if (!ok)
+            return std::nullopt;
+    } else {
         return std::nullopt;
-    bool ok = false;
-    const double n = valeur.toString().toDouble(&ok);
-    if (!ok || !std::isfinite(n))
+    }
+    if (!std::isfinite(n))
         return std::nullopt;
     return n;
 }
@@ -53,9 +55,9 @@ double arrondiCentimes(double montant)
 }
 
 // VAT rate of a tax group: the standard rate for B and D (18 % in Bénin, 19 % in Niger), none else.
-double tauxGroupe(const QString &groupe, bool niger)
+double tauxGroupe(QChar groupe, bool niger)
 {
-    if (groupe == QStringLiteral("B") || groupe == QStringLiteral("D"))
+    if (groupe == QLatin1Char('B') || groupe == QLatin1Char('D'))
         return niger ? 0.19 : 0.18;
     return 0;
 }
@@ -85,10 +87,27 @@ QString codeFiscal(const QString &graine)
     return code;
 }
 
+std::function<qint64()> horlogeSysteme()
+{
+    auto chrono = std::make_shared<QElapsedTimer>();
+    chrono->start();
+    return [chrono] { return chrono->elapsed(); };
+}
+
+// A JSON object reply grown to `taille` bytes with a padding text: still valid JSON, only too big.
+QByteArray agrandir(const QByteArray &corps, qint64 taille)
+{
+    QJsonObject o = QJsonDocument::fromJson(corps).object();
+    const qint64 manque = taille - corps.size() - qint64(sizeof(",\"remplissage\":\"\"") - 1);
+    o.insert(QStringLiteral("remplissage"), QString(qMax<qint64>(0, manque), QLatin1Char('x')));
+    return json(o);
+}
+
 } // namespace
 
-ServiceEmcf::ServiceEmcf(OptionsService options)
-    : m_options(std::move(options)), m_compteurTotal(m_options.compteurInitial)
+ServiceEmcf::ServiceEmcf(OptionsService options, std::function<qint64()> horlogeMs)
+    : m_options(std::move(options)), m_horlogeMs(horlogeMs ? std::move(horlogeMs) : horlogeSysteme()),
+      m_compteurTotal(m_options.compteurInitial)
 {
 }
 
@@ -97,13 +116,41 @@ QDateTime ServiceEmcf::maintenant() const
     return m_options.dateFixe.isValid() ? m_options.dateFixe : QDateTime::currentDateTime();
 }
 
+ReponseService ServiceEmcf::refus(int code, const QString &raison) const
+{
+    // The service answers a refusal with HTTP 200; its clients read "errorCode" whatever the status.
+    const int statut = !m_options.refusHttp400 ? 200 : code == CodeRefus::uidInconnu ? 404 : 400;
+    return {
+        statut, "application/json",
+        json({{QStringLiteral("errorCode"), QString::number(code)}, {QStringLiteral("errorDesc"), raison}}),
+        false};
+}
+
+void ServiceEmcf::oublierExpirees()
+{
+    const qint64 maintenantMs = m_horlogeMs();
+    m_enAttente.removeIf(
+        [&](const FactureEnAttente &f) { return maintenantMs - f.depuisMs >= m_options.expirationMs; });
+}
+
+qsizetype ServiceEmcf::indexEnAttente(const QString &uid) const
+{
+    for (qsizetype i = 0; i < m_enAttente.size(); ++i) {
+        if (m_enAttente.at(i).uid == uid)
+            return i;
+    }
+    return -1;
+}
+
 ReponseService ServiceEmcf::traiter(const RequeteHttp &requete)
 {
-    const QString chemin = QString::fromUtf8(requete.chemin);
+    QString chemin = QString::fromUtf8(requete.chemin);
+    // Published clients ask for ".../invoice/": a trailing slash names the same resource.
+    if (chemin.size() > 1 && chemin.endsWith(QLatin1Char('/')))
+        chemin.chop(1);
     const QString base = m_options.chemin;
-    EtapeEmcf etape;
+    std::optional<EtapeEmcf> etape;
     QString uid;
-    QString decision;
     if (chemin == base) {
         if (requete.methode == "GET")
             etape = EtapeEmcf::Etat;
@@ -112,51 +159,76 @@ ReponseService ServiceEmcf::traiter(const RequeteHttp &requete)
         else
             return erreur(405, QStringLiteral("Methode non permise"));
     } else if (chemin.startsWith(base + QLatin1Char('/'))) {
-        // base/uid/confirm or base/uid/cancel (the uid may be empty).
+        // base/uid (details), base/uid/confirm or base/uid/cancel (the uid may be empty).
         const QStringList parties = chemin.mid(base.size() + 1).split(QLatin1Char('/'));
-        if (parties.size() != 2 ||
-            (parties.at(1) != QStringLiteral("confirm") && parties.at(1) != QStringLiteral("cancel")))
-            return erreur(404, QStringLiteral("Ressource introuvable"));
-        if (requete.methode != "PUT")
-            return erreur(405, QStringLiteral("Methode non permise"));
-        etape = EtapeEmcf::Decision;
         uid = QUrl::fromPercentEncoding(parties.at(0).toUtf8());
-        decision = parties.at(1);
+        if (parties.size() == 1) {
+            if (requete.methode != "GET")
+                return erreur(405, QStringLiteral("Methode non permise"));
+        } else if (parties.size() == 2 && (parties.at(1) == QStringLiteral("confirm") ||
+                                           parties.at(1) == QStringLiteral("cancel"))) {
+            if (requete.methode != "PUT")
+                return erreur(405, QStringLiteral("Methode non permise"));
+            etape =
+                parties.at(1) == QStringLiteral("confirm") ? EtapeEmcf::Confirmation : EtapeEmcf::Annulation;
+        } else {
+            return erreur(404, QStringLiteral("Ressource introuvable"));
+        }
     } else {
         return erreur(404, QStringLiteral("Ressource introuvable"));
     }
 
-    if (m_options.silence.contains(etape))
-        return {200, {}, {}, true};
-    if (m_options.nonJson.contains(etape))
-        return {500, "text/html", "<html><body><h1>502 Bad Gateway</h1></body></html>", false};
-    if (m_options.tableau.contains(etape))
-        return {200, "application/json", "[{\"status\":true,\"uid\":\"x\",\"qrCode\":\"x\"}]", false};
+    if (etape) {
+        if (m_options.silence.contains(*etape))
+            return {200, {}, {}, true};
+        if (m_options.nonJson.contains(*etape))
+            return {500, "text/html", "<html><body><h1>502 Bad Gateway</h1></body></html>", false};
+        if (m_options.tableau.contains(*etape))
+            return {200, "application/json", "[{\"status\":true,\"uid\":\"x\",\"qrCode\":\"x\"}]", false};
+    }
 
     if (requete.entete("authorization") != "Bearer " + m_options.jeton.toUtf8())
         return erreur(401, QStringLiteral("Jeton invalide ou expire"));
 
-    switch (etape) {
-    case EtapeEmcf::Etat:
-        return etat();
-    case EtapeEmcf::Soumission:
-        return soumettre(requete.corps);
-    case EtapeEmcf::Decision:
-        return decision == QStringLiteral("confirm") ? confirmer(uid) : annuler(uid);
-    }
-    return erreur(500, QStringLiteral("Erreur interne"));
+    oublierExpirees();
+    ReponseService reponse;
+    if (!etape)
+        reponse = details(uid);
+    else if (*etape == EtapeEmcf::Etat)
+        reponse = etat();
+    else if (*etape == EtapeEmcf::Soumission)
+        reponse = soumettre(requete.corps);
+    else if (*etape == EtapeEmcf::Confirmation)
+        reponse = confirmer(uid);
+    else
+        reponse = annuler(uid);
+    if (etape && m_options.corpsGeant.contains(*etape))
+        reponse.corps = agrandir(reponse.corps, m_options.tailleCorpsGeant);
+    return reponse;
 }
 
 ReponseService ServiceEmcf::etat() const
 {
+    if (!m_options.etatStatus.isEmpty()) {
+        // Any JSON text as "status", written as given (1e19 stays 1e19).
+        const QByteArray corps =
+            "{\"status\":" + m_options.etatStatus.toUtf8() + ",\"title\":\"Service indisponible\"}";
+        return {200, "application/json", corps, false};
+    }
     QJsonObject o;
     if (!m_options.etatSansStatus)
         o.insert(QStringLiteral("status"), true);
     o.insert(QStringLiteral("version"), QStringLiteral("1.0"));
     o.insert(cleIdentifiant(), m_options.identifiantVendeur);
     o.insert(QStringLiteral("nim"), m_options.nim);
+    o.insert(QStringLiteral("tokenValid"), maintenant().addYears(1).toString(Qt::ISODate));
     o.insert(QStringLiteral("serverDateTime"), maintenant().toString(Qt::ISODate));
     o.insert(QStringLiteral("pendingRequestsCount"), static_cast<int>(m_enAttente.size()));
+    QJsonArray liste;
+    for (const FactureEnAttente &f : m_enAttente)
+        liste.append(QJsonObject{{QStringLiteral("uid"), f.uid},
+                                 {QStringLiteral("date"), f.date.toString(Qt::ISODate)}});
+    o.insert(QStringLiteral("pendingRequestsList"), liste);
     return {200, "application/json", json(o), false};
 }
 
@@ -164,81 +236,118 @@ ServiceEmcf::Calcul ServiceEmcf::calculer(const QJsonObject &f) const
 {
     const bool niger = m_options.niger;
     Calcul calcul;
-    auto refuser = [&calcul](const QString &raison) {
+    auto refuser = [&calcul](int code, const QString &raison) {
+        calcul.codeRefus = code;
         calcul.refus = raison;
         return calcul;
     };
 
     if (f.value(cleIdentifiant()).toString() != m_options.identifiantVendeur)
-        return refuser(QStringLiteral("Numero fiscal du vendeur incorrect"));
+        return refuser(CodeRefus::autre, QStringLiteral("Numero fiscal du vendeur incorrect"));
     const QString type = f.value(QStringLiteral("type")).toString();
     if (!typesFacture.contains(type))
-        return refuser(QStringLiteral("Type de facture inconnu"));
+        return refuser(CodeRefus::autre, QStringLiteral("Type de facture inconnu"));
     const QJsonArray articles = f.value(QStringLiteral("items")).toArray();
     if (articles.isEmpty())
-        return refuser(QStringLiteral("Facture sans article"));
+        return refuser(CodeRefus::sansArticle, QStringLiteral("Facture sans article"));
     if (!f.value(QStringLiteral("client")).isObject() ||
         !f.value(QStringLiteral("client")).toObject().value(cleIdentifiant()).isString())
-        return refuser(QStringLiteral("Client invalide"));
+        return refuser(CodeRefus::autre, QStringLiteral("Client invalide"));
     if (!f.value(QStringLiteral("operator")).toObject().value(QStringLiteral("name")).isString())
-        return refuser(QStringLiteral("Operateur invalide"));
+        return refuser(CodeRefus::autre, QStringLiteral("Operateur invalide"));
     const QJsonArray paiements = f.value(QStringLiteral("payment")).toArray();
     if (paiements.isEmpty())
-        return refuser(QStringLiteral("Paiement absent"));
+        return refuser(CodeRefus::paiementInvalide, QStringLiteral("Paiement absent"));
     for (const QJsonValue &p : paiements) {
         if (!modesPaiement.contains(p.toObject().value(QStringLiteral("name")).toString()) ||
             !p.toObject().value(QStringLiteral("amount")).isDouble())
-            return refuser(QStringLiteral("Paiement invalide"));
+            return refuser(CodeRefus::paiementInvalide, QStringLiteral("Paiement invalide"));
     }
     bool prixHorsTaxe = false;
     if (niger) {
         const QString mode = f.value(QStringLiteral("mode")).toString();
         if (!f.value(QStringLiteral("isf")).isString() || !f.value(QStringLiteral("rn")).isString() ||
             !(mode.isEmpty() || mode == QStringLiteral("ttc") || mode == QStringLiteral("ht")))
-            return refuser(QStringLiteral("Informations du systeme de facturation invalides"));
+            return refuser(CodeRefus::autre,
+                           QStringLiteral("Informations du systeme de facturation invalides"));
         prixHorsTaxe = mode == QStringLiteral("ht");
     }
-    if (type == QStringLiteral("FA") || type == QStringLiteral("EA")) {
-        if (!m_referencesConfirmees.contains(f.value(QStringLiteral("reference")).toString()))
-            return refuser(QStringLiteral("Facture d'origine introuvable"));
+    const bool avoir = type == QStringLiteral("FA") || type == QStringLiteral("EA");
+    const QString reference = f.value(QStringLiteral("reference")).toString();
+    if (avoir) {
+        if (reference.isEmpty())
+            return refuser(CodeRefus::referenceAbsente,
+                           QStringLiteral("Reference de la facture d'origine absente"));
+        // A Bénin original invoice is named by its 24-character code.
+        if (!niger && reference.size() != 24)
+            return refuser(CodeRefus::referenceMalFormee,
+                           QStringLiteral("La reference de la facture d'origine doit avoir 24 caracteres"));
+        if (!m_totauxConfirmes.contains(reference))
+            return refuser(CodeRefus::origineIntrouvable, QStringLiteral("Facture d'origine introuvable"));
     }
     const QString cleTaxeSpecifique =
         niger ? QStringLiteral("taxSpecificAmount") : QStringLiteral("taxSpecific");
 
     double totalTtc = 0;
     double baseHorsTaxe = 0;
+    double taxesSpecifiques = 0;
+    QMap<QChar, double> totauxGroupes;
+    QMap<QChar, double> basesGroupes;
     for (const QJsonValue &valeur : articles) {
         const QJsonObject article = valeur.toObject();
-        const auto prix = nombreTexte(article.value(QStringLiteral("price")));
-        const auto quantite = nombreTexte(article.value(QStringLiteral("quantity")));
+        const auto prix = nombre(article.value(QStringLiteral("price")));
+        const auto quantite = nombre(article.value(QStringLiteral("quantity")));
         const QString groupe = article.value(QStringLiteral("taxGroup")).toString();
         if (article.value(QStringLiteral("name")).toString().isEmpty() || !prix || !quantite ||
             *quantite == 0)
-            return refuser(QStringLiteral("Article invalide"));
-        if (groupe.size() != 1 || groupe.at(0) < QLatin1Char('A') || groupe.at(0) > QLatin1Char('F'))
-            return refuser(QStringLiteral("Groupe de taxe invalide"));
+            return refuser(CodeRefus::autre, QStringLiteral("Article invalide"));
+        if (groupe.size() != 1 || !groupes.contains(groupe.at(0)))
+            return refuser(CodeRefus::groupeTaxeInvalide, QStringLiteral("Groupe de taxe invalide"));
         double taxeSpecifique = 0;
         if (article.contains(cleTaxeSpecifique)) {
-            const auto ts = nombreTexte(article.value(cleTaxeSpecifique));
+            const auto ts = nombre(article.value(cleTaxeSpecifique));
             if (!ts)
-                return refuser(QStringLiteral("Taxe specifique invalide"));
+                return refuser(CodeRefus::autre, QStringLiteral("Taxe specifique invalide"));
             taxeSpecifique = *ts;
         }
-        const double taux = tauxGroupe(groupe, niger);
+        const double taux = tauxGroupe(groupe.at(0), niger);
         const double montant = *prix * *quantite;
         const double ttc = prixHorsTaxe ? montant * (1 + taux) : montant;
         totalTtc += ttc + taxeSpecifique;
         baseHorsTaxe += ttc / (1 + taux) + taxeSpecifique;
+        taxesSpecifiques += taxeSpecifique;
+        totauxGroupes[groupe.at(0)] += ttc;
+        basesGroupes[groupe.at(0)] += ttc / (1 + taux);
     }
 
     const QString cleCode = niger ? QStringLiteral("isb") : QStringLiteral("aib");
     if (f.contains(cleCode)) {
         const auto taux = tauxPrelevement(f.value(cleCode).toString(), niger);
         if (!taux)
-            return refuser(QStringLiteral("Code de prelevement invalide"));
+            return refuser(CodeRefus::prelevementInvalide, QStringLiteral("Code de prelevement invalide"));
         calcul.prelevement = arrondiCentimes((niger ? totalTtc : baseHorsTaxe) * *taux);
     }
     calcul.total = arrondiCentimes(totalTtc + calcul.prelevement);
+    if (avoir && calcul.total > m_totauxConfirmes.value(reference))
+        return refuser(CodeRefus::avoirTropGrand,
+                       QStringLiteral("Le montant de l'avoir depasse celui de la facture d'origine"));
+
+    // The breakdown: VAT rates of groups A to D in percent, the tax-inclusive total of each group,
+    // the tax-exclusive amount and the VAT of the taxed groups B and D, the specific taxes.
+    const QString lettres = QStringLiteral("abcdef");
+    for (int i = 0; i < 4; ++i)
+        calcul.ventilation.insert(QStringLiteral("t") + lettres.at(i),
+                                  tauxGroupe(groupes.at(i), niger) * 100);
+    for (int i = 0; i < 6; ++i)
+        calcul.ventilation.insert(QStringLiteral("ta") + lettres.at(i),
+                                  arrondiCentimes(totauxGroupes.value(groupes.at(i))));
+    for (const QChar g : {QLatin1Char('B'), QLatin1Char('D')}) {
+        const QString l = g.toLower();
+        calcul.ventilation.insert(QStringLiteral("ha") + l, arrondiCentimes(basesGroupes.value(g)));
+        calcul.ventilation.insert(QStringLiteral("va") + l,
+                                  arrondiCentimes(totauxGroupes.value(g) - basesGroupes.value(g)));
+    }
+    calcul.ventilation.insert(QStringLiteral("ts"), arrondiCentimes(taxesSpecifiques));
     return calcul;
 }
 
@@ -247,27 +356,44 @@ ReponseService ServiceEmcf::soumettre(const QByteArray &corps)
     QJsonParseError erreurJson;
     const QJsonDocument document = QJsonDocument::fromJson(corps, &erreurJson);
     if (erreurJson.error != QJsonParseError::NoError || !document.isObject())
-        return refus(QStringLiteral("Corps de la facture illisible"));
+        return refus(CodeRefus::autre, QStringLiteral("Corps de la facture illisible"));
     const Calcul calcul = calculer(document.object());
-    if (!calcul.refus.isEmpty())
-        return refus(calcul.refus);
+    if (calcul.codeRefus != 0)
+        return refus(calcul.codeRefus, calcul.refus);
+    if (m_enAttente.size() >= maximumEnAttente)
+        return refus(CodeRefus::autre, QStringLiteral("Trop de factures en attente"));
 
-    const QString uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    const double total = calcul.total + m_options.ecartTotal;
-    m_enAttente.insert(uid, {document.object().value(QStringLiteral("type")).toString(), total});
-    QJsonObject o{{QStringLiteral("uid"), uid}, {QStringLiteral("total"), total}};
+    FactureEnAttente attente;
+    attente.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    attente.type = document.object().value(QStringLiteral("type")).toString();
+    attente.reference = document.object().value(QStringLiteral("reference")).toString();
+    attente.total = calcul.total + m_options.ecartTotal;
+    attente.depuisMs = m_horlogeMs();
+    attente.date = maintenant();
+    QJsonObject &o = attente.reponse;
+    o.insert(QStringLiteral("uid"), attente.uid);
+    for (auto it = calcul.ventilation.begin(); it != calcul.ventilation.end(); ++it)
+        o.insert(it.key(), it.value());
     o.insert(m_options.niger ? QStringLiteral("isb") : QStringLiteral("aib"), calcul.prelevement);
+    o.insert(QStringLiteral("total"), attente.total);
+    m_enAttente.append(attente);
     return {200, "application/json", json(o), false};
+}
+
+ReponseService ServiceEmcf::details(const QString &uid) const
+{
+    const qsizetype i = indexEnAttente(uid);
+    if (i < 0)
+        return refus(CodeRefus::uidInconnu, QStringLiteral("Facture en attente introuvable"));
+    return {200, "application/json", json(m_enAttente.at(i).reponse), false};
 }
 
 ReponseService ServiceEmcf::confirmer(const QString &uid)
 {
-    if (!m_enAttente.contains(uid))
-        return {404, "application/json",
-                json({{QStringLiteral("errorCode"), QStringLiteral("20")},
-                      {QStringLiteral("errorDesc"), QStringLiteral("Facture en attente introuvable")}}),
-                false};
-    const FactureEnAttente facture = m_enAttente.take(uid);
+    const qsizetype i = indexEnAttente(uid);
+    if (i < 0)
+        return refus(CodeRefus::uidInconnu, QStringLiteral("Facture en attente introuvable"));
+    const FactureEnAttente facture = m_enAttente.takeAt(i);
     const int compteurType = ++m_compteursParType[facture.type] + m_options.compteurInitial;
     const int compteurTotal = ++m_compteurTotal;
     const QString compteurs = QString::number(compteurType) + QLatin1Char('/') +
@@ -278,8 +404,9 @@ ReponseService ServiceEmcf::confirmer(const QString &uid)
 
     // What a later refund names as its original invoice: the code without dashes in Bénin, the
     // unit's identifier and total counter in Niger.
-    m_referencesConfirmees.insert(
-        m_options.niger ? m_options.nim + QLatin1Char('-') + QString::number(compteurTotal) : codeCompact);
+    m_totauxConfirmes.insert(
+        m_options.niger ? m_options.nim + QLatin1Char('-') + QString::number(compteurTotal) : codeCompact,
+        facture.total);
     const QString qr = QStringLiteral("F;") + m_options.nim + QLatin1Char(';') + codeCompact +
                        QLatin1Char(';') + m_options.identifiantVendeur + QLatin1Char(';') +
                        date.toString(QStringLiteral("yyyyMMddHHmmss"));
@@ -294,11 +421,10 @@ ReponseService ServiceEmcf::confirmer(const QString &uid)
 
 ReponseService ServiceEmcf::annuler(const QString &uid)
 {
-    if (!m_enAttente.remove(uid))
-        return {404, "application/json",
-                json({{QStringLiteral("errorCode"), QStringLiteral("20")},
-                      {QStringLiteral("errorDesc"), QStringLiteral("Facture en attente introuvable")}}),
-                false};
+    const qsizetype i = indexEnAttente(uid);
+    if (i < 0)
+        return refus(CodeRefus::uidInconnu, QStringLiteral("Facture en attente introuvable"));
+    m_enAttente.removeAt(i);
     return {
         200, "application/json",
         json({{QStringLiteral("dateTime"), maintenant().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))}}),

@@ -5,13 +5,16 @@
 #include <QDateTime>
 #include <QHash>
 #include <QJsonObject>
+#include <QList>
+#include <QMap>
 #include <QSet>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
-// The steps of one certification, as fault injection names them.
-enum class EtapeEmcf { Etat, Soumission, Decision };
+// The requests of one certification, as fault injection names them.
+enum class EtapeEmcf { Etat, Soumission, Confirmation, Annulation };
 
 // How the test double behaves: the country's vocabulary, the token and numbers it answers with,
 // and the faults it injects.
@@ -22,13 +25,18 @@ struct OptionsService
     QString chemin = QStringLiteral("/emcf/api/invoice");
     QString identifiantVendeur = QStringLiteral("3201234567890");
     QString nim = QStringLiteral("ED04000001");
-    int compteurInitial = 0;     // counters start after this number
-    QDateTime dateFixe;          // when valid, every date of a reply is this one
-    double ecartTotal = 0;       // added to every computed total
-    QSet<EtapeEmcf> nonJson;     // steps answered with a text that is not JSON
-    QSet<EtapeEmcf> tableau;     // steps answered with a JSON array
-    QSet<EtapeEmcf> silence;     // steps never answered
-    bool etatSansStatus = false; // status reply object without "status"
+    int compteurInitial = 0;           // counters start after this number
+    QDateTime dateFixe;                // when valid, every date of a reply is this one
+    qint64 expirationMs = 120000;      // a pending invoice is forgotten after this delay
+    bool refusHttp400 = false;         // refusals with HTTP 400/404 instead of 200
+    double ecartTotal = 0;             // added to every computed total
+    QSet<EtapeEmcf> nonJson;           // steps answered with a text that is not JSON
+    QSet<EtapeEmcf> tableau;           // steps answered with a JSON array
+    QSet<EtapeEmcf> silence;           // steps never answered
+    QSet<EtapeEmcf> corpsGeant;        // steps whose JSON reply is padded to `tailleCorpsGeant`
+    qint64 tailleCorpsGeant = 2 << 20; // bytes
+    bool etatSansStatus = false;       // status reply object without "status"
+    QString etatStatus;                // when set: status reply {"status": <this JSON>, "title"}
 };
 
 // What to send back for one request; `silence` means nothing at all.
@@ -40,43 +48,72 @@ struct ReponseService
     bool silence = false;
 };
 
+// The refusal codes of the service, as its published clients know them.
+namespace CodeRefus {
+constexpr int referenceAbsente = 4;
+constexpr int referenceMalFormee = 5;
+constexpr int prelevementInvalide = 6;
+constexpr int paiementInvalide = 7;
+constexpr int sansArticle = 8;
+constexpr int groupeTaxeInvalide = 9;
+constexpr int origineIntrouvable = 11;
+constexpr int avoirTropGrand = 12;
+constexpr int uidInconnu = 20;
+constexpr int autre = 99;
+} // namespace CodeRefus
+
 // The e-MCF service stand-in: checks the bearer token, answers the status request, validates and
-// keeps a submitted invoice pending with its own total, then confirms (fiscal codes and running
-// counters) or cancels it. No I/O: the server hands it whole requests.
+// keeps a submitted invoice pending with its own total and tax breakdown, then confirms (fiscal
+// codes and running counters) or cancels it. No I/O: the server hands it whole requests.
 class ServiceEmcf
 {
 public:
-    explicit ServiceEmcf(OptionsService options);
+    // `horlogeMs` gives a monotonic time in milliseconds (pending invoices expire by it).
+    explicit ServiceEmcf(OptionsService options, std::function<qint64()> horlogeMs = {});
 
     ReponseService traiter(const RequeteHttp &requete);
 
-    // The total the service computes for a submitted invoice (before any injected difference), or
-    // the reason it refuses the invoice.
+    // What the service computes for a submitted invoice (before any injected difference), or the
+    // code and reason of its refusal.
     struct Calcul
     {
         double total = 0;
         double prelevement = 0;
-        QString refus; // empty when the invoice is acceptable
+        QMap<QString, double> ventilation; // ta..td, taa..taf, hab, had, vab, vad, ts
+        int codeRefus = 0;                 // 0 when the invoice is acceptable
+        QString refus;
     };
     Calcul calculer(const QJsonObject &facture) const;
+
+    static constexpr int maximumEnAttente = 10;
 
 private:
     struct FactureEnAttente
     {
+        QString uid;
         QString type;
+        QString reference; // the refund's original invoice
         double total = 0;
+        QJsonObject reponse; // the submission reply, also the pending invoice's details
+        qint64 depuisMs = 0;
+        QDateTime date;
     };
 
     ReponseService etat() const;
     ReponseService soumettre(const QByteArray &corps);
+    ReponseService details(const QString &uid) const;
     ReponseService confirmer(const QString &uid);
     ReponseService annuler(const QString &uid);
+    ReponseService refus(int code, const QString &raison) const;
+    void oublierExpirees();
+    qsizetype indexEnAttente(const QString &uid) const;
     QDateTime maintenant() const;
     QString cleIdentifiant() const { return m_options.niger ? QStringLiteral("nif") : QStringLiteral("ifu"); }
 
     OptionsService m_options;
-    QHash<QString, FactureEnAttente> m_enAttente;
-    QSet<QString> m_referencesConfirmees; // what a refund may name as its original invoice
+    std::function<qint64()> m_horlogeMs;
+    QList<FactureEnAttente> m_enAttente;      // oldest first
+    QHash<QString, double> m_totauxConfirmes; // what a refund may name as its original, with its total
     QHash<QString, int> m_compteursParType;
     int m_compteurTotal = 0;
 };

@@ -1,14 +1,22 @@
 #include <QElapsedTimer>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSslConfiguration>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
 
 // End to end: the real orvane-engine certifies invoices with orvane-emcf-sim over HTTPS, trusting a
 // throw-away certificate authority made with the openssl command for this test run.
@@ -29,6 +37,14 @@ private slots:
     void reponseJamaisRecue_data();
     void reponseJamaisRecue();
     void avoirApresVente();
+    void refusDuService_data();
+    void refusDuService();
+    void confirmationRefusee();
+    void abandonApresDelai();
+    void reponseTropLongue_data();
+    void reponseTropLongue();
+    void statutHorsLimites();
+    void serveurAbsent();
 
 private:
     QString pki(const QString &nom) const { return m_pki.filePath(nom); }
@@ -289,6 +305,8 @@ void CertificationEnLigne::venteConfirmee()
              0);
     const QStringList journal = requetesSimulateur();
     QCOMPARE(methodes(journal), (QStringList{"GET", "POST", "PUT"}));
+    // The three requests share one kept-alive connection: one TCP and one TLS handshake per run.
+    QCOMPARE(journal.filter(QRegularExpression("^\\+ connexion TLS ")), QStringList{"+ connexion TLS 1"});
 
     const QJsonObject corps = corpsJournal(journal, "> POST");
     QCOMPARE(corps, QJsonDocument::fromJson(corpsAttendu.toUtf8()).object());
@@ -354,6 +372,7 @@ void CertificationEnLigne::echecs_data()
     const QStringList tout = {"GET", "POST", "PUT"};
     QTest::newRow("wrong token") << QStringList{} << "mauvais-jeton" << venteBenin
                                  << "\nLe serveur a retourne: 401 Jeton invalide ou expire\n"
+                                    "Cause: jeton refuse (HTTP 401).\n"
                                  << get;
     QTest::newRow("status not JSON") << QStringList{"--non-json", "etat"} << "jeton-de-test" << venteBenin
                                      << "</html>Reponse invalide\n"
@@ -374,14 +393,16 @@ void CertificationEnLigne::echecs_data()
         << QStringList{} << "jeton-de-test" << QStringList{"F9;FV;Awa;7;E;;;;;;;;", "Z;Pain;1;100;118"}
         << "Groupe de taxe invalide\"}Echec enregistrement\n"
         << getPost;
+    // A failed confirmation gives the pending invoice up: a cancellation follows.
+    const QStringList abandon = {"GET", "POST", "PUT", "PUT"};
     QTest::newRow("decision not JSON") << QStringList{"--non-json", "decision"} << "jeton-de-test"
                                        << venteBenin << "</html>Echec confirmation\n"
-                                       << tout;
-    QTest::newRow("decision JSON array")
-        << QStringList{"--tableau", "decision"} << "jeton-de-test" << venteBenin
+                                       << abandon;
+    QTest::newRow("confirmation JSON array")
+        << QStringList{"--tableau", "confirmation"} << "jeton-de-test" << venteBenin
         << "\nValidation de la facture\n[{\"status\":true,\"uid\":\"x\","
-           "\"qrCode\":\"x\"}]\nLa base de donnee a ete deconnecte.\n"
-        << tout;
+           "\"qrCode\":\"x\"}]Echec confirmation\nAbandon: annulation de la facture en attente "
+        << abandon;
 }
 
 void CertificationEnLigne::echecs()
@@ -433,7 +454,8 @@ void CertificationEnLigne::certificatNonReconnu()
     if (autoriteDeTest)
         env.insert("ORVANE_EMCF_CA", pki("ca.pem"));
     QCOMPARE(installation.certifier("facture.csv", venteBenin, env), 0);
-    QVERIFY2(installation.sortie.contains("Connexion au serveur\nReponse invalide\n"),
+    QVERIFY2(installation.sortie.contains(
+                 "Connexion au serveur\nReponse invalide\nCause: certificat du serveur refuse.\n"),
              qPrintable(installation.sortie));
     // The handshake failed: not one request reached the server.
     QCOMPARE(methodes(requetesSimulateur()), QStringList());
@@ -455,7 +477,7 @@ void CertificationEnLigne::reponseJamaisRecue_data()
                                 << QStringList{"GET", "POST"};
     QTest::newRow("decision") << "decision"
                               << "\nValidation de la facture\nEchec confirmation\n"
-                              << QStringList{"GET", "POST", "PUT"};
+                              << QStringList{"GET", "POST", "PUT", "PUT"};
 }
 
 void CertificationEnLigne::reponseJamaisRecue()
@@ -475,8 +497,10 @@ void CertificationEnLigne::reponseJamaisRecue()
                                      {"ORVANE_EMCF_TIMEOUT_MS", QString::number(delaiMs)}}),
              0);
     QVERIFY2(installation.sortie.contains(message), qPrintable(installation.sortie));
-    // The run waited for the limit, and not much longer.
-    QVERIFY2(installation.dureeMs >= delaiMs && installation.dureeMs < delaiMs + 8000,
+    QVERIFY(installation.sortie.contains("Cause: delai de 800 ms depasse.\n"));
+    // The run waited for the limit, and not much longer (twice after a confirmation: the
+    // cancellation that follows has its own limit).
+    QVERIFY2(installation.dureeMs >= delaiMs && installation.dureeMs < 2 * delaiMs + 8000,
              qPrintable(QString::number(installation.dureeMs)));
     QCOMPARE(methodes(requetesSimulateur()), requetes);
     QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
@@ -517,6 +541,211 @@ void CertificationEnLigne::avoirApresVente()
     QCOMPARE(resultat.at(4), QString("1/2 FA"));
     QCOMPARE(resultat.at(7), sansTirets);
     QCOMPARE(installation.registre().size(), 2);
+}
+
+void CertificationEnLigne::refusDuService_data()
+{
+    QTest::addColumn<bool>("venteAvant");
+    QTest::addColumn<QStringList>("facture");
+    QTest::addColumn<QString>("erreur");
+    QTest::addColumn<QStringList>("optionsSimulateur");
+
+    const QString avoir = "A1;FA;Awa;7;E;Kofi;123;Cotonou;97000000;;;%1;";
+    const QString pain = "B;Pain;1;100;118;;;;";
+    QTest::newRow("4 refund without original") << false << QStringList{avoir.arg(""), pain}
+                                               << "Erreur 4: Reference de la facture d'origine absente\n"
+                                               << QStringList{};
+    QTest::newRow("5 original reference not 24 characters")
+        << false << QStringList{avoir.arg("XY-Z"), pain}
+        << "Erreur 5: La reference de la facture d'origine doit avoir 24 caracteres\n"
+        << QStringList{};
+    QTest::newRow("6 levy code") << false << QStringList{"F2;FV;Awa;7;E;;;;;;AIB9;;", pain}
+                                 << "Erreur 6: Code de prelevement invalide\n"
+                                 << QStringList{};
+    QTest::newRow("8 no items") << false << QStringList{"F2;FV;Awa;7;E;;;;;;;;"}
+                                << "Erreur 8: Facture sans article\n"
+                                << QStringList{};
+    QTest::newRow("9 tax group") << false << QStringList{"F2;FV;Awa;7;E;;;;;;;;", "Z;Pain;1;100;118;;;;"}
+                                 << "Erreur 9: Groupe de taxe invalide\n"
+                                 << QStringList{};
+    QTest::newRow("11 original unknown") << false << QStringList{avoir.arg("ABCDEFGHIJK-MNOPQRSTUVWX"), pain}
+                                         << "Erreur 11: Facture d'origine introuvable\n"
+                                         << QStringList{};
+    QTest::newRow("12 refund larger than the sale")
+        << true << QStringList{avoir.arg("F1"), "B;Pain;20;100;118;;;;"}
+        << "Erreur 12: Le montant de l'avoir depasse celui de la facture d'origine\n"
+        << QStringList{};
+    QTest::newRow("99 unknown invoice type")
+        << false << QStringList{"F2;XX;Awa;7;E;;;;;;;;", pain} << "Erreur 99: Type de facture inconnu\n"
+        << QStringList{};
+    QTest::newRow("6 levy code, refused with HTTP 400 in the old style")
+        << false << QStringList{"F2;FV;Awa;7;E;;;;;;AIB9;;", pain}
+        << "Erreur 6: Code de prelevement invalide\n"
+        << QStringList{"--refus-http-400"};
+}
+
+void CertificationEnLigne::refusDuService()
+{
+    QFETCH(bool, venteAvant);
+    QFETCH(QStringList, facture);
+    QFETCH(QString, erreur);
+    QFETCH(QStringList, optionsSimulateur);
+
+    const QString url = demarrerSimulateur(optionsSimulateur);
+    QVERIFY(!url.isEmpty());
+    Installation installation;
+    QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
+    const QMap<QString, QString> env{{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}};
+    if (venteAvant)
+        QCOMPARE(installation.certifier("vente.csv", venteBenin, env), 0);
+    QCOMPARE(installation.certifier("facture.csv", facture, env), 0);
+    // The service's code and description follow the failure, on the line after it.
+    QVERIFY2(installation.sortie.contains("}Echec enregistrement\n" + erreur + "\nLa base de donnee"),
+             qPrintable(installation.sortie));
+    const QStringList journal = requetesSimulateur();
+    QCOMPARE(methodes(journal).mid(venteAvant ? 3 : 0), (QStringList{"GET", "POST"}));
+    // Refused like the real service: HTTP 200 with the code (or 400 in the old style).
+    const QString statut = optionsSimulateur.isEmpty() ? "200" : "400";
+    QCOMPARE(journal.filter("< " + statut + " {\"errorCode\"").size(), 1);
+    QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
+    QCOMPARE(installation.registre().size(), venteAvant ? 1 : 0);
+}
+
+void CertificationEnLigne::confirmationRefusee()
+{
+    // Pending invoices expire at once: the confirmation finds nothing under its uid (code 20).
+    const QString url = demarrerSimulateur({"--expiration-ms", "0"});
+    QVERIFY(!url.isEmpty());
+    Installation installation;
+    QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
+    QCOMPARE(installation.certifier("facture.csv", venteBenin,
+                                    {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}}),
+             0);
+    const QString &sortie = installation.sortie;
+    QVERIFY2(sortie.contains("\nValidation de la facture\n{\"errorCode\":\"20\",\"errorDesc\":\"Facture en "
+                             "attente introuvable\"}Echec confirmation\nErreur 20: Facture en attente "
+                             "introuvable\n\nLa base de donnee a ete deconnecte.\n"),
+             qPrintable(sortie));
+    QVERIFY(!sortie.contains("Annulation reussie."));
+    QVERIFY(!sortie.contains("Validation reussie."));
+    // Nothing is pending under that uid: no cancellation is sent.
+    QCOMPARE(methodes(requetesSimulateur()), (QStringList{"GET", "POST", "PUT"}));
+    QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
+    QVERIFY(installation.registre().isEmpty());
+}
+
+void CertificationEnLigne::abandonApresDelai()
+{
+    const int delaiMs = 800;
+    const QString url = demarrerSimulateur({"--silence", "confirmation"});
+    QVERIFY(!url.isEmpty());
+    Installation installation;
+    QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
+    QCOMPARE(installation.certifier("facture.csv", venteBenin,
+                                    {{"ORVANE_EMCF_URL", url},
+                                     {"ORVANE_EMCF_CA", pki("ca.pem")},
+                                     {"ORVANE_EMCF_TIMEOUT_MS", QString::number(delaiMs)}}),
+             0);
+    const QString &sortie = installation.sortie;
+    const QRegularExpression attendu("\nValidation de la facture\nEchec confirmation\nCause: delai de 800 ms "
+                                     "depasse\.\nAbandon: annulation de la facture en attente ([-0-9a-f]+)\n"
+                                     "\{\"dateTime\":\"08/12/2026 10:00:00\"\}\nAnnulation reussie\.\n\n");
+    const QRegularExpressionMatch m = attendu.match(sortie);
+    QVERIFY2(m.hasMatch(), qPrintable(sortie));
+    QVERIFY(installation.dureeMs < 2 * delaiMs + 8000);
+
+    // Read the service's pending invoices with the status request: none is left.
+    QNetworkAccessManager reseau;
+    QNetworkRequest requete{QUrl(url)};
+    requete.setRawHeader("Authorization", "Bearer jeton-de-test");
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.addCaCertificates(pki("ca.pem"));
+    requete.setSslConfiguration(tls);
+    QNetworkReply *reponse = reseau.get(requete);
+    QTRY_VERIFY_WITH_TIMEOUT(reponse->isFinished(), 10000);
+    const QJsonObject etat = QJsonDocument::fromJson(reponse->readAll()).object();
+    delete reponse;
+    QCOMPARE(etat.value("status"), QJsonValue(true));
+    QCOMPARE(etat.value("pendingRequestsList").toArray(), QJsonArray());
+
+    const QStringList journal = requetesSimulateur();
+    QCOMPARE(methodes(journal), (QStringList{"GET", "POST", "PUT", "PUT", "GET"}));
+    QCOMPARE(
+        journal.filter(QRegularExpression("^> PUT /emcf/api/invoice/" + m.captured(1) + "/cancel$")).size(),
+        1);
+    QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
+    QVERIFY(installation.registre().isEmpty());
+}
+
+void CertificationEnLigne::reponseTropLongue_data()
+{
+    QTest::addColumn<int>("octets");
+    QTest::newRow("2 MiB") << 2 * 1024 * 1024;
+    QTest::newRow("24 MiB") << 24 * 1024 * 1024;
+}
+
+void CertificationEnLigne::reponseTropLongue()
+{
+    QFETCH(int, octets);
+    const QString url =
+        demarrerSimulateur({"--corps-geant", "etat", "--taille-corps-geant", QString::number(octets)});
+    QVERIFY(!url.isEmpty());
+    Installation installation;
+    QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
+    QCOMPARE(installation.certifier("facture.csv", venteBenin,
+                                    {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}}),
+             0);
+    const QString &sortie = installation.sortie;
+    QVERIFY2(
+        sortie.contains("Connexion au serveur\nReponse invalide\nCause: reponse de plus de 1048576 octets "
+                        "refusee, non affichee.\n"),
+        qPrintable(sortie.left(2000)));
+    // The body is never printed.
+    QVERIFY2(sortie.size() < 4096, qPrintable(QString::number(sortie.size())));
+#ifdef Q_OS_UNIX
+    // The largest child so far is the engine that just ended: the test double runs on, the openssl
+    // commands are small. Reading the whole body would take several times its size.
+    rusage usage{};
+    QCOMPARE(getrusage(RUSAGE_CHILDREN, &usage), 0);
+    const long maxKio = usage.ru_maxrss;
+    QVERIFY2(maxKio < 60 * 1024, qPrintable(QString::number(maxKio)));
+#endif
+    QCOMPARE(methodes(requetesSimulateur()), QStringList{"GET"});
+    QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
+}
+
+void CertificationEnLigne::statutHorsLimites()
+{
+    const QString url = demarrerSimulateur({"--etat-status", "1e19"});
+    QVERIFY(!url.isEmpty());
+    Installation installation;
+    QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
+    QCOMPARE(installation.certifier("facture.csv", venteBenin,
+                                    {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}}),
+             0);
+    QVERIFY2(
+        installation.sortie.contains("{\"status\":1e19,\"title\":\"Service indisponible\"}\nLe serveur a "
+                                     "retourne: 0 Service indisponible\n\nLa base de donnee"),
+        qPrintable(installation.sortie));
+    QVERIFY(installation.sortie.endsWith("Le programme va se terminer.\n"));
+    QCOMPARE(methodes(requetesSimulateur()), QStringList{"GET"});
+}
+
+void CertificationEnLigne::serveurAbsent()
+{
+    // A port where nobody listens any more: the double's, once it is stopped.
+    const QString url = demarrerSimulateur({});
+    QVERIFY(!url.isEmpty());
+    requetesSimulateur();
+    Installation installation;
+    QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
+    QCOMPARE(installation.certifier("facture.csv", venteBenin,
+                                    {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}}),
+             0);
+    QVERIFY2(
+        installation.sortie.contains("Connexion au serveur\nReponse invalide\nCause: connexion refusee.\n"),
+        qPrintable(installation.sortie));
+    QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
 }
 
 QTEST_GUILESS_MAIN(CertificationEnLigne)

@@ -1,4 +1,4 @@
-#include "web/resultatemcf.h"
+#include "resultatemcf.h"
 
 #include <QJsonDocument>
 #include <QtTest>

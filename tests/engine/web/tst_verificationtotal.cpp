@@ -1,4 +1,4 @@
-#include "web/verificationtotal.h"
+#include "verificationtotal.h"
 
 #include <QtTest>
 

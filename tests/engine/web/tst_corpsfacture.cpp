@@ -1,5 +1,5 @@
 #include "consolefacture.h"
-#include "web/corpsfacture.h"
+#include "corpsfacture.h"
 
 #include <lecturefacture.h>
 #include <parametres.h>
@@ -275,4 +275,4 @@ void CorpsSoumission::groupeTaxeParDefaut()
 }
 
 QTEST_GUILESS_MAIN(CorpsSoumission)
-#include "tst_corpssoumission.moc"
+#include "tst_corpsfacture.moc"

@@ -130,7 +130,7 @@ const QString adresse = "https://emcf.test/emcf/api/invoice";
 
 void EchangeEmcf::chaine_data()
 {
-    QTest::addColumn<QList<QByteArray>>("reponses"); // status, submission, decision
+    QTest::addColumn<QList<QByteArray>>("reponses"); // status, submission, decision, cancellation
     QTest::addColumn<QStringList>("requetes");
     QTest::addColumn<QString>("console");
     QTest::addColumn<int>("tailleResultat");
@@ -162,21 +162,45 @@ void EchangeEmcf::chaine_data()
     QTest::newRow("refused submission ends without a decision")
         << QList<QByteArray>{etatPret, R"({"errorCode":"3"})", confirme}
         << QStringList{"GET " + adresse, "POST " + adresse}
-        << QString(etatPret) + pret + R"({"errorCode":"3"})" + "Echec enregistrement\n"
+        << QString(etatPret) + pret + R"({"errorCode":"3"})" + "Echec enregistrement\nErreur 3\n"
         << 0 << QStringList{"soumission envoyee"};
-    QTest::newRow("status reply that never comes") << QList<QByteArray>{silence, etatPret, confirme}
-                                                   << QStringList{"GET " + adresse} << "Reponse invalide\n"
-                                                   << 0 << QStringList{};
+    QTest::newRow("status reply that never comes")
+        << QList<QByteArray>{silence, etatPret, confirme} << QStringList{"GET " + adresse}
+        << "Reponse invalide\nCause: delai de 300 ms depasse.\n"
+        << 0 << QStringList{};
     QTest::newRow("submission reply that never comes")
         << QList<QByteArray>{etatPret, silence, confirme} << QStringList{"GET " + adresse, "POST " + adresse}
-        << QString(etatPret) + pret + "Echec enregistrement\n"
+        << QString(etatPret) + pret + "Echec enregistrement\nCause: delai de 300 ms depasse.\n"
         << 0 << QStringList{"soumission envoyee"};
-    QTest::newRow("decision reply that never comes")
-        << QList<QByteArray>{etatPret, enregistre, silence}
+    // A confirmation that fails gives the pending invoice up, unless the service holds nothing
+    // under its uid (code 20).
+    QTest::newRow("confirmation reply that never comes, then a cancellation")
+        << QList<QByteArray>{etatPret, enregistre, silence, annule}
+        << QStringList{"GET " + adresse, "POST " + adresse, "PUT " + adresse + "/u-1/confirm",
+                       "PUT " + adresse + "/u-1/cancel"}
+        << QString(etatPret) + pret + QString(enregistre) +
+               "\nEnregistrement reussi\n\nDifference facture: 2\nTotal facture acceptable: 1002\n\n"
+               "\nValidation de la facture\nEchec confirmation\nCause: delai de 300 ms depasse.\n"
+               "Abandon: annulation de la facture en attente u-1\n" +
+               QString(annule) + "\nAnnulation reussie.\n\n"
+        << 0 << QStringList{"soumission envoyee", "soumise u-1", "confirmation envoyee", "abandonnee"};
+    QTest::newRow("confirmation refused for an unknown uid is not a cancellation")
+        << QList<QByteArray>{etatPret, enregistre, R"({"errorCode":"20","errorDesc":"inconnu"})", annule}
         << QStringList{"GET " + adresse, "POST " + adresse, "PUT " + adresse + "/u-1/confirm"}
         << QString(etatPret) + pret + QString(enregistre) +
                "\nEnregistrement reussi\n\nDifference facture: 2\nTotal facture acceptable: 1002\n\n"
-               "\nValidation de la facture\nEchec confirmation\n"
+               "\nValidation de la facture\n" +
+               R"({"errorCode":"20","errorDesc":"inconnu"})" + "Echec confirmation\nErreur 20: inconnu\n"
+        << 0 << QStringList{"soumission envoyee", "soumise u-1", "confirmation envoyee"};
+    QTest::newRow("confirmation without qrCode, cancellation refused too")
+        << QList<QByteArray>{etatPret, enregistre, annule, R"({"errorCode":"99"})"}
+        << QStringList{"GET " + adresse, "POST " + adresse, "PUT " + adresse + "/u-1/confirm",
+                       "PUT " + adresse + "/u-1/cancel"}
+        << QString(etatPret) + pret + QString(enregistre) +
+               "\nEnregistrement reussi\n\nDifference facture: 2\nTotal facture acceptable: 1002\n\n"
+               "\nValidation de la facture\n" +
+               QString(annule) + "Echec confirmation\nAbandon: annulation de la facture en attente u-1\n" +
+               R"({"errorCode":"99"})" + "Echec confirmation\nErreur 99\n"
         << 0 << QStringList{"soumission envoyee", "soumise u-1", "confirmation envoyee"};
 }
 
@@ -250,4 +274,4 @@ void EchangeEmcf::chaine()
 }
 
 QTEST_GUILESS_MAIN(EchangeEmcf)
-#include "tst_echangeemcf.moc"
+#include "tst_clientemcf.moc"

@@ -29,6 +29,10 @@ bool Registre::ouvrir(const QString &chemin)
         QSqlDatabase::removeDatabase(m_nomConnexion);
         return false;
     }
+    // Write-ahead logging: one sync per committed transaction instead of several (the journal writes
+    // a few per invoice while the customer waits), readers never block the run that writes, and a
+    // commit stays durable (synchronous stays FULL). A register that cannot switch keeps its mode.
+    executer(QStringLiteral("pragma journal_mode=wal"));
     // A register installed earlier may already hold duplicate references: the index is deliberately
     // not unique. Every statement is a no-op on an existing table; a file that is not a usable
     // register makes them fail, which the claim reports.

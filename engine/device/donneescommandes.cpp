@@ -89,14 +89,9 @@ QString donneesFactureNiger(const EnteteFacture &e, const EtatAppareil &appareil
     return c.join(virgule);
 }
 
-QString groupeEffectif(const InvoiceItem &article)
-{
-    return groupeTaxeEnvoye(article);
-}
-
 QString donneesArticleBenin(const InvoiceItem &article)
 {
-    QString d = echapperTexte(article.designation.left(64)) + tab + groupeEffectif(article) +
+    QString d = echapperTexte(article.designation.left(64)) + tab + groupeTaxeEnvoye(article) +
                 echapperTexte(montantArrondi(nombreEntree(article.prixTTC))) + QLatin1Char('*') +
                 echapperTexte(article.quantite);
     if (renseigne(article.taxeSpecifique))
@@ -106,7 +101,7 @@ QString donneesArticleBenin(const InvoiceItem &article)
 
 QString donneesArticleNiger(const InvoiceItem &article, const EtatAppareil &appareil, const QString &modePrix)
 {
-    const QString groupe = groupeEffectif(article);
+    const QString groupe = groupeTaxeEnvoye(article);
     const double quantite = nombreEntree(article.quantite);
     const bool ttc = modePrix == QStringLiteral("TTC");
     const double prix = nombreEntree(ttc ? article.prixTTC : article.prixHT);

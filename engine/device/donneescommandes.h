@@ -54,8 +54,6 @@ QString donneesFactureBenin(const EnteteFacture &entete, const EtatAppareil &app
 QString donneesFactureNiger(const EnteteFacture &entete, const EtatAppareil &appareil,
                             const QString &modePrix, const QString &isf);
 
-// The tax group an item is sent with: its own, else "A" without VAT and "B" with VAT.
-QString groupeEffectif(const InvoiceItem &article);
 QString donneesArticleBenin(const InvoiceItem &article);
 QString donneesArticleNiger(const InvoiceItem &article, const EtatAppareil &appareil,
                             const QString &modePrix);

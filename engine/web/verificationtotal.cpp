@@ -4,12 +4,7 @@
 
 #include <cmath>
 
-double ecartPermis(double tolerance, double sommeQuantites)
-{
-    return ecartPermisEmcf(tolerance, sommeQuantites);
-}
-
 bool totalAcceptable(double totalService, double totalFacture, double tolerance, double sommeQuantites)
 {
-    return std::abs(totalService - totalFacture) <= ecartPermis(tolerance, sommeQuantites);
+    return std::abs(totalService - totalFacture) <= ecartPermisEmcf(tolerance, sommeQuantites);
 }

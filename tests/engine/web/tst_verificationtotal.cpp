@@ -1,5 +1,7 @@
 #include "verificationtotal.h"
 
+#include <reglesmcf.h>
+
 #include <QtTest>
 
 // The allowance between the service's total and the invoice's own total.
@@ -50,7 +52,7 @@ void VerificationTotal::acceptation()
     QFETCH(double, totalService);
     QFETCH(double, permis);
     QFETCH(bool, acceptable);
-    QCOMPARE(ecartPermis(tolerance, sommeQuantites), permis);
+    QCOMPARE(ecartPermisEmcf(tolerance, sommeQuantites), permis);
     QCOMPARE(totalAcceptable(totalService, totalFacture, tolerance, sommeQuantites), acceptable);
 }
 

@@ -44,7 +44,8 @@ std::optional<OptionsSimulateur> lireOptions(const QStringList &arguments, QStri
         QStringLiteral("Vocabulary: Bénin (ifu, aib, codeMECeFDGI) or Niger (nif, isb, "
                        "codeSECeFDGI). Default Bénin."),
         QStringLiteral("pays"), QStringLiteral("Bénin"));
-    const QCommandLineOption jeton(QStringLiteral("jeton"), QStringLiteral("Expected bearer token (jeton-de-test)."),
+    const QCommandLineOption jeton(QStringLiteral("jeton"),
+                                   QStringLiteral("Expected bearer token (jeton-de-test)."),
                                    QStringLiteral("texte"), QStringLiteral("jeton-de-test"));
     const QCommandLineOption chemin(QStringLiteral("chemin"),
                                     QStringLiteral("Invoice path (default /emcf/api/invoice in Bénin, "
@@ -79,6 +80,12 @@ std::optional<OptionsSimulateur> lireOptions(const QStringList &arguments, QStri
                                         QStringLiteral("Fault: the status reply has no \"status\"."));
     p.addOptions({optionAide, certificat, cle, adresse, port, pays, jeton, chemin, vendeur, nim, compteur,
                   date, ecart, nonJson, tableau, silence, sansStatus});
+    const QCommandLineOption pauseAvant(
+        QStringLiteral("pause-avant"),
+        QStringLiteral("Traiter la requete de cette etape, puis attendre ms avant d'y repondre "
+                       "(repetable), par exemple decision:500."),
+        QStringLiteral("etape:ms"));
+    p.addOption(pauseAvant);
 
     if (!p.parse(arguments)) {
         erreur = p.errorText();
@@ -159,5 +166,14 @@ std::optional<OptionsSimulateur> lireOptions(const QStringList &arguments, QStri
         }
     }
     s.etatSansStatus = p.isSet(sansStatus);
+    for (const QString &t : p.values(pauseAvant)) {
+        const QString nom = t.section(QLatin1Char(':'), 0, 0);
+        const int ms = t.section(QLatin1Char(':'), 1).toInt(&ok);
+        if (!ok || ms < 0 || !etape(nom)) {
+            erreur = QStringLiteral("bad --pause-avant: ") + t;
+            return std::nullopt;
+        }
+        o.pausesMs.insert(nom, ms);
+    }
     return o;
 }

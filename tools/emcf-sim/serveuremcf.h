@@ -3,6 +3,7 @@
 #include "serviceemcf.h"
 
 #include <QHash>
+#include <QMap>
 #include <QObject>
 #include <QSslConfiguration>
 #include <QSslServer>
@@ -21,6 +22,8 @@ public:
                 QObject *parent = nullptr);
 
     bool ecouter(const QHostAddress &adresse, quint16 port);
+    // Waits before writing the answers of a step (etat, soumission, decision), in milliseconds.
+    void retarder(const QMap<QString, int> &pausesMs) { m_pausesMs = pausesMs; }
     quint16 port() const { return m_serveur.serverPort(); }
     QString erreur() const { return m_serveur.errorString(); }
 
@@ -33,4 +36,5 @@ private:
     std::ostream &m_journal;
     QSslServer m_serveur;
     QHash<QSslSocket *, QByteArray> m_tampons;
+    QMap<QString, int> m_pausesMs;
 };

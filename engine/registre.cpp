@@ -297,6 +297,26 @@ Reclamation Registre::reclamer(const QString &reference, const QString &empreint
         reprise = !rienEngage(p.etat);
     }
 
+    // The row this claim leads to must fit table `facture` as it stands (its columns, constraints
+    // and triggers): it is tried now and undone, so that no invoice is certified into a register
+    // that cannot take it.
+    q.prepare(QStringLiteral("savepoint essai"));
+    if (!q.exec())
+        return echec(q);
+    q.prepare(QStringLiteral(
+        "insert into facture (reference, qrcode, mecef_tc, mecef_sig, mecef_nim, "
+        "mecef_compt, mecef_date) values (?, 'F', '1', 'S', 'N', '1/1 FV', '20000101000000')"));
+    q.addBindValue(texte(reference));
+    const bool insertionPossible = q.exec();
+    const QString raison = q.lastError().text();
+    q.finish();
+    if (!QSqlQuery(db).exec(QStringLiteral("rollback to essai")) ||
+        !QSqlQuery(db).exec(QStringLiteral("release essai")) || !insertionPossible) {
+        r.issue = Reclamation::Issue::Echec;
+        r.erreur = insertionPossible ? QStringLiteral("essai d'insertion non annule") : raison;
+        return r;
+    }
+
     const QString instant = maintenant();
     if (reprise) {
         q.prepare(QStringLiteral(

@@ -400,6 +400,29 @@ QList<LigneJournal> Registre::reprendreEnSuspens(const QString &chemin, const QS
     return reprises;
 }
 
+QList<LigneJournal> Registre::issuesInconnues(const QString &chemin, const QString &destination,
+                                              const QString &sauf, const TitulaireExecution &titulaire,
+                                              const EstVivante &estVivante) const
+{
+    QList<LigneJournal> lignes;
+    if (!m_ouvert)
+        return lignes;
+    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
+    q.prepare(colonnesJournal + QStringLiteral(" where etat in (?, ?) and chemin = ? and destination = ? "
+                                               "and reference <> ? order by cree"));
+    for (const QString &v : {nomEtat(EtatCertification::FermetureEnvoyee),
+                             nomEtat(EtatCertification::ConfirmationEnvoyee), chemin, destination, sauf})
+        q.addBindValue(texte(v));
+    if (!q.exec())
+        return lignes;
+    while (q.next()) {
+        const LigneJournal l = lireLigneJournal(q);
+        if (memeTitulaire(l.titulaire, titulaire) || !estVivante(l.titulaire))
+            lignes << l;
+    }
+    return lignes;
+}
+
 bool Registre::changerEtat(const QString &reference, EtatCertification etat,
                            const TitulaireExecution &titulaire, const QString &uid)
 {

@@ -196,6 +196,15 @@ void traiterFacture(MCF &mcf, Execution &execution, Registre &registre, bool dem
         }
     }
 
+    // Invoices that an interrupted run left with an unknown outcome on this device or service are
+    // named at every run, so that the operator hears of them even if their own is never run again.
+    for (const LigneJournal &l :
+         registre.issuesInconnues(chemin, destination, facture.reference, titulaire, executionVivante)) {
+        console << "La facture " << l.reference.toStdString() << " reste en suspens ("
+                << nomEtat(l.etat).toStdString() << "): verifiez, puis lancez: orvane-engine --abandonner "
+                << l.reference.toStdString() << "\n";
+    }
+
     mcf.certifier(*certification, journal);
     if (!mcf.enregistrerResultat(registre)) {
         // Nothing certified: the claim is released, unless the path left a state to settle.

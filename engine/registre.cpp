@@ -35,13 +35,14 @@ bool Registre::ouvrir(const QString &chemin)
     executer(QStringLiteral("pragma journal_mode=wal"));
     // A register installed earlier may already hold duplicate references: the index is deliberately
     // not unique. Every statement is a no-op on an existing table; a file that is not a usable
-    // register makes them fail, which the claim reports.
+    // register makes them fail, which the claim reports. The first failure ends them: on a locked
+    // register each one would wait its full busy timeout.
     executer(QStringLiteral("create table if not exists facture (reference text, qrcode text, mecef_tc text, "
-                            "mecef_sig text, mecef_nim text, mecef_compt text, mecef_date text)"));
-    executer(QStringLiteral("create index if not exists facture_reference on facture (reference)"));
-    executer(QStringLiteral("create table if not exists certification (reference text primary key, etat text "
-                            "not null, chemin text, destination text, empreinte text, uid text, pid integer, "
-                            "identite text, cree text, modifie text)"));
+                            "mecef_sig text, mecef_nim text, mecef_compt text, mecef_date text)")) &&
+        executer(QStringLiteral("create index if not exists facture_reference on facture (reference)")) &&
+        executer(QStringLiteral("create table if not exists certification (reference text primary key, etat "
+                                "text not null, chemin text, destination text, empreinte text, uid text, pid "
+                                "integer, identite text, cree text, modifie text)"));
     return true;
 }
 
@@ -301,6 +302,26 @@ Reclamation Registre::reclamer(const QString &reference, const QString &empreint
         reprise = !rienEngage(p.etat);
     }
 
+    // The row this claim leads to must fit table `facture` as it stands (its columns, constraints
+    // and triggers): it is tried now and undone, so that no invoice is certified into a register
+    // that cannot take it.
+    q.prepare(QStringLiteral("savepoint essai"));
+    if (!q.exec())
+        return echec(q);
+    q.prepare(QStringLiteral(
+        "insert into facture (reference, qrcode, mecef_tc, mecef_sig, mecef_nim, "
+        "mecef_compt, mecef_date) values (?, 'F', '1', 'S', 'N', '1/1 FV', '20000101000000')"));
+    q.addBindValue(texte(reference));
+    const bool insertionPossible = q.exec();
+    const QString raison = q.lastError().text();
+    q.finish();
+    if (!QSqlQuery(db).exec(QStringLiteral("rollback to essai")) ||
+        !QSqlQuery(db).exec(QStringLiteral("release essai")) || !insertionPossible) {
+        r.issue = Reclamation::Issue::Echec;
+        r.erreur = insertionPossible ? QStringLiteral("essai d'insertion non annule") : raison;
+        return r;
+    }
+
     const QString instant = maintenant();
     if (reprise) {
         q.prepare(QStringLiteral(
@@ -381,6 +402,29 @@ QList<LigneJournal> Registre::reprendreEnSuspens(const QString &chemin, const QS
     if (transaction.valider())
         reprises = retenues;
     return reprises;
+}
+
+QList<LigneJournal> Registre::issuesInconnues(const QString &chemin, const QString &destination,
+                                              const QString &sauf, const TitulaireExecution &titulaire,
+                                              const EstVivante &estVivante) const
+{
+    QList<LigneJournal> lignes;
+    if (!m_ouvert)
+        return lignes;
+    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
+    q.prepare(colonnesJournal + QStringLiteral(" where etat in (?, ?) and chemin = ? and destination = ? "
+                                               "and reference <> ? order by cree"));
+    for (const QString &v : {nomEtat(EtatCertification::FermetureEnvoyee),
+                             nomEtat(EtatCertification::ConfirmationEnvoyee), chemin, destination, sauf})
+        q.addBindValue(texte(v));
+    if (!q.exec())
+        return lignes;
+    while (q.next()) {
+        const LigneJournal l = lireLigneJournal(q);
+        if (memeTitulaire(l.titulaire, titulaire) || !estVivante(l.titulaire))
+            lignes << l;
+    }
+    return lignes;
 }
 
 bool Registre::enTransaction(const std::function<bool(QSqlQuery &)> &travail)

@@ -111,6 +111,12 @@ public:
     QList<LigneJournal> reprendreEnSuspens(const QString &chemin, const QString &destination,
                                            const QString &sauf, const TitulaireExecution &titulaire,
                                            const EstVivante &estVivante);
+    // Rows of `chemin` and `destination` other than `sauf`, held by `titulaire` or by runs now gone,
+    // with a close or a confirmation sent and no known outcome: only the operator can release them
+    // (--abandonner).
+    QList<LigneJournal> issuesInconnues(const QString &chemin, const QString &destination,
+                                        const QString &sauf, const TitulaireExecution &titulaire,
+                                        const EstVivante &estVivante) const;
     // Records the new state of a reference this run holds; false when it could not be written (the
     // step it announces must then not be sent).
     bool changerEtat(const QString &reference, EtatCertification etat, const TitulaireExecution &titulaire,

@@ -67,7 +67,14 @@ void ClientEmcf::regler(const QList<LigneJournal> &enSuspens, const Invoice &fac
             continue;
         m_console << (confirmer ? "Confirmation" : "Annulation") << " de la facture en attente "
                   << ligne.reference.toStdString() << "\n";
-        journal.regler(ligne, deciderEnSuspens(ligne.uid, confirmer));
+        const std::optional<ResultatFiscal> resultat = deciderEnSuspens(ligne.uid, confirmer);
+        // A confirmation that brought no fiscal codes may still have been carried out.
+        if (confirmer && !resultat) {
+            m_console << "Facture " << ligne.reference.toStdString()
+                      << ": sa confirmation n'a pas abouti de facon sure, elle reste en suspens.\n";
+            continue;
+        }
+        journal.regler(ligne, resultat);
     }
 }
 

@@ -231,6 +231,7 @@ QUrl urlDecision(const QString &adresseApi, const QString &uid, bool confirmer)
 bool factureEnAttente(const ReponseEmcf &reponse)
 {
     const std::optional<QJsonDocument> document = lireJsonReponse(reponse);
-    return document && document->isObject() && !document->object().isEmpty() &&
-           !document->object().contains(QStringLiteral("errorCode"));
+    // Only the details of a pending invoice (with its total) say so; an error of any shape does not.
+    return document && document->isObject() && !document->object().contains(QStringLiteral("errorCode")) &&
+           document->object().value(QStringLiteral("total")).isDouble();
 }

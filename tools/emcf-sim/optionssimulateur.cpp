@@ -118,9 +118,14 @@ std::optional<OptionsSimulateur> lireOptions(const QStringList &arguments, QStri
         QStringLiteral("Panne: la reponse d'etat est {\"status\": VALEUR, \"title\": ...}, VALEUR etant "
                        "un texte JSON ecrit tel quel (par exemple 1e19)."),
         QStringLiteral("json"));
+    const QCommandLineOption pauseAvant(
+        QStringLiteral("pause-avant"),
+        QStringLiteral("Traite la requete de cette etape (etat, soumission ou decision), puis attend MS "
+                       "avant d'y repondre (repetable), par exemple decision:500."),
+        QStringLiteral("etape:ms"));
     p.addOptions({optionAide, certificat, cle,      adresse,     port,       pays,      jeton, chemin,
                   vendeur,    nim,        compteur, date,        expiration, refus400,  ecart, nonJson,
-                  tableau,    silence,    geant,    tailleGeant, sansStatus, etatStatus});
+                  tableau,    silence,    geant,    tailleGeant, sansStatus, etatStatus, pauseAvant});
 
     if (!p.parse(arguments)) {
         erreur = p.errorText();
@@ -221,6 +226,16 @@ std::optional<OptionsSimulateur> lireOptions(const QStringList &arguments, QStri
             return std::nullopt;
         }
         s.etatStatus = p.value(etatStatus);
+    }
+    for (const QString &t : p.values(pauseAvant)) {
+        const QString nom = t.section(QLatin1Char(':'), 0, 0);
+        const int ms = t.section(QLatin1Char(':'), 1).toInt(&ok);
+        if (!ok || ms < 0 ||
+            !QStringList{QStringLiteral("etat"), QStringLiteral("soumission"), QStringLiteral("decision")}.contains(nom)) {
+            erreur = QStringLiteral("--pause-avant invalide: ") + t;
+            return std::nullopt;
+        }
+        o.pausesMs.insert(nom, ms);
     }
     return o;
 }

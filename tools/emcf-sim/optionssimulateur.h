@@ -3,6 +3,7 @@
 #include "serviceemcf.h"
 
 #include <QHostAddress>
+#include <QMap>
 #include <QStringList>
 
 // Everything the command line of orvane-emcf-sim says.
@@ -13,6 +14,9 @@ struct OptionsSimulateur
     quint16 port = 0; // 0: any free port, printed on the first line
     QString certificat;
     QString cle;
+    // Step name (etat: GET, soumission: POST, decision: PUT) -> wait before its answer is written,
+    // the request already carried out.
+    QMap<QString, int> pausesMs;
 };
 
 // The country of a --pays value: false for BJ or Bénin, true for NE or Niger, nothing otherwise.

@@ -2,6 +2,7 @@
 
 #include <QJsonDocument>
 #include <QSslSocket>
+#include <QTimer>
 
 namespace {
 
@@ -97,6 +98,16 @@ void ServeurEmcf::lire(QSslSocket *socket)
             continue;
         }
         journaliser("< " + std::to_string(reponse.statut) + " " + texteJournal(reponse.corps));
-        socket->write(reponseHttp(reponse.statut, reponse.typeContenu, reponse.corps));
+        const QByteArray octets = reponseHttp(reponse.statut, reponse.typeContenu, reponse.corps);
+        const QString etape = requete.methode == "GET"    ? QStringLiteral("etat")
+                              : requete.methode == "POST" ? QStringLiteral("soumission")
+                                                          : QStringLiteral("decision");
+        if (const int pause = m_pausesMs.value(etape); pause > 0) {
+            // Carried out and logged already; the answer is late (lost when the client is gone).
+            journaliser("  pause de " + std::to_string(pause) + " ms avant la reponse");
+            QTimer::singleShot(pause, socket, [socket, octets] { socket->write(octets); });
+            continue;
+        }
+        socket->write(octets);
     }
 }

@@ -3,6 +3,7 @@
 #include "serviceemcf.h"
 
 #include <QHash>
+#include <QMap>
 #include <QObject>
 #include <QSslConfiguration>
 #include <QSslServer>
@@ -22,6 +23,8 @@ public:
                 QObject *parent = nullptr);
 
     bool ecouter(const QHostAddress &adresse, quint16 port);
+    // Waits before writing the answers of a step (etat, soumission, decision), in milliseconds.
+    void retarder(const QMap<QString, int> &pausesMs) { m_pausesMs = pausesMs; }
     quint16 port() const { return m_serveur.serverPort(); }
     QString erreur() const { return m_serveur.errorString(); }
     // TLS connections accepted since start (handshake done).
@@ -37,4 +40,5 @@ private:
     QSslServer m_serveur;
     QHash<QSslSocket *, QByteArray> m_tampons;
     int m_connexions = 0;
+    QMap<QString, int> m_pausesMs;
 };

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -162,6 +163,9 @@ std::optional<QString> AppareilSim::nouvelleFacture(const QStringList &c)
     if (apres != fixes && apres != fixes + 1)
         return std::nullopt;
     m_codeRetenue = apres == fixes + 1 ? c.last() : QString();
+    // Niger: price basis, system id, then the reference.
+    m_reference = niger ? c.at(positionType + (estRemboursement(type) ? 1 : 0) + 3) : QString();
+    m_premierArticle.clear();
     m_type = type;
     m_ouverte = true;
     m_lignes.clear();
@@ -245,6 +249,8 @@ std::optional<QString> AppareilSim::article(const QString &donnees)
             ligne.taxeHT = *taxe / (1 + t);
         }
     }
+    if (m_lignes.isEmpty())
+        m_premierArticle = desechapper(parts.join(QChar(0x09)));
     m_lignes.append(ligne);
     const QString numero = QString::number(m_lignes.size());
     const QString montant = texteMontant(ligne.montantTTC + ligne.taxe);
@@ -325,6 +331,11 @@ QString AppareilSim::signature(const QString &date) const
     return s;
 }
 
+std::optional<ClotureSim> AppareilSim::prendreCloture()
+{
+    return std::exchange(m_cloture, std::nullopt);
+}
+
 std::optional<QString> AppareilSim::fermeture()
 {
     if (!m_ouverte)
@@ -333,7 +344,10 @@ std::optional<QString> AppareilSim::fermeture()
     const QString date = m_config.horloge().toString(QStringLiteral("yyyyMMddHHmmss"));
     // Paid means the payments cover the total, to the centime.
     const bool payee = m_paye > 0 && m_paye + 0.005 >= std::round(total() * 100) / 100;
-    if (!payee)
+    m_cloture = ClotureSim{payee, QString(), m_reference, m_premierArticle};
+    if (!payee) {
+        m_cloture->compteurs =
+            QStringLiteral("%1/%2 %3").arg(m_compteurs.value(m_type)).arg(m_compteurTotal).arg(m_type);
         return QStringList{QString::number(m_compteurs.value(m_type)),
                            QString::number(m_compteurTotal),
                            m_type,
@@ -341,8 +355,10 @@ std::optional<QString> AppareilSim::fermeture()
                            m_config.nim,
                            m_config.ifu}
             .join(QLatin1Char(','));
+    }
     ++m_compteurTotal;
     const int compteur = ++m_compteurs[m_type];
+    m_cloture->compteurs = QStringLiteral("%1/%2 %3").arg(compteur).arg(m_compteurTotal).arg(m_type);
     return QStringList{QString::number(compteur),
                        QString::number(m_compteurTotal),
                        m_type,

@@ -22,6 +22,15 @@ struct ConfigurationSim
     std::function<QDateTime()> horloge = [] { return QDateTime::currentDateTime(); };
 };
 
+// How the device ended an invoice at the close command: what a test counts validations with.
+struct ClotureSim
+{
+    bool validee = false;
+    QString compteurs; // "n/total TYPE"
+    QString reference; // the reference field of a Niger new invoice (empty in Bénin)
+    QString article;   // designation of the first item accepted
+};
+
 class AppareilSim
 {
 public:
@@ -32,6 +41,8 @@ public:
     std::optional<QString> traiter(int commande, const QString &donnees);
 
     bool factureOuverte() const { return m_ouverte; }
+    // The outcome of the last close command, once: nothing when no invoice was closed since.
+    std::optional<ClotureSim> prendreCloture();
     int compteurTotal() const { return m_compteurTotal; }
     QString taux(const QString &groupe) const { return m_taux.value(groupe); }
 
@@ -70,6 +81,9 @@ private:
     QList<Ligne> m_lignes;
     QStringList m_commentaires;
     double m_paye = 0;
+    QString m_reference;
+    QString m_premierArticle;
+    std::optional<ClotureSim> m_cloture;
 };
 
 // Free text of a request field back from its escaped form.

@@ -102,12 +102,18 @@ int main(int argc, char *argv[])
         QStringLiteral("debit"),
         QStringLiteral("Faire durer chaque trame son temps de transmission a ce debit (bauds, 8N1)."),
         QStringLiteral("bauds"));
+    const QCommandLineOption pauseAvant(
+        QStringLiteral("pause-avant"),
+        QStringLiteral("Executer cette commande, puis attendre ms avant d'y repondre (repetable), "
+                       "par exemple 38:500 ou 0x31:2:500."),
+        QStringLiteral("commande[:n]:ms"));
     const QCommandLineOption nim(QStringLiteral("nim"), QStringLiteral("Identifiant (NIM) du MCF."),
                                  QStringLiteral("nim"), QStringLiteral("SIM0100001"));
     const QCommandLineOption ifu(QStringLiteral("ifu"), QStringLiteral("Numero du contribuable (IFU)."),
                                  QStringLiteral("ifu"), QStringLiteral("3200900012345"));
     p.addOptions({aide, pays, peripherique, sansReponse, nak, syn, morceaux, pause, ecart, synSansFin,
-                  octetsSansFin, octetFinal, autreSequence, autreCommande, muetDes, debit, nim, ifu});
+                  octetsSansFin, octetFinal, autreSequence, autreCommande, muetDes, debit, pauseAvant, nim,
+                  ifu});
     if (!p.parse(application.arguments())) {
         // The parser's messages are English.
         const QStringList inconnues = p.unknownOptionNames();
@@ -161,6 +167,14 @@ int main(int argc, char *argv[])
         return 2;
     if (!muet.isEmpty())
         options.muetDes = muet.first();
+    for (const QString &t : p.values(pauseAvant)) {
+        const std::optional<PauseSim> pauseLue = lirePause(t);
+        if (!pauseLue) {
+            std::cerr << "orvane-mcf-sim: pause illisible: " << t.toStdString() << std::endl;
+            return 2;
+        }
+        options.pauses << *pauseLue;
+    }
     QString chemin;
     QString erreur;
     std::unique_ptr<TransportSim> transport;

@@ -34,6 +34,19 @@ std::optional<RegleSim> lireRegle(const QString &texte)
     return r;
 }
 
+std::optional<PauseSim> lirePause(const QString &texte)
+{
+    const qsizetype deuxPoints = texte.lastIndexOf(QLatin1Char(':'));
+    if (deuxPoints < 0)
+        return std::nullopt;
+    bool ok = false;
+    const int ms = texte.mid(deuxPoints + 1).toInt(&ok);
+    const std::optional<RegleSim> regle = lireRegle(texte.left(deuxPoints));
+    if (!ok || ms < 0 || !regle)
+        return std::nullopt;
+    return PauseSim{*regle, ms};
+}
+
 std::optional<QString> lirePays(const QString &texte)
 {
     const QString t = texte.trimmed().toUpper();
@@ -137,9 +150,22 @@ void Simulateur::repondre(const RequeteSim &requete)
         envoyer(nak, QStringLiteral("NAK impose sur ") + nom);
         return;
     }
+    // A real device refuses a new invoice while another one is open.
+    const bool dejaOuverte = commande == 0xC0 && m_appareil.factureOuverte();
     const std::optional<QString> reponse = m_appareil.traiter(commande, QString::fromLatin1(requete.donnees));
+    if (const std::optional<ClotureSim> cloture = m_appareil.prendreCloture())
+        m_journal(QStringLiteral("facture %1 %2 reference \"%3\" article \"%4\"")
+                      .arg(cloture->validee ? QStringLiteral("validee") : QStringLiteral("annulee"),
+                           cloture->compteurs, cloture->reference, cloture->article));
+    for (const PauseSim &p : std::as_const(m_options.pauses)) {
+        if (concerne({p.regle}, commande, occurrence)) {
+            m_journal(QStringLiteral("pause de %1 ms avant la reponse a ").arg(p.ms) + nom);
+            QThread::msleep(static_cast<unsigned long>(p.ms));
+        }
+    }
     if (!reponse) {
-        envoyer(nak, QStringLiteral("NAK: commande refusee ") + nom);
+        envoyer(nak, QStringLiteral("NAK: commande refusee ") + nom +
+                         (dejaOuverte ? QStringLiteral(" (une facture est deja ouverte)") : QString()));
         return;
     }
     for (int i = 0; i < m_options.syn; ++i) {

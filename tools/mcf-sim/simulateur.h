@@ -22,6 +22,17 @@ struct RegleSim
 // "C1", "0xC1" or "0xC1:2" (command codes in hexadecimal); nothing when unreadable.
 std::optional<RegleSim> lireRegle(const QString &texte);
 
+// A wait before the reply to one command, the command already carried out by the device: a test
+// kills the engine meanwhile, as if the reply had been lost.
+struct PauseSim
+{
+    RegleSim regle;
+    int ms = 0;
+};
+
+// "C0:500" or "0x31:2:500": the command as `lireRegle` reads it, then the pause in milliseconds.
+std::optional<PauseSim> lirePause(const QString &texte);
+
 // "BJ", "NE", or the country's name ("Bénin", "Benin", "Niger", in any case): the device variant.
 std::optional<QString> lirePays(const QString &texte);
 
@@ -41,6 +52,7 @@ struct OptionsSim
     std::optional<RegleSim> muetDes; // from this request on, nothing is answered any more
     int octetFinal = -1;             // when 0-255, one more byte written with each reply
     int debit = 0;                   // when set (baud), frames take their wire time
+    QList<PauseSim> pauses;          // waits before given replies
 };
 
 // Serves requests from a transport with a simulated device, injecting faults, and writes one log

@@ -4,6 +4,7 @@
 
 #include <device/trame.h>
 
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -67,6 +68,10 @@ private slots:
     void lireRegle_data();
     void lireRegle();
     void injections();
+    void lirePause_data();
+    void lirePause();
+    void clotures_data();
+    void clotures();
 };
 
 void TestSimulateurMCF::extraireRequete_data()
@@ -317,6 +322,93 @@ void TestSimulateurMCF::injections()
     QCOMPARE(transport.ecrits, QList<QByteArray>{QByteArray(1, 0x15)});
     QVERIFY(journal.size() > 10);
     QVERIFY(journal.first().startsWith(QStringLiteral("recu   01 24 20 C1 05 30 31 30 3A 03")));
+}
+
+void TestSimulateurMCF::lirePause_data()
+{
+    QTest::addColumn<QString>("texte");
+    QTest::addColumn<int>("commande"); // -1: unreadable
+    QTest::addColumn<int>("occurrence");
+    QTest::addColumn<int>("ms");
+
+    QTest::newRow("every close") << "38:500" << 0x38 << 0 << 500;
+    QTest::newRow("second item") << "0x31:2:300" << 0x31 << 2 << 300;
+    QTest::newRow("no pause given") << "38" << -1 << 0 << 0;
+    QTest::newRow("negative pause") << "38:-5" << -1 << 0 << 0;
+    QTest::newRow("pause not a number") << "38:2:x" << -1 << 0 << 0;
+}
+
+void TestSimulateurMCF::lirePause()
+{
+    QFETCH(QString, texte);
+    QFETCH(int, commande);
+    QFETCH(int, occurrence);
+    QFETCH(int, ms);
+
+    const std::optional<PauseSim> p = ::lirePause(texte);
+    QCOMPARE(p.has_value(), commande >= 0);
+    if (p) {
+        QCOMPARE(p->regle.commande, commande);
+        QCOMPARE(p->regle.occurrence, occurrence);
+        QCOMPARE(p->ms, ms);
+    }
+}
+
+void TestSimulateurMCF::clotures_data()
+{
+    QTest::addColumn<QString>("pays");
+    QTest::addColumn<QString>("facture");
+    QTest::addColumn<QString>("paiement"); // empty: not paid
+    QTest::addColumn<QString>("ligne");    // logged at close
+
+    QTest::newRow("benin validated, named by its first item")
+        << "BJ"
+        << "7,Awa,SIM01,0,18,0,18,FV,3209,Kofi"
+        << "E236"
+        << "facture validee 1/1 FV reference \"\" article \"FAC-9, pain\"";
+    QTest::newRow("benin unpaid, cancelled")
+        << "BJ"
+        << "7,Awa,SIM01,0,18,0,18,FV,3209,Kofi"
+        << ""
+        << "facture annulee 0/0 FV reference \"\" article \"FAC-9, pain\"";
+    QTest::newRow("niger refund, named by its reference")
+        << "NE"
+        << "7,Awa,SIM01,FA,SIM01-3,TTC,Orvane,AV-2"
+        << "E236"
+        << "facture validee 1/1 FA reference \"AV-2\" article \"FAC-9, pain\"";
+}
+
+void TestSimulateurMCF::clotures()
+{
+    QFETCH(QString, pays);
+    QFETCH(QString, facture);
+    QFETCH(QString, paiement);
+    QFETCH(QString, ligne);
+
+    AppareilSim a(configuration(pays));
+    TransportEnregistre transport;
+    OptionsSim options;
+    options.pauses = {{{0x38, 0}, 1}};
+    QStringList journal;
+    Simulateur s(transport, a, options, [&](const QString &l) { journal << l; });
+    int sequence = 0x1F;
+    auto envoyer = [&](int commande, const QString &donnees) {
+        s.recevoir(*construireTrame(commande, donnees, sequence));
+    };
+    const bool niger = pays == QStringLiteral("NE");
+    envoyer(0xC0, facture);
+    envoyer(0x31, niger ? QStringLiteral("FAC-9^x2c; pain\tB19%236\t118*2")
+                        : QStringLiteral("FAC-9^x2c; pain\tB118*2"));
+    envoyer(0x31, niger ? QStringLiteral("Eau\tA0%0\t0*1") : QStringLiteral("Eau\tA0*1"));
+    // A second invoice is refused while this one is open, and says why.
+    envoyer(0xC0, facture);
+    QVERIFY(journal.last().endsWith(QStringLiteral("(une facture est deja ouverte)")));
+    if (!paiement.isEmpty())
+        envoyer(0x35, paiement);
+    envoyer(0x38, QString());
+    const QStringList clotures = journal.filter(QRegularExpression(QStringLiteral("^facture ")));
+    QCOMPARE(clotures, QStringList{ligne});
+    QVERIFY(journal.contains(QStringLiteral("pause de 1 ms avant la reponse a 0x38 n°1")));
 }
 
 QTEST_GUILESS_MAIN(TestSimulateurMCF)

@@ -174,9 +174,16 @@ void Simulateur::repondre(const RequeteSim &requete)
     m_journal(QStringLiteral("envoye ") + hexadecimalSim(trame) + QStringLiteral("  ") + nom +
               QStringLiteral(": ") + *reponse);
     // What the device took from the request's arrival to the end of its reply, beside the wire
-    // time of both frames: whoever measures the engine leaves this share out.
-    if (m_options.debit > 0)
-        m_journal(QStringLiteral("occupe %1 us, ligne %2 us")
+    // time of both frames: whoever measures the engine leaves this share out. The time from the
+    // end of the previous reply to this request was the engine's turn.
+    if (m_options.debit > 0) {
+        const auto tour =
+            m_finReponse ? std::chrono::duration_cast<std::chrono::microseconds>(m_arrivee - *m_finReponse)
+                         : std::chrono::microseconds(0);
+        m_journal(QStringLiteral("occupe %1 us, ligne %2 us, apres %3 us")
                       .arg(occupe.count())
-                      .arg(tempsDeLigne(octetsLigne).count()));
+                      .arg(tempsDeLigne(octetsLigne).count())
+                      .arg(tour.count()));
+    }
+    m_finReponse = m_arrivee + occupe;
 }

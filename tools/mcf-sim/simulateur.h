@@ -75,4 +75,6 @@ private:
     bool m_muet = false;
     // When the last bytes were received: a paced reply is due its wire time after it.
     std::chrono::steady_clock::time_point m_arrivee;
+    // When the last paced reply was written.
+    std::optional<std::chrono::steady_clock::time_point> m_finReponse;
 };

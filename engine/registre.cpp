@@ -36,13 +36,18 @@ bool Registre::ouvrir(const QString &chemin)
     // A register installed earlier may already hold duplicate references: the index is deliberately
     // not unique. Every statement is a no-op on an existing table; a file that is not a usable
     // register makes them fail, which the claim reports. The first failure ends them: on a locked
-    // register each one would wait its full busy timeout.
-    executer(QStringLiteral("create table if not exists facture (reference text, qrcode text, mecef_tc text, "
-                            "mecef_sig text, mecef_nim text, mecef_compt text, mecef_date text)")) &&
+    // register each one would wait its full busy timeout. A new register is created in one
+    // transaction: one commit (and its disk syncs) instead of one per statement.
+    const bool groupe = executer(QStringLiteral("begin"));
+    const bool cree =
+        executer(QStringLiteral("create table if not exists facture (reference text, qrcode text, mecef_tc text, "
+                                "mecef_sig text, mecef_nim text, mecef_compt text, mecef_date text)")) &&
         executer(QStringLiteral("create index if not exists facture_reference on facture (reference)")) &&
         executer(QStringLiteral("create table if not exists certification (reference text primary key, etat "
                                 "text not null, chemin text, destination text, empreinte text, uid text, pid "
                                 "integer, identite text, cree text, modifie text)"));
+    if (groupe && !(cree && executer(QStringLiteral("commit"))))
+        executer(QStringLiteral("rollback"));
     return true;
 }
 

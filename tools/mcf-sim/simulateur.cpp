@@ -4,6 +4,8 @@
 
 #include <QThread>
 
+#include <thread>
+
 namespace {
 const QByteArray nak(1, 0x15);
 const QByteArray syn(1, 0x16);
@@ -86,6 +88,7 @@ void Simulateur::silence()
 
 void Simulateur::recevoir(const QByteArray &octets)
 {
+    m_arrivee = std::chrono::steady_clock::now();
     m_tampon.append(octets);
     while (const std::optional<RequeteSim> requete = extraireRequete(m_tampon))
         repondre(*requete);
@@ -105,11 +108,10 @@ void Simulateur::envoyer(const QByteArray &octets, const QString &quoi)
     m_journal(QStringLiteral("envoye ") + hexadecimalSim(octets) + QStringLiteral("  ") + quoi);
 }
 
-void Simulateur::attendreLigne(qsizetype octets) const
+std::chrono::microseconds Simulateur::tempsDeLigne(qsizetype octets) const
 {
     // 10 bits per byte on an 8N1 line.
-    if (m_options.debit > 0)
-        QThread::usleep(static_cast<unsigned long>(octets * 10 * 1000000LL / m_options.debit));
+    return std::chrono::microseconds(m_options.debit > 0 ? octets * 10 * 1000000LL / m_options.debit : 0);
 }
 
 void Simulateur::repondre(const RequeteSim &requete)
@@ -179,8 +181,11 @@ void Simulateur::repondre(const RequeteSim &requete)
                                                 ? (commande == 0x33 ? 0x31 : 0x33)
                                                 : commande);
     QByteArray trame = trameReponseSim(sequence, code, reponse->toLatin1());
-    // The request crossed the line, then the reply does.
-    attendreLigne(requete.trame.size() + trame.size());
+    // The request crossed the line, then the reply does. The wait runs to a deadline counted from
+    // the request's arrival, so that the time spent answering it is not added to the wire time.
+    const qsizetype octetsLigne = requete.trame.size() + trame.size();
+    if (m_options.debit > 0)
+        std::this_thread::sleep_until(m_arrivee + tempsDeLigne(octetsLigne));
     if (m_options.octetFinal >= 0)
         trame.append(static_cast<char>(m_options.octetFinal));
     const int morceaux = qBound(1, m_options.morceaux, static_cast<int>(trame.size()));
@@ -190,6 +195,21 @@ void Simulateur::repondre(const RequeteSim &requete)
             QThread::msleep(static_cast<unsigned long>(m_options.pauseMs));
         m_transport.ecrire(trame.mid(debut, taille));
     }
+    const auto occupe =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - m_arrivee);
     m_journal(QStringLiteral("envoye ") + hexadecimalSim(trame) + QStringLiteral("  ") + nom +
               QStringLiteral(": ") + *reponse);
+    // What the device took from the request's arrival to the end of its reply, beside the wire
+    // time of both frames: whoever measures the engine leaves this share out. The time from the
+    // end of the previous reply to this request was the engine's turn.
+    if (m_options.debit > 0) {
+        const auto tour =
+            m_finReponse ? std::chrono::duration_cast<std::chrono::microseconds>(m_arrivee - *m_finReponse)
+                         : std::chrono::microseconds(0);
+        m_journal(QStringLiteral("occupe %1 us, ligne %2 us, apres %3 us")
+                      .arg(occupe.count())
+                      .arg(tempsDeLigne(octetsLigne).count())
+                      .arg(tour.count()));
+    }
+    m_finReponse = m_arrivee + occupe;
 }

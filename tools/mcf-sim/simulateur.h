@@ -8,6 +8,7 @@
 #include <QMap>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -73,7 +74,8 @@ public:
 private:
     void repondre(const RequeteSim &requete);
     void envoyer(const QByteArray &octets, const QString &quoi);
-    void attendreLigne(qsizetype octets) const;
+    // Wire time of that many bytes at `debit` (nothing when the line is not paced).
+    std::chrono::microseconds tempsDeLigne(qsizetype octets) const;
     static bool concerne(const QList<RegleSim> &regles, int commande, int occurrence);
 
     TransportSim &m_transport;
@@ -83,4 +85,8 @@ private:
     QByteArray m_tampon;
     QMap<int, int> m_occurrences;
     bool m_muet = false;
+    // When the last bytes were received: a paced reply is due its wire time after it.
+    std::chrono::steady_clock::time_point m_arrivee;
+    // When the last paced reply was written.
+    std::optional<std::chrono::steady_clock::time_point> m_finReponse;
 };

@@ -1,3 +1,5 @@
+#include "programmesuivi.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -45,56 +47,6 @@ namespace {
 
 const QString binaires = QStringLiteral(ORVANE_BIN_DIR);
 
-// A program whose standard output is kept line by line, waited on by its lines.
-class Programme
-{
-public:
-    ~Programme() { arreter(); }
-
-    bool demarrer(const QString &programme, const QStringList &arguments)
-    {
-        m_processus.setProgram(programme);
-        m_processus.setArguments(arguments);
-        m_processus.start();
-        return m_processus.waitForStarted(5000);
-    }
-    void arreter()
-    {
-        if (m_processus.state() != QProcess::NotRunning) {
-            m_processus.kill();
-            m_processus.waitForFinished(5000);
-        }
-    }
-    QStringList lignes()
-    {
-        // Whatever is in the pipe by now is taken in.
-        while (m_processus.waitForReadyRead(0)) {
-        }
-        while (m_processus.canReadLine())
-            m_lignes << QString::fromUtf8(m_processus.readLine()).chopped(1);
-        return m_lignes;
-    }
-    // Waits until a line matches `motif`; the index of that line, -1 when none came in time.
-    int attendre(const QRegularExpression &motif, int delaiMs = 10000)
-    {
-        QElapsedTimer chrono;
-        chrono.start();
-        for (;;) {
-            const QStringList l = lignes();
-            for (int i = 0; i < l.size(); ++i)
-                if (motif.match(l.at(i)).hasMatch())
-                    return i;
-            if (chrono.elapsed() > delaiMs)
-                return -1;
-            m_processus.waitForReadyRead(qMax(1, delaiMs - int(chrono.elapsed())));
-        }
-    }
-
-private:
-    QProcess m_processus;
-    QStringList m_lignes;
-};
-
 // One validation seen by a simulator: the first item's name (the tests put the reference there)
 // and the counters text it was given.
 struct Validation
@@ -103,16 +55,11 @@ struct Validation
     QString compteurs;
 };
 
-// orvane-mcf-sim on a pseudo-terminal of its own.
-class Appareil : public Programme
+// orvane-mcf-sim on a pseudo-terminal of its own, with the invoices it validated.
+class Appareil : public SimulateurMCF
 {
 public:
-    explicit Appareil(const QStringList &options = {})
-    {
-        if (demarrer(binaires + QStringLiteral("/orvane-mcf-sim"), options) &&
-            attendre(QRegularExpression(QStringLiteral("^/"))) == 0)
-            terminal = lignes().first();
-    }
+    explicit Appareil(const QStringList &options = {}) : SimulateurMCF(options) {}
     QList<Validation> validations()
     {
         static const QRegularExpression motif(
@@ -123,12 +70,10 @@ public:
                 v << Validation{m.captured(3), m.captured(1)};
         return v;
     }
-    int trames() { return int(lignes().filter(QRegularExpression(QStringLiteral("^recu "))).size()); }
-    QString terminal;
 };
 
 // orvane-emcf-sim with the certificate made for this test run.
-class ServiceEmcf : public Programme
+class ServiceEmcf : public ProgrammeSuivi
 {
 public:
     ServiceEmcf(const QString &pki, const QStringList &options = {})
@@ -451,7 +396,7 @@ void TestExactementUneFois::arretBrutal()
 
     std::unique_ptr<Appareil> appareil;
     std::unique_ptr<ServiceEmcf> service;
-    Programme *simulateur = nullptr;
+    ProgrammeSuivi *simulateur = nullptr;
     if (web) {
         service = std::make_unique<ServiceEmcf>(m_pki.path(), pause);
         QVERIFY(!service->url.isEmpty());

@@ -1,3 +1,5 @@
+#include "programmesuivi.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -82,15 +84,6 @@ class ExecutionMoteur : public QObject
         s.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -98;
         s.console = QString::fromUtf8(p.readAllStandardOutput());
         return s;
-    }
-
-    // Starts orvane-mcf-sim on a pseudo-terminal and returns the terminal's path (its first line).
-    static QString demarrerSimulateur(QProcess &simulateur, const QStringList &options)
-    {
-        simulateur.start(QStringLiteral(ORVANE_BIN_DIR "/orvane-mcf-sim"), options);
-        while (!simulateur.canReadLine() && simulateur.waitForReadyRead(5000)) {
-        }
-        return QString::fromLocal8Bit(simulateur.readLine()).trimmed();
     }
 
     static void insererDansRegistre(const QString &fichier, const QStringList &ligne)
@@ -240,8 +233,8 @@ private slots:
     {
         // A till with a real device configured: a demonstration run (DEMO as the port argument)
         // sends it nothing, and the same run with the port certifies on it.
-        QProcess simulateur;
-        const QString terminal = demarrerSimulateur(simulateur, {});
+        SimulateurMCF simulateur;
+        const QString terminal = simulateur.terminal;
         QVERIFY2(terminal.startsWith('/'), qPrintable(terminal));
         Installation i;
         installer(i, QString("<app pays=\"B&#233;nin\" portMCF=\"%1\"/>").arg(terminal).toUtf8());
@@ -258,11 +251,8 @@ private slots:
         QCOMPARE(lire(entree + ".mcf"), ligneDemo("FAC-001"));
         const Sortie reelle = lancer(i, {entree, entree + ".mcf"});
         QVERIFY2(reelle.console.contains("La facture a ete validee."), qPrintable(reelle.console));
-        simulateur.kill();
-        simulateur.waitForFinished();
-        const QString journal = QString::fromLocal8Bit(simulateur.readAll());
-        // Every frame the simulator received came from the second run, which starts with C1.
-        QCOMPARE(journal.count("recu "), reelle.console.count("Donnees:"));
+        // Every frame the simulator received came from the second run.
+        QCOMPARE(simulateur.trames(), int(reelle.console.count("Donnees:")));
         QCOMPARE(lignesDuRegistre(i.chemin("mcf.s3db")), 1);
     }
 
@@ -270,8 +260,8 @@ private slots:
     {
         // A run blocked on a device that does not answer has already written everything it did:
         // the log is needed most when a run hangs or is killed.
-        QProcess simulateur;
-        const QString terminal = demarrerSimulateur(simulateur, {"--sans-reponse", "C1"});
+        SimulateurMCF simulateur({"--sans-reponse", "C1"});
+        const QString terminal = simulateur.terminal;
         QVERIFY2(terminal.startsWith('/'), qPrintable(terminal));
 
         Installation i;
@@ -293,8 +283,6 @@ private slots:
         QCOMPARE(moteur.state(), QProcess::Running);
         moteur.kill();
         moteur.waitForFinished();
-        simulateur.kill();
-        simulateur.waitForFinished();
         QVERIFY2(lu.contains("Base de donnee connectee.\n") &&
                      lu.contains("Verification de l'etat de la machine.\n"),
                  lu.constData());

@@ -1,6 +1,8 @@
 #include "comparaisontexte.h"
 #include "installationrendu.h"
 
+#include "programmesuivi.h"
+
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -17,39 +19,6 @@ private slots:
 };
 
 namespace {
-
-// The device simulator on a pseudo-terminal; its first output line is the terminal's path.
-class Simulateur
-{
-public:
-    explicit Simulateur(const QString &codePays)
-    {
-        m_processus.start(QStringLiteral(ORVANE_BIN_DIR "/orvane-mcf-sim"),
-                          {QStringLiteral("--pays"), codePays});
-        if (!m_processus.waitForStarted(5000))
-            return;
-        while (!m_processus.canReadLine() && m_processus.waitForReadyRead(5000)) {
-        }
-        terminal = QString::fromLocal8Bit(m_processus.readLine()).trimmed();
-    }
-    ~Simulateur()
-    {
-        m_processus.kill();
-        m_processus.waitForFinished(5000);
-    }
-    QString journal()
-    {
-        m_processus.waitForReadyRead(200);
-        m_journal += QString::fromLocal8Bit(m_processus.readAllStandardOutput());
-        return m_journal;
-    }
-
-    QString terminal;
-
-private:
-    QProcess m_processus;
-    QString m_journal;
-};
 
 // First capture of `motif` in `texte`, empty when absent.
 QString capture(const QString &texte, const QString &motif)
@@ -118,7 +87,7 @@ void TotauxMoteurRendu::memeTotalPartout()
     QFETCH(QString, totalAppareil);
     QFETCH(QString, netImprime);
 
-    Simulateur sim(codePays);
+    SimulateurMCF sim({QStringLiteral("--pays"), codePays});
     QVERIFY2(sim.terminal.startsWith(QLatin1Char('/')), qPrintable(sim.terminal));
     InstallationRendu inst;
     QVERIFY(inst.valide());

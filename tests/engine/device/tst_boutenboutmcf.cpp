@@ -1,3 +1,5 @@
+#include "programmesuivi.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -27,40 +29,7 @@ namespace {
 const QString binaires = QStringLiteral(ORVANE_BIN_DIR);
 
 // The simulator, started with its options; its first output line is the terminal to talk to.
-class Simulateur
-{
-public:
-    explicit Simulateur(const QStringList &options)
-    {
-        m_processus.start(binaires + QStringLiteral("/orvane-mcf-sim"), options);
-        if (!m_processus.waitForStarted(5000))
-            return;
-        while (!m_processus.canReadLine() && m_processus.waitForReadyRead(5000)) {
-        }
-        terminal = QString::fromLocal8Bit(m_processus.readLine()).trimmed();
-    }
-    ~Simulateur()
-    {
-        m_processus.kill();
-        m_processus.waitForFinished(5000);
-    }
-    QString journal()
-    {
-        // Every line a request caused is in the pipe by the time the engine got its reply.
-        while (m_processus.waitForReadyRead(0)) {
-        }
-        m_journal += QString::fromLocal8Bit(m_processus.readAllStandardOutput());
-        return m_journal;
-    }
-    // Request frames the device received.
-    int trames() { return int(journal().count(QStringLiteral("\nrecu   "))); }
-
-    QString terminal;
-
-private:
-    QProcess m_processus;
-    QString m_journal;
-};
+using Simulateur = SimulateurMCF;
 
 // A throw-away installation: the engine beside its app.xml and register.
 class Installation

@@ -1,0 +1,67 @@
+#include "programmesuivi.h"
+
+#include <QElapsedTimer>
+
+ProgrammeSuivi::~ProgrammeSuivi()
+{
+    arreter();
+}
+
+bool ProgrammeSuivi::demarrer(const QString &programme, const QStringList &arguments)
+{
+    m_processus.setProgram(programme);
+    m_processus.setArguments(arguments);
+    m_processus.start();
+    return m_processus.waitForStarted(5000);
+}
+
+void ProgrammeSuivi::arreter()
+{
+    if (m_processus.state() != QProcess::NotRunning) {
+        m_processus.kill();
+        m_processus.waitForFinished(5000);
+    }
+}
+
+QStringList ProgrammeSuivi::lignes()
+{
+    while (m_processus.waitForReadyRead(0)) {
+    }
+    while (m_processus.canReadLine())
+        m_lignes << QString::fromUtf8(m_processus.readLine()).chopped(1);
+    return m_lignes;
+}
+
+QString ProgrammeSuivi::journal()
+{
+    const QStringList l = lignes();
+    return l.isEmpty() ? QString() : l.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+int ProgrammeSuivi::attendre(const QRegularExpression &motif, int delaiMs)
+{
+    QElapsedTimer chrono;
+    chrono.start();
+    for (;;) {
+        const QStringList l = lignes();
+        for (int i = 0; i < l.size(); ++i) {
+            if (motif.match(l.at(i)).hasMatch())
+                return i;
+        }
+        if (chrono.elapsed() > delaiMs)
+            return -1;
+        m_processus.waitForReadyRead(qMax(1, delaiMs - int(chrono.elapsed())));
+    }
+}
+
+SimulateurMCF::SimulateurMCF(const QStringList &options)
+{
+    if (demarrer(QStringLiteral(ORVANE_BIN_DIR "/orvane-mcf-sim"), options) &&
+        attendre(QRegularExpression(QStringLiteral("^/"))) == 0)
+        terminal = lignes().first();
+}
+
+int SimulateurMCF::trames()
+{
+    return int(lignes().filter(QRegularExpression(QStringLiteral("^recu "))).size());
+}

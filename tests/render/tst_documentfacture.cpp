@@ -62,6 +62,8 @@ private slots:
     void fragments_data();
     void fragments();
     void largeursDuTicketExemple();
+    void ticketEtroit_data();
+    void ticketEtroit();
     void documentsComplets_data();
     void documentsComplets();
 };
@@ -317,6 +319,15 @@ void DocumentFacture::fragments_data()
         << QStringList{"<b>Montant reçu: </b>5&nbsp;000 F CFA.<br/><b>Monnaie rendue: "
                        "</b>4&nbsp;764 F CFA.<br/><br/>"}
         << QStringList{};
+    QTest::newRow("received less than the net: no change line")
+        << benin << entete({{15, "100"}}) + pain << nul << true
+        << QStringList{"<b>Montant reçu: </b>100 F CFA.<br/><br/>"} << QStringList{"Monnaie rendue"};
+    QTest::newRow("received half a franc less than the net: change rounds to 0")
+        << benin << entete({{15, "235.6"}}) + pain << nul << false
+        << QStringList{"Montant reçu: 236 F CFA.\nMonnaie rendue: 0 F CFA.\n\n"} << QStringList{"-"};
+    QTest::newRow("received exactly the net: change 0")
+        << benin << entete({{15, "236"}}) + pain << nul << true
+        << QStringList{"<b>Monnaie rendue: </b>0 F CFA.<br/><br/>"} << QStringList{};
     QTest::newRow("insurance split")
         << benin << entete({{15, "1000"}}) + "B;Soin;1;1000;1180;;;;60\n"
         << nul << true
@@ -436,6 +447,55 @@ void DocumentFacture::largeursDuTicketExemple()
                                            "Pain (B)           | 2|  500|1 000\n\n"
                                            "Eau minérale (A-EX)| 1|  300|  300\n\n");
     QVERIFY2(texte.contains(attendu), qPrintable(texte));
+}
+
+void DocumentFacture::ticketEtroit_data()
+{
+    QTest::addColumn<QString>("reglages");
+    QTest::addColumn<QString>("articles");
+    QTest::addColumn<int>("caracteres");
+    QTest::addColumn<QString>("attendu"); // from the column header to the first tax-group line
+
+    const QString longue = "B;Pain complet aux céréales et graines;2;100;118\n";
+    QTest::newRow("fits: columns as without a limit")
+        << benin << pain << 30 << "\nArticles|Qt|PUTTC|Tot.\n\nPain (B)| 2|  118| 236\n\n\nTotal: HT";
+    QTest::newRow("long designation wraps inside its column")
+        << benin << longue << 30
+        << "\nArticles        |Qt|PUTTC|Tot.\n\nPain complet aux| 2|  118| 236\ncéréales et     |  |     |   "
+           " \n"
+           "graines (B)     |  |     |    \n\n\nTotal: HT";
+    QTest::newRow("too narrow for the amounts beside: amounts on their own line")
+        << benin << longue << 20
+        << "\nArticles\n       Qt|PUTTC|Tot.\n\nPain complet aux\ncéréales et graines\n(B)\n       2|  118| "
+           "236\n\n\n"
+           "Total: HT";
+    QTest::newRow("space saving, wrapped designation")
+        << benin + " economieEspace=\"1\"" << longue + pain << 30
+        << "Pain complet aux| 2|  118| 236\ncéréales et     |  |     |    \ngraines (B)     |  |     |    \n"
+           "Pain (B)        | 2|  118| 236\n\nTotal: HT";
+    QTest::newRow("word longer than the column is cut")
+        << benin << "B;Réfrigérateurprofessionnelinox;1;100;118\n"
+        << 30
+        << "\nArticles        |Qt|PUTTC|Tot.\n\nRéfrigérateurpro| 1|  118| 118\nfessionnelinox  |  |     |   "
+           " \n"
+           "(B)             |  |     |    \n\n\nTotal: HT";
+}
+
+// Item rows within a line limit: designations wrap in their column, or the amounts move under
+// them; no line of the ticket is longer than the limit.
+void DocumentFacture::ticketEtroit()
+{
+    QFETCH(QString, reglages);
+    QFETCH(QString, articles);
+    QFETCH(int, caracteres);
+    QFETCH(QString, attendu);
+
+    const ParametresRendu p = parametres(reglages);
+    const QString texte = construireDocument(lire(entete() + articles, p), p, std::nullopt, QString(),
+                                             Variante::Ticket, caracteres);
+    QVERIFY2(texte.contains(attendu), qPrintable(texte));
+    for (const QString &ligne : texte.split('\n'))
+        QVERIFY2(ligne.size() <= caracteres, qPrintable(ligne));
 }
 
 void DocumentFacture::documentsComplets_data()

@@ -466,7 +466,7 @@ void DocumentFacture::ticketEtroit_data()
            "graines (B)     |  |     |    \n\n\nTotal: HT";
     QTest::newRow("too narrow for the amounts beside: amounts on their own line")
         << benin << longue << 20
-        << "\nArticles\n       Qt|PUTTC|Tot.\n\nPain complet aux\ncéréales et graines\n(B)\n       2|  118| "
+        << "\nArticles\n       Qt|PUTTC|Tot.\n\nPain complet aux\ncéréales et graines\n(B)\n        2|  118| "
            "236\n\n\n"
            "Total: HT";
     QTest::newRow("space saving, wrapped designation")

@@ -464,6 +464,9 @@ void TestDialogue::enregistrement_data()
         << document(documentFichierVide, {{"pays", "Niger"}, {"modePrix", " ttc &amp;"}});
     QTest::newRow("empty modePrix chosen in the list")
         << true << QByteArray("<app modePrix=\"HT\"/>") << Champs{{"modePrix", ""}} << documentFichierVide;
+    QTest::newRow("ticket width of the renderer kept")
+        << true << QByteArray("<app largeurTicket=\"48\"/>") << Champs{}
+        << document(documentFichierVide, {}, "largeurTicket=\"48\"");
     QTest::newRow("unknown modeMCF kept as written")
         << true << QByteArray("<app modeMCF=\"Test\"/>") << Champs{}
         << document(documentFichierVide, {{"modeMCF", "Test"}});

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QXmlStreamReader>
 
+#include <cmath>
+
 QString FichierParametres::valeur(const QString &cle) const
 {
     for (const auto &a : attributs) {
@@ -93,7 +95,8 @@ QString messagesLectureMoteur(EtatParametres etat)
     case EtatParametres::Introuvable:
         return {};
     case EtatParametres::Invalide:
-        return QStringLiteral("Fichier app.xml ouvert.\nImpossible de charger app.xml\nFichier app.xml fermé.\n");
+        return QStringLiteral(
+            "Fichier app.xml ouvert.\nImpossible de charger app.xml\nFichier app.xml fermé.\n");
     case EtatParametres::Charge:
         return QStringLiteral("Fichier app.xml ouvert.\nFichier app.xml charge.\nFichier app.xml ferme.\n");
     }
@@ -124,6 +127,9 @@ ParametresRendu parametresRendu(const FichierParametres &fichier)
         p.fontSize = taille;
     p.logoTop = versInterrupteur(fichier.valeur(cles::logoTop));
     p.economieEspace = versInterrupteur(fichier.valeur(cles::economieEspace));
+    const double largeur = nombreEntree(fichier.valeur(cles::largeurTicket));
+    if (largeur > 0 && std::isfinite(largeur))
+        p.largeurTicket = largeur;
     return p;
 }
 

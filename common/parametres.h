@@ -31,6 +31,8 @@ inline const QString fontName = QStringLiteral("fontName");
 inline const QString fontSize = QStringLiteral("fontSize");
 inline const QString logoTop = QStringLiteral("logoTop");
 inline const QString economieEspace = QStringLiteral("economieEspace");
+// Printable width of the ticket roll in millimetres (default largeurTicketParDefaut).
+inline const QString largeurTicket = QStringLiteral("largeurTicket");
 // Background server program (editor only)
 inline const QString mode = QStringLiteral("mode");
 inline const QString dossier = QStringLiteral("dossier");
@@ -95,6 +97,9 @@ ParametresMoteur parametresMoteur(const FichierParametres &fichier);
 // The engine's console lines for the outcome of reading app.xml.
 QString messagesLectureMoteur(EtatParametres etat);
 
+// Printable width of an 80 mm till roll, in millimetres.
+inline constexpr double largeurTicketParDefaut = 72.0;
+
 // The renderer's settings.
 struct ParametresRendu
 {
@@ -103,6 +108,9 @@ struct ParametresRendu
     int fontSize = 6;
     bool logoTop = false;
     bool economieEspace = false;
+    // Printable width of the ticket roll: 72 mm on the usual 80 mm paper. A value that is not a
+    // positive number keeps the default.
+    double largeurTicket = largeurTicketParDefaut;
 };
 
 ParametresRendu parametresRendu(const FichierParametres &fichier);

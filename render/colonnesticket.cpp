@@ -15,6 +15,19 @@ TextesArticle textes(const InvoiceItem &a, int signe)
             texteMontant(a.nombres.prixTTC, signe), texteMontant(ligneTTC(a), signe)};
 }
 
+// The three amount columns joined by "|".
+QString colonnesMontants(const QString &qt, const QString &puttc, const QString &tot,
+                         const LargeursColonnes &l)
+{
+    return qt.rightJustified(l.qt) + QLatin1Char('|') + puttc.rightJustified(l.puttc) + QLatin1Char('|') +
+           tot.rightJustified(l.tot);
+}
+
+int largeurMontants(const LargeursColonnes &l)
+{
+    return l.qt + 1 + l.puttc + 1 + l.tot;
+}
+
 } // namespace
 
 QString suffixeGroupe(const QString &groupeTaxe)
@@ -37,21 +50,108 @@ LargeursColonnes largeursColonnes(const Invoice &facture)
     return l;
 }
 
+MiseEnPageTicket miseEnPageTicket(const Invoice &facture, int caracteresParLigne)
+{
+    MiseEnPageTicket m;
+    m.largeurs = largeursColonnes(facture);
+    m.caracteresParLigne = std::max(0, caracteresParLigne);
+    if (m.caracteresParLigne == 0)
+        return m;
+    const int reste = m.caracteresParLigne - 1 - largeurMontants(m.largeurs);
+    if (m.largeurs.articles <= reste)
+        return m;
+    if (reste >= articlesMinimum) {
+        m.largeurs.articles = reste;
+        return m;
+    }
+    m.montantsALaLigne = true;
+    m.largeurs.articles = m.caracteresParLigne;
+    return m;
+}
+
 QString enteteColonnes(const LargeursColonnes &l)
 {
     return QStringLiteral("\n") + QStringLiteral("Articles").leftJustified(l.articles) + QLatin1Char('|') +
-           QStringLiteral("Qt").rightJustified(l.qt) + QLatin1Char('|') +
-           QStringLiteral("PUTTC").rightJustified(l.puttc) + QLatin1Char('|') +
-           QStringLiteral("Tot.").rightJustified(l.tot) + QStringLiteral("\n\n");
+           colonnesMontants(QStringLiteral("Qt"), QStringLiteral("PUTTC"), QStringLiteral("Tot."), l) +
+           QStringLiteral("\n\n");
+}
+
+QString enteteColonnes(const MiseEnPageTicket &m)
+{
+    if (!m.montantsALaLigne)
+        return enteteColonnes(m.largeurs);
+    return QStringLiteral("\nArticles\n") +
+           colonnesMontants(QStringLiteral("Qt"), QStringLiteral("PUTTC"), QStringLiteral("Tot."), m.largeurs)
+               .rightJustified(m.caracteresParLigne) +
+           QStringLiteral("\n\n");
 }
 
 QString ligneArticleTicket(const InvoiceItem &a, const LargeursColonnes &l, int signe, bool economieEspace)
 {
+    MiseEnPageTicket m;
+    m.largeurs = l;
+    return ligneArticleTicket(a, m, signe, economieEspace);
+}
+
+QString ligneArticleTicket(const InvoiceItem &a, const MiseEnPageTicket &m, int signe, bool economieEspace)
+{
+    const LargeursColonnes &l = m.largeurs;
     const TextesArticle t = textes(a, signe);
-    QString ligne = t.articles.leftJustified(l.articles) + QLatin1Char('|') + t.qt.rightJustified(l.qt) +
-                    QLatin1Char('|') + t.puttc.rightJustified(l.puttc) + QLatin1Char('|') +
-                    t.tot.rightJustified(l.tot) + QLatin1Char('\n');
+    QString ligne;
+    if (m.montantsALaLigne) {
+        for (const QString &morceau : couperEnLignes(t.articles, m.caracteresParLigne))
+            ligne += morceau + QLatin1Char('\n');
+        ligne += colonnesMontants(t.qt, t.puttc, t.tot, l).rightJustified(m.caracteresParLigne) +
+                 QLatin1Char('\n');
+    } else {
+        // Without a limit the designation is one piece, however long.
+        const QStringList morceaux =
+            m.caracteresParLigne == 0 ? QStringList{t.articles} : couperEnLignes(t.articles, l.articles);
+        ligne += morceaux.value(0).leftJustified(l.articles) + QLatin1Char('|') +
+                 colonnesMontants(t.qt, t.puttc, t.tot, l) + QLatin1Char('\n');
+        // The designation goes on under itself; the empty cells keep the column rules in place.
+        const QString cellulesVides = QLatin1Char('|') + colonnesMontants({}, {}, {}, l);
+        for (qsizetype i = 1; i < morceaux.size(); ++i)
+            ligne += morceaux.at(i).leftJustified(l.articles) + cellulesVides + QLatin1Char('\n');
+    }
     if (!economieEspace)
         ligne += QLatin1Char('\n');
     return ligne;
+}
+
+QStringList couperEnLignes(const QString &texte, int largeur)
+{
+    if (largeur <= 0 || texte.size() <= largeur)
+        return {texte};
+    QStringList lignes;
+    const QStringList mots = texte.split(QLatin1Char(' '));
+    QString courante = mots.first();
+    for (qsizetype i = 0; i < mots.size(); ++i) {
+        if (i > 0) {
+            if (courante.size() + 1 + mots.at(i).size() <= largeur) {
+                courante += QLatin1Char(' ') + mots.at(i);
+            } else {
+                lignes.append(courante);
+                courante = mots.at(i);
+            }
+        }
+        while (courante.size() > largeur) {
+            lignes.append(courante.left(largeur));
+            courante.remove(0, largeur);
+        }
+    }
+    if (!courante.isEmpty() || lignes.isEmpty())
+        lignes.append(courante);
+    return lignes;
+}
+
+QString replierLignes(const QString &texte, int largeur)
+{
+    if (largeur <= 0)
+        return texte;
+    QStringList sortie;
+    const QStringList lignes = texte.split(QLatin1Char('\n'));
+    for (const QString &ligne : lignes)
+        sortie += couperEnLignes(ligne, largeur);
+    return sortie.join(QLatin1Char('\n'));
 }

@@ -13,9 +13,6 @@
 
 namespace {
 
-constexpr double margeMm = 4.0;
-constexpr double largeurRouleauMm = 80.0;
-
 QImage chargerImageQr(const QString &chemin)
 {
     if (chemin.isEmpty() || !QFile::exists(chemin))
@@ -51,27 +48,39 @@ int coteQr(int pixelsImage, int resolution)
     return std::max(pixelsImage, minimum);
 }
 
+int caracteresParLigne(const QFont &police, double largeurMm)
+{
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    const QFontMetricsF mesures(police, &pdf);
+    // The widest of a few characters: the same for a fixed-pitch font, a safe bound for another.
+    double chasse = 0;
+    for (const QChar c : QStringLiteral("MW0é|-"))
+        chasse = std::max(chasse, mesures.horizontalAdvance(c));
+    const double largeur = largeurMm / 25.4 * pdf.resolution();
+    if (chasse <= 0)
+        return 1;
+    return std::max(1, static_cast<int>(std::floor(largeur / chasse)));
+}
+
 void ajusterPageTicketPdf(QPrinter &imprimante, const QString &texte, const QFont &police,
-                          const QString &imageQr)
+                          const QString &imageQr, double largeurMm)
 {
     const int resolution = imprimante.resolution();
     const QFontMetricsF mesures(police, &imprimante);
     const QRectF cadre = mesures.boundingRect(QRectF(0, 0, 60, 20), 0, texte);
-    double largeur = cadre.width();
     double hauteur = cadre.height();
     const QImage image = chargerImageQr(imageQr);
-    if (!image.isNull()) {
-        const int cote = coteQr(image.width(), resolution);
-        largeur = std::max(largeur, static_cast<double>(cote));
+    if (!image.isNull())
         hauteur += coteQr(image.height(), resolution);
-    }
     const double mmParPoint = 25.4 / resolution;
+    // The text was cut to the roll's width (caracteresParLigne): the page is the roll's width.
     // A little slack so that rounding in the page size never pushes the last line to a new page.
-    const double largeurMm = std::max(largeurRouleauMm, largeur * mmParPoint + 2 * margeMm + 1);
-    const double hauteurMm = hauteur * mmParPoint + 2 * margeMm + 2;
-    imprimante.setPageLayout(QPageLayout(QPageSize(QSizeF(largeurMm, hauteurMm), QPageSize::Millimeter),
-                                         QPageLayout::Portrait, QMarginsF(margeMm, margeMm, margeMm, margeMm),
-                                         QPageLayout::Millimeter));
+    const double hauteurMm = hauteur * mmParPoint + 2 * margeTicketMm + 2;
+    const double m = margeTicketMm;
+    imprimante.setPageLayout(
+        QPageLayout(QPageSize(QSizeF(largeurMm + 2 * m, hauteurMm), QPageSize::Millimeter),
+                    QPageLayout::Portrait, QMarginsF(m, m, m, m), QPageLayout::Millimeter));
 }
 
 void dessinerTicket(QPrinter &imprimante, const QString &texte, const QFont &police, const QString &imageQr)

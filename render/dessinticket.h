@@ -16,10 +16,17 @@ constexpr double coteMinimalQrMm = 25.0;
 // to coteMinimalQrMm on fine devices (a 200-pixel image on a 1200 dpi PDF would be 4 mm wide).
 int coteQr(int pixelsImage, int resolution);
 
-// For a PDF ticket: sets a roll-shaped page (80 mm wide, or wider when the text needs it) whose
+// Margin on each side of the ticket's PDF page: a printable width of 72 mm makes an 80 mm roll.
+constexpr double margeTicketMm = 4.0;
+
+// Characters of the ticket font that one line of `largeurMm` holds, measured as the PDF output
+// draws them (at least 1).
+int caracteresParLigne(const QFont &police, double largeurMm);
+
+// For a PDF ticket: sets a roll-shaped page, `largeurMm` of printable width plus the margins, whose
 // height holds the whole ticket, text and QR image, so that nothing falls off the page.
 void ajusterPageTicketPdf(QPrinter &imprimante, const QString &texte, const QFont &police,
-                          const QString &imageQr);
+                          const QString &imageQr, double largeurMm);
 
 // Draws the ticket text from the top-left corner of the printable area, then the QR image (when the
 // file exists) directly under it. A ticket longer than the page goes on to further pages instead of

@@ -4,11 +4,19 @@
 #include "redacteurticket.h"
 
 #include <QList>
+#include <QLocale>
 #include <QPair>
 
+#include <cmath>
 #include <memory>
 
 namespace {
+
+QString separateurGroupes()
+{
+    static const QString separateur = QLocale(QLocale::French).groupSeparator();
+    return separateur;
+}
 
 // Company name and details.
 void entreprise(Redacteur &r)
@@ -115,8 +123,12 @@ void montantRecu(Redacteur &r)
     if (recu == 0)
         return;
     r << r.gras(QStringLiteral("Montant reçu: ")) + r.montant(recu) + QStringLiteral(" F CFA.") + r.nl();
-    r << r.gras(QStringLiteral("Monnaie rendue: ")) + r.montant(recu - r.d.totaux.netClient) +
-             QStringLiteral(" F CFA.") + r.nl() + r.nl();
+    // Less than the net amount was received: there is no change to give back.
+    const double monnaie = recu - r.d.totaux.netClient;
+    if (std::round(monnaie) >= 0)
+        r << r.gras(QStringLiteral("Monnaie rendue: ")) + r.montant(monnaie) + QStringLiteral(" F CFA.") +
+                 r.nl();
+    r << r.nl();
 }
 
 // The client's and the insurer's shares, when an insurer pays part of the invoice.
@@ -193,7 +205,7 @@ Variante varianteImpression(const QString &impression)
 
 QString construireDocument(const Invoice &facture, const ParametresRendu &parametres,
                            const std::optional<ResultatLu> &resultat, const QString &imageQr,
-                           Variante variante)
+                           Variante variante, int caracteresTicket)
 {
     const DonneesDocument donnees{facture,
                                   parametres,
@@ -201,7 +213,8 @@ QString construireDocument(const Invoice &facture, const ParametresRendu &parame
                                   imageQr,
                                   calculerTotaux(facture, parametres.pays),
                                   vocabulaire(parametres.pays),
-                                  typeFacture(facture.typeFacture, parametres.entreprise)};
+                                  typeFacture(facture.typeFacture, parametres.entreprise),
+                                  caracteresTicket};
     std::unique_ptr<Redacteur> redacteur;
     if (variante == Variante::A4)
         redacteur = std::make_unique<RedacteurA4>(donnees);
@@ -231,5 +244,8 @@ QString construireDocument(const Invoice &facture, const ParametresRendu &parame
         blocFiscal(r, *resultat);
     r.finBlocFiscal();
     r << r.nl() + parametres.message;
-    return remplacerSeparateurGroupes(r.texte);
+    if (variante == Variante::A4)
+        return r.texte.replace(separateurGroupes(), QStringLiteral("&nbsp;"));
+    // Lines are cut before the separators become spaces, so that no amount is cut.
+    return remplacerSeparateurGroupes(replierLignes(r.texte, caracteresTicket));
 }

@@ -20,6 +20,9 @@ Variante varianteImpression(const QString &impression);
 // "</body></html>" of the A4 variant (the output step adds it).
 // `resultat` is the fiscal result when the result file was read; without it the document has no
 // fiscal block. `imageQr` is the QR PNG path to show on the A4 invoice, empty for none.
+// On the A4 invoice the group separators are non-breaking spaces ("&nbsp;"), so that an amount is
+// never cut at the end of a line. `caracteresTicket` is the number of characters that one line of
+// the ticket roll holds (0 for no limit): no line of the ticket is longer.
 QString construireDocument(const Invoice &facture, const ParametresRendu &parametres,
                            const std::optional<ResultatLu> &resultat, const QString &imageQr,
-                           Variante variante);
+                           Variante variante, int caracteresTicket = 0);

@@ -1,8 +1,10 @@
 #include "rendu.h"
+#include "traduction.h"
 
 #include <affichage.h>
 
 #include <QApplication>
+#include <QTranslator>
 
 #include <iostream>
 
@@ -28,5 +30,7 @@ int main(int argc, char *argv[])
     survivreAConsoleFermee();
     preparerAffichage();
     QApplication application(argc, argv);
+    QTranslator traductionQt;
+    installerTraductionQt(traductionQt);
     return executerRendu(QApplication::arguments(), QApplication::applicationDirPath(), std::cout);
 }

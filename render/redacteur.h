@@ -20,6 +20,7 @@ struct DonneesDocument
     TotauxFacture totaux;
     Vocabulaire mots;
     std::optional<TypeFacture> type;
+    int caracteresTicket = 0; // characters on one line of the ticket roll, 0 for no limit
 };
 
 // Accumulates the text of one output. The sections common to both outputs write through the tokens

@@ -49,13 +49,15 @@ void RedacteurA4::titreEtColonnes()
 {
     const QString titre = d.type ? d.type->titre : QString();
     *this << QStringLiteral("<h1 style=\"text-align:center\">") + titre +
-                 QStringLiteral("</h1><table width=\"100%\" border=\"1\"><tr><th>Désignation</th>"
+                 QStringLiteral("</h1><table width=\"100%\" border=\"1\" cellpadding=\"3\"><thead><tr>"
+                                "<th>Désignation</th>"
                                 "<th style=\"text-align:right\">Quantité</th>"
                                 "<th style=\"text-align:right\">Prix Unitaire HT</th>");
     if (avecTS())
         *this << QStringLiteral("<th style=\"text-align:right\">TS</th>");
-    *this << QStringLiteral(
-        "<th style=\"text-align:right\">TVA</th><th style=\"text-align:right\">Montant TTC</th></tr>");
+    // A header row in <thead> is repeated at the top of every page the table runs on.
+    *this << QStringLiteral("<th style=\"text-align:right\">TVA</th><th style=\"text-align:right\">Montant "
+                            "TTC</th></tr></thead>");
 }
 
 void RedacteurA4::article(const InvoiceItem &a)

@@ -9,10 +9,10 @@ void RedacteurTicket::titreEtColonnes()
         *this << QStringLiteral(" du ") + f.dateFacture;
     *this << nl();
     if (!eco())
-        *this << enteteColonnes(m_largeurs);
+        *this << enteteColonnes(m_miseEnPage);
 }
 
 void RedacteurTicket::article(const InvoiceItem &a)
 {
-    *this << ligneArticleTicket(a, m_largeurs, d.facture.signe, eco());
+    *this << ligneArticleTicket(a, m_miseEnPage, d.facture.signe, eco());
 }

@@ -8,7 +8,7 @@ class RedacteurTicket : public Redacteur
 {
 public:
     explicit RedacteurTicket(const DonneesDocument &donnees)
-        : Redacteur(donnees), m_largeurs(largeursColonnes(donnees.facture))
+        : Redacteur(donnees), m_miseEnPage(miseEnPageTicket(donnees.facture, donnees.caracteresTicket))
     {
     }
 
@@ -39,5 +39,5 @@ private:
             *this << nl();
     }
 
-    LargeursColonnes m_largeurs;
+    MiseEnPageTicket m_miseEnPage;
 };

@@ -1,5 +1,6 @@
 #include "rendu.h"
 
+#include "dessinticket.h"
 #include "document.h"
 #include "resultatlu.h"
 #include "sortie.h"
@@ -75,7 +76,11 @@ int executerRendu(const QStringList &arguments, const QString &dossierProgramme,
     }
 
     const Variante variante = varianteImpression(facture.impression);
-    const QString texte = construireDocument(facture, parametres, resultat, imageQr, variante);
+    const int caracteres = variante == Variante::Ticket
+                               ? caracteresParLigne(policeTicket(parametres.fontName, parametres.fontSize),
+                                                    parametres.largeurTicket)
+                               : 0;
+    const QString texte = construireDocument(facture, parametres, resultat, imageQr, variante, caracteres);
     if (facture.impression.isEmpty())
         return 0;
 
@@ -86,6 +91,7 @@ int executerRendu(const QStringList &arguments, const QString &dossierProgramme,
     demande.imageQr = imageQr;
     demande.fontName = parametres.fontName;
     demande.fontSize = parametres.fontSize;
+    demande.largeurTicket = parametres.largeurTicket;
     sortirDocument(texte, demande);
     return 0;
 }

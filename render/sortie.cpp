@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QScreen>
 #include <QUrl>
 
 namespace {
@@ -41,7 +43,7 @@ void preparerFichierPdf(QPrinter &pdf, const QString &cheminFichier)
 
 void sortirA4(const QString &html, const DemandeSortie &demande, QPrinter &native, QPrinter &pdf)
 {
-    Worker worker(html);
+    Worker worker(html, demande.reference);
     if (demande.impression == facturePdfSilencieuse) {
         preparerFichierPdf(pdf, cheminPdf(Variante::A4, demande.reference));
         worker.print(&pdf);
@@ -54,8 +56,8 @@ void sortirA4(const QString &html, const DemandeSortie &demande, QPrinter &nativ
     }
     QPrintPreviewDialog apercu(imprimante);
     QObject::connect(&apercu, &QPrintPreviewDialog::paintRequested, &worker, &Worker::print);
-    apercu.setWindowState(apercu.windowState() | Qt::WindowMaximized);
     apercu.setWindowTitle(titreApercu());
+    dimensionnerApercu(apercu);
     apercu.exec();
 }
 
@@ -69,7 +71,7 @@ void sortirTicket(const QString &texte, const DemandeSortie &demande, QPrinter &
     }
     const QString chemin = cheminPdf(Variante::Ticket, demande.reference);
     preparerFichierPdf(pdf, chemin);
-    ajusterPageTicketPdf(pdf, texte, police, demande.imageQr);
+    ajusterPageTicketPdf(pdf, texte, police, demande.imageQr, demande.largeurTicket);
     dessinerTicket(pdf, texte, police, demande.imageQr);
     if (demande.impression == ticketPdf)
         QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(chemin).absoluteFilePath()));
@@ -87,6 +89,17 @@ QString cheminPdf(Variante variante, const QString &reference)
 QString titreApercu()
 {
     return QStringLiteral("Orvane MCF - Aperçu avant impression");
+}
+
+void dimensionnerApercu(QPrintPreviewDialog &apercu)
+{
+    // Without a window manager "maximized" means nothing and the dialog would open at its minimum
+    // size: give it the screen's free area first.
+    if (const QScreen *ecran = apercu.screen())
+        apercu.setGeometry(ecran->availableGeometry());
+    apercu.setWindowState(apercu.windowState() | Qt::WindowMaximized);
+    if (auto *pages = apercu.findChild<QPrintPreviewWidget *>())
+        pages->fitToWidth();
 }
 
 void sortirDocument(const QString &texte, const DemandeSortie &demande)

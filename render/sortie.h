@@ -2,7 +2,11 @@
 
 #include "document.h"
 
+#include <parametres.h>
+
 #include <QString>
+
+class QPrintPreviewDialog;
 
 // What the output step needs besides the document text.
 struct DemandeSortie
@@ -13,6 +17,7 @@ struct DemandeSortie
     QString imageQr;   // QR PNG path, empty when the result file was not read
     QString fontName = QStringLiteral("Lucida Console");
     int fontSize = 6;
+    double largeurTicket = largeurTicketParDefaut; // printable width of the roll, mm
 };
 
 // The PDF file of an A4 invoice or a ticket, relative to the working directory. Characters that
@@ -22,6 +27,10 @@ QString cheminPdf(Variante variante, const QString &reference);
 
 // Title of the print preview window.
 QString titreApercu();
+
+// Shows the preview at a size that fills the screen's free area and its pages at the window's
+// width, with or without a window manager to maximize it.
+void dimensionnerApercu(QPrintPreviewDialog &apercu);
 
 // Prints or saves the finished document by its print mode: A4 in a modal print preview (default
 // printer for "facture", PDF file for "facture-pdf"), A4 straight to its PDF file for

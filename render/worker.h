@@ -11,7 +11,8 @@ class Worker : public QObject
 {
     Q_OBJECT
 public:
-    explicit Worker(const QString &html, QObject *parent = nullptr);
+    // `reference` heads the pages after the first.
+    explicit Worker(const QString &html, const QString &reference = {}, QObject *parent = nullptr);
 
     QTextDocument *document() { return &m_document; }
 
@@ -20,4 +21,5 @@ public slots:
 
 private:
     QTextDocument m_document;
+    QString m_reference;
 };

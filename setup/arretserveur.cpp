@@ -1,26 +1,55 @@
 #include "arretserveur.h"
 
+#include <QDir>
 #include <QProcess>
 
-CommandeSysteme commandeArretServeur(const QString &nomExecutable)
+CommandeSysteme commandeArretServeur(const QString &dossierInstallation)
 {
 #ifdef Q_OS_WIN
+    Q_UNUSED(dossierInstallation);
     return {QStringLiteral("taskkill"),
-            {QStringLiteral("/IM"), nomExecutable + QStringLiteral(".exe"), QStringLiteral("/F")}};
+            {QStringLiteral("/IM"), QStringLiteral("orvane-server.exe"), QStringLiteral("/F")}};
 #else
-    // -x: the process name must equal the executable name, so "orvane-server2" or a shell whose
-    // command line merely mentions the name are left alone. SIGKILL mirrors taskkill's /F.
-    return {QStringLiteral("pkill"), {QStringLiteral("-KILL"), QStringLiteral("-x"), nomExecutable}};
+    return {QDir(dossierInstallation).filePath(QStringLiteral("orvane-engine")),
+            {QStringLiteral("--stop-server")}};
 #endif
 }
 
-void arreterServeur(const CommandeSysteme &commande)
+IssueArret issueArret(int codeSortie)
+{
+    if (codeSortie == 0)
+        return IssueArret::Arrete;
+#ifdef Q_OS_WIN
+    return codeSortie == 128 ? IssueArret::AucunProcessus : IssueArret::Impossible;
+#else
+    return IssueArret::AucunProcessus;
+#endif
+}
+
+IssueArret arreterServeur(const CommandeSysteme &commande)
 {
     QProcess processus;
     processus.setStandardOutputFile(QProcess::nullDevice());
     processus.setStandardErrorFile(QProcess::nullDevice());
     processus.start(commande.programme, commande.arguments);
     if (!processus.waitForStarted())
-        return;
+        return IssueArret::Impossible;
     processus.waitForFinished(-1);
+    if (processus.exitStatus() != QProcess::NormalExit)
+        return IssueArret::Impossible;
+    return issueArret(processus.exitCode());
+}
+
+QString messageArret(IssueArret issue, const CommandeSysteme &commande)
+{
+    switch (issue) {
+    case IssueArret::Arrete:
+        return QStringLiteral("Le serveur MCF a été arrêté.");
+    case IssueArret::AucunProcessus:
+        return QStringLiteral("Aucun serveur MCF n'était en cours d'exécution.");
+    case IssueArret::Impossible:
+        break;
+    }
+    return QStringLiteral("Impossible d'arrêter le serveur MCF (%1).")
+        .arg(QDir::toNativeSeparators(commande.programme));
 }

@@ -3,6 +3,12 @@
 
 #include "arretserveur.h"
 
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QPushButton>
 
 namespace {
@@ -15,12 +21,39 @@ QString interrupteur(bool actif)
     return actif ? QStringLiteral("1") : QStringLiteral("0");
 }
 
-// Selects the item whose text equals `valeur` exactly; any other value leaves the selection as it is.
+// Selects the item whose text equals `valeur` exactly. A value the list does not know (an empty
+// one included) is added to it as it is and selected, so that OK writes back what was read instead
+// of changing a setting the user did not touch.
 void selectionnerTexte(QComboBox *combo, const QString &valeur)
 {
-    const int index = combo->findText(valeur, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (index >= 0)
-        combo->setCurrentIndex(index);
+    int index = combo->findText(valeur, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index < 0) {
+        combo->addItem(valeur);
+        index = combo->count() - 1;
+    }
+    combo->setCurrentIndex(index);
+}
+
+// A file worth keeping: it exists and holds more than blanks (or cannot even be read).
+bool contenuAGarder(const QString &chemin)
+{
+    QFile fichier(chemin);
+    if (!QFileInfo(chemin).isFile())
+        return false;
+    if (!fichier.open(QIODevice::ReadOnly))
+        return true;
+    return !fichier.readAll().trimmed().isEmpty();
+}
+
+// A free name beside `chemin` for a copy of the unreadable file.
+QString cheminCopie(const QString &chemin)
+{
+    const QString base = chemin + QStringLiteral(".illisible-") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString candidat = base;
+    for (int n = 2; QFile::exists(candidat); ++n)
+        candidat = base + QStringLiteral("-%1").arg(n);
+    return candidat;
 }
 
 } // namespace
@@ -36,15 +69,29 @@ Dialog::Dialog(const QString &cheminParametres, QWidget *parent)
     ui->buttonBox->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
     ui->buttonBox->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annuler"));
     afficherPolice(QStringLiteral("Lucida Console"));
+    masquerSecret(ui->jeton, ui->afficherJeton);
+    masquerSecret(ui->password, ui->afficherPassword);
+    m_dossierInstallation = QCoreApplication::applicationDirPath();
 
     m_fichier = lireFichierParametres(m_chemin);
-    if (m_fichier.etat == EtatParametres::Charge)
+    if (m_fichier.etat == EtatParametres::Charge) {
         charger(m_fichier);
-    else
-        m_fichier = {}; // an unreadable file has no attributes worth keeping
+    } else {
+        m_fichierIllisible = contenuAGarder(m_chemin);
+        m_fichier = {};
+    }
 }
 
 Dialog::~Dialog() = default;
+
+// Secrets are hidden as they are typed; the box beside the field shows them on demand.
+void Dialog::masquerSecret(QLineEdit *champ, QCheckBox *afficher)
+{
+    champ->setEchoMode(QLineEdit::Password);
+    afficher->setChecked(false);
+    connect(afficher, &QCheckBox::toggled, champ,
+            [champ](bool visible) { champ->setEchoMode(visible ? QLineEdit::Normal : QLineEdit::Password); });
+}
 
 // Shows the family name as written, even when that font is not installed on this machine: the
 // documents are printed where the renderer runs, which may have fonts this one lacks.
@@ -158,8 +205,44 @@ Attributs Dialog::valeursFormulaire() const
     };
 }
 
+bool Dialog::accepterRemplacementIllisible()
+{
+    QMessageBox question(QMessageBox::Warning, windowTitle(),
+                         QStringLiteral("Le fichier %1 est illisible: le remplacer par les valeurs de ce "
+                                        "formulaire ferait perdre son contenu.\n\nEnregistrer d'abord une "
+                                        "copie de l'ancien fichier à côté de lui ?")
+                             .arg(QDir::toNativeSeparators(QFileInfo(m_chemin).absoluteFilePath())),
+                         QMessageBox::NoButton, this);
+    question.setObjectName(QStringLiteral("fichierIllisible"));
+    QPushButton *copier =
+        question.addButton(QStringLiteral("Copier puis enregistrer"), QMessageBox::AcceptRole);
+    copier->setObjectName(QStringLiteral("copierPuisEnregistrer"));
+    QPushButton *annuler = question.addButton(QStringLiteral("Ne pas enregistrer"), QMessageBox::RejectRole);
+    annuler->setObjectName(QStringLiteral("nePasEnregistrer"));
+    question.setDefaultButton(annuler);
+    question.exec();
+    if (question.clickedButton() != copier)
+        return false;
+
+    const QString copie = cheminCopie(m_chemin);
+    if (!QFile::copy(m_chemin, copie)) {
+        QMessageBox echec(QMessageBox::Critical, windowTitle(),
+                          QStringLiteral("La copie %1 n'a pas pu être écrite: app.xml n'est pas remplacé.")
+                              .arg(QDir::toNativeSeparators(copie)),
+                          QMessageBox::Ok, this);
+        echec.setObjectName(QStringLiteral("copieImpossible"));
+        echec.exec();
+        return false;
+    }
+    return true;
+}
+
 void Dialog::on_buttonBox_accepted()
 {
+    // An unreadable file is replaced only once the user has chosen to keep a copy of it; otherwise
+    // the dialog stays open and the file untouched.
+    if (m_fichierIllisible && !accepterRemplacementIllisible())
+        return;
     // A file that cannot be written leaves the old one whole; the dialog closes all the same.
     enregistrerFichier(m_chemin,
                        documentParametres(fusionnerAttributs(valeursFormulaire(), m_fichier.attributs)));
@@ -173,5 +256,21 @@ void Dialog::on_buttonBox_rejected()
 
 void Dialog::on_stopBtn_clicked()
 {
-    arreterServeur();
+    QMessageBox confirmation(QMessageBox::Question, ui->stopBtn->text(),
+                             QStringLiteral("Arrêter le serveur MCF ? Les fichiers qu'il traite en ce moment "
+                                            "ne seront pas traités."),
+                             QMessageBox::Yes | QMessageBox::No, this);
+    confirmation.setObjectName(QStringLiteral("confirmationArret"));
+    confirmation.setDefaultButton(QMessageBox::No);
+    if (confirmation.exec() != QMessageBox::Yes)
+        return;
+
+    const CommandeSysteme commande = commandeArretServeur(m_dossierInstallation);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const IssueArret issue = arreterServeur(commande);
+    QApplication::restoreOverrideCursor();
+    QMessageBox resultat(issue == IssueArret::Impossible ? QMessageBox::Warning : QMessageBox::Information,
+                         ui->stopBtn->text(), messageArret(issue, commande), QMessageBox::Ok, this);
+    resultat.setObjectName(QStringLiteral("resultatArret"));
+    resultat.exec();
 }

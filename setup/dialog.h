@@ -8,6 +8,9 @@
 
 #include <memory>
 
+class QCheckBox;
+class QLineEdit;
+
 namespace Ui {
 class Dialog;
 }
@@ -25,6 +28,10 @@ public:
     explicit Dialog(const QString &cheminParametres, QWidget *parent = nullptr);
     ~Dialog() override;
 
+    // Folder of the programs, where the stop button finds the engine (outside Windows); the
+    // folder of this program unless told otherwise.
+    void definirDossierInstallation(const QString &dossier) { m_dossierInstallation = dossier; }
+
 private slots:
     void on_buttonBox_accepted();
     void on_buttonBox_rejected();
@@ -35,9 +42,16 @@ private:
     // The editor's keys with the form's current values, in the order they are written.
     Attributs valeursFormulaire() const;
     void afficherPolice(const QString &famille);
+    void masquerSecret(QLineEdit *champ, QCheckBox *afficher);
+    // For a file that exists but could not be read: tells so and offers to keep a copy of it
+    // before it is replaced. False when nothing must be written.
+    bool accepterRemplacementIllisible();
 
     std::unique_ptr<Ui::Dialog> ui;
     QString m_chemin;
     // The file as loaded; its attributes that the editor does not manage are written back as they were.
     FichierParametres m_fichier;
+    // The file exists and holds something that could not be read: never replaced unasked.
+    bool m_fichierIllisible = false;
+    QString m_dossierInstallation;
 };

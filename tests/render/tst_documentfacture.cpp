@@ -62,6 +62,8 @@ private slots:
     void fragments_data();
     void fragments();
     void largeursDuTicketExemple();
+    void ticketEtroit_data();
+    void ticketEtroit();
     void documentsComplets_data();
     void documentsComplets();
 };
@@ -214,30 +216,32 @@ void DocumentFacture::fragments_data()
     QTest::newRow("niger exempt only")
         << niger << entete() + "A;Riz;1;1000;1000\n"
         << nul << true
-        << QStringList{"<td>Riz (A-EX)</td>", "<b>Exonérés = 1 000</b><br/>", "<b>Total TVA: </b>0<br/>"}
+        << QStringList{"<td>Riz (A-EX)</td>", "<b>Exonérés = 1&nbsp;000</b><br/>", "<b>Total TVA: </b>0<br/>"}
         << QStringList{"Total HT: ", "TVA [A]"};
     QTest::newRow("benin exempt only")
         << benin << entete() + "A;Riz;1;1000;1000\n"
-        << nul << true << QStringList{"<b>Total: HT [A] = 1 000</b><br/>", "<b>Total HT: </b>1 000<br/>"}
+        << nul << true
+        << QStringList{"<b>Total: HT [A] = 1&nbsp;000</b><br/>", "<b>Total HT: </b>1&nbsp;000<br/>"}
         << QStringList{"Exonérés"};
     QTest::newRow("niger rates of groups B and D")
         << niger << entete() + "D;Y;1;1000;1050\nB;X;1;1000;1190\nC;Z;1;1000;1100\n"
         << nul << true
-        << QStringList{"<b>Total: HT [B] = 1 000</b><b> | TVA [B] 19 % = 190</b><br/><b>Total: HT [C] = 1 "
+        << QStringList{"<b>Total: HT [B] = 1&nbsp;000</b><b> | TVA [B] 19 % = 190</b><br/><b>Total: HT [C] = "
+                       "1&nbsp;"
                        "000</b><b> | TVA "
-                       "[C] = 100</b><br/><b>Total: HT [D] = 1 000</b><b> | TVA [D] 5 % = 50</b><br/>",
-                       "<b>Total HT: </b>3 000<br/><b>Total TVA: </b>340<br/><b>Total TTC: </b>3 "
+                       "[C] = 100</b><br/><b>Total: HT [D] = 1&nbsp;000</b><b> | TVA [D] 5 % = 50</b><br/>",
+                       "<b>Total HT: </b>3&nbsp;000<br/><b>Total TVA: </b>340<br/><b>Total TTC: </b>3&nbsp;"
                        "340<br/><br/>"}
         << QStringList{};
     QTest::newRow("benin rate of group D")
         << benin << entete() + "D;Y;1;1000;1180\n"
-        << nul << true << QStringList{"<b>Total: HT [D] = 1 000</b><b> | TVA [D] 18 % = 180</b><br/>"}
+        << nul << true << QStringList{"<b>Total: HT [D] = 1&nbsp;000</b><b> | TVA [D] 18 % = 180</b><br/>"}
         << QStringList{};
     QTest::newRow("exempt VAT left out of the VAT total")
         << benin << entete() + "A;Y;1;1000;1100\n"
         << nul << true
-        << QStringList{"<b>Total: HT [A] = 1 000</b><b> | TVA [A] = 100</b><br/>", "<b>Total TVA: </b>0<br/>",
-                       "<b>Total TTC: </b>1 100<br/>"}
+        << QStringList{"<b>Total: HT [A] = 1&nbsp;000</b><b> | TVA [A] = 100</b><br/>",
+                       "<b>Total TVA: </b>0<br/>", "<b>Total TTC: </b>1&nbsp;100<br/>"}
         << QStringList{};
     QTest::newRow("group with nothing to sum gives an empty line")
         << benin << entete() + "C;Don;0;0;0\n"
@@ -250,16 +254,18 @@ void DocumentFacture::fragments_data()
                        "style=\"text-align:right\">TS</th><th "
                        "style=\"text-align:right\">TVA</th>",
                        "<tr><td>Biere (B)</td><td style=\"text-align:right\">1</td><td "
-                       "style=\"text-align:right\">1 "
+                       "style=\"text-align:right\">1&nbsp;"
                        "000</td><td style=\"text-align:right\">50</td><td style=\"text-align:right\">18 "
                        "%</td><td "
-                       "style=\"text-align:right\">1 239</td></tr>",
+                       "style=\"text-align:right\">1&nbsp;239</td></tr>",
                        "<tr><td>Total</td><td style=\"text-align:right\">1</td><td></td><td "
-                       "style=\"text-align:right\">50</td><td></td><td style=\"text-align:right\">1 "
+                       "style=\"text-align:right\">50</td><td></td><td style=\"text-align:right\">1&nbsp;"
                        "239</td></tr></table>",
-                       "<b>Total: HT [B] = 1 000</b><b> | TS [B] = 50</b><b> | TVA [B] 18 % = 189</b><br/>",
-                       "<b>Total HT: </b>1 000<br/><b>TS: </b>50<br/><b>Total TVA: </b>189<br/><b>Total TTC: "
-                       "</b>1 239<br/>"}
+                       "<b>Total: HT [B] = 1&nbsp;000</b><b> | TS [B] = 50</b><b> | TVA [B] 18 % = "
+                       "189</b><br/>",
+                       "<b>Total HT: </b>1&nbsp;000<br/><b>TS: </b>50<br/><b>Total TVA: </b>189<br/><b>Total "
+                       "TTC: "
+                       "</b>1&nbsp;239<br/>"}
         << QStringList{};
     QTest::newRow("no specific tax: five columns")
         << benin << entete() + "B;Pain;1.5;1000;1180\n"
@@ -267,37 +273,42 @@ void DocumentFacture::fragments_data()
         << QStringList{"<th style=\"text-align:right\">Prix Unitaire HT</th><th "
                        "style=\"text-align:right\">TVA</th>",
                        "<tr><td>Pain (B)</td><td style=\"text-align:right\">1,5</td><td "
-                       "style=\"text-align:right\">1 "
-                       "000</td><td style=\"text-align:right\">18 %</td><td style=\"text-align:right\">1 "
+                       "style=\"text-align:right\">1&nbsp;"
+                       "000</td><td style=\"text-align:right\">18 %</td><td "
+                       "style=\"text-align:right\">1&nbsp;"
                        "770</td></tr>",
                        "<tr><td>Total</td><td style=\"text-align:right\">1,5</td><td></td><td></td><td "
-                       "style=\"text-align:right\">1 770</td></tr>"}
+                       "style=\"text-align:right\">1&nbsp;770</td></tr>"}
         << QStringList{">TS<", "TS: "};
     QTest::newRow("line rate rounded half away from zero")
         << benin << entete() + "B;X;1;1000;1185\nE;Y;1;0;50\n"
         << nul << true
-        << QStringList{"<td style=\"text-align:right\">19 %</td><td style=\"text-align:right\">1 185</td>",
+        << QStringList{"<td style=\"text-align:right\">19 %</td><td "
+                       "style=\"text-align:right\">1&nbsp;185</td>",
                        "<td style=\"text-align:right\"></td><td style=\"text-align:right\">50</td>"}
         << QStringList{};
     QTest::newRow("seven-digit VAT printed exactly")
         << benin << entete() + "B;Machine;1;10000000;11234567\n"
-        << nul << true << QStringList{"<b>Total TVA: </b>1 234 567<br/>", " | TVA [B] 18 % = 1 234 567</b>"}
+        << nul << true
+        << QStringList{"<b>Total TVA: </b>1&nbsp;234&nbsp;567<br/>",
+                       " | TVA [B] 18 % = 1&nbsp;234&nbsp;567</b>"}
         << QStringList{};
 
     // Withholding.
     QTest::newRow("benin withholding AIB1")
         << benin << entete({{10, "AIB1"}}) + "B;X;1;10000;11800\n"
         << nul << true
-        << QStringList{"<b>AIB 1% : </b>100<br/><b>Net à Payer: </b>11 900<br/><br/>",
-                       "la somme de: 11 900 F CFA."}
+        << QStringList{"<b>AIB 1% : </b>100<br/><b>Net à Payer: </b>11&nbsp;900<br/><br/>",
+                       "la somme de: 11&nbsp;900 F CFA."}
         << QStringList{};
     QTest::newRow("unknown withholding code")
         << benin << entete({{10, "ZZ"}}) + "B;X;1;10000;11800\n"
-        << nul << true << QStringList{"<b>AIB 0% : </b>0<br/><b>Net à Payer: </b>11 800<br/>"}
+        << nul << true << QStringList{"<b>AIB 0% : </b>0<br/><b>Net à Payer: </b>11&nbsp;800<br/>"}
         << QStringList{};
     QTest::newRow("niger withholding counts the specific tax once")
         << niger << entete({{10, "B"}}) + "B;X;1;1000;1190;;100;119\n"
-        << nul << true << QStringList{"<b>Précompte ISB 5% : </b>65<br/><b>Net à Payer: </b>1 374<br/><br/>"}
+        << nul << true
+        << QStringList{"<b>Précompte ISB 5% : </b>65<br/><b>Net à Payer: </b>1&nbsp;374<br/><br/>"}
         << QStringList{};
     QTest::newRow("no withholding code")
         << benin << entete() + pain << nul << true << QStringList{} << QStringList{"AIB", "Net "};
@@ -305,9 +316,18 @@ void DocumentFacture::fragments_data()
     // Amount received, insurance split, comments.
     QTest::newRow("amount received and change")
         << benin << entete({{15, "5000"}}) + pain << nul << true
-        << QStringList{"<b>Montant reçu: </b>5 000 F CFA.<br/><b>Monnaie rendue: "
-                       "</b>4 764 F CFA.<br/><br/>"}
+        << QStringList{"<b>Montant reçu: </b>5&nbsp;000 F CFA.<br/><b>Monnaie rendue: "
+                       "</b>4&nbsp;764 F CFA.<br/><br/>"}
         << QStringList{};
+    QTest::newRow("received less than the net: no change line")
+        << benin << entete({{15, "100"}}) + pain << nul << true
+        << QStringList{"<b>Montant reçu: </b>100 F CFA.<br/><br/>"} << QStringList{"Monnaie rendue"};
+    QTest::newRow("received half a franc less than the net: change rounds to 0")
+        << benin << entete({{15, "235.6"}}) + pain << nul << false
+        << QStringList{"Montant reçu: 236 F CFA.\nMonnaie rendue: 0 F CFA.\n\n"} << QStringList{"-"};
+    QTest::newRow("received exactly the net: change 0")
+        << benin << entete({{15, "236"}}) + pain << nul << true
+        << QStringList{"<b>Monnaie rendue: </b>0 F CFA.<br/><br/>"} << QStringList{};
     QTest::newRow("insurance split")
         << benin << entete({{15, "1000"}}) + "B;Soin;1;1000;1180;;;;60\n"
         << nul << true
@@ -427,6 +447,55 @@ void DocumentFacture::largeursDuTicketExemple()
                                            "Pain (B)           | 2|  500|1 000\n\n"
                                            "Eau minérale (A-EX)| 1|  300|  300\n\n");
     QVERIFY2(texte.contains(attendu), qPrintable(texte));
+}
+
+void DocumentFacture::ticketEtroit_data()
+{
+    QTest::addColumn<QString>("reglages");
+    QTest::addColumn<QString>("articles");
+    QTest::addColumn<int>("caracteres");
+    QTest::addColumn<QString>("attendu"); // from the column header to the first tax-group line
+
+    const QString longue = "B;Pain complet aux céréales et graines;2;100;118\n";
+    QTest::newRow("fits: columns as without a limit")
+        << benin << pain << 30 << "\nArticles|Qt|PUTTC|Tot.\n\nPain (B)| 2|  118| 236\n\n\nTotal: HT";
+    QTest::newRow("long designation wraps inside its column")
+        << benin << longue << 30
+        << "\nArticles        |Qt|PUTTC|Tot.\n\nPain complet aux| 2|  118| 236\ncéréales et     |  |     |   "
+           " \n"
+           "graines (B)     |  |     |    \n\n\nTotal: HT";
+    QTest::newRow("too narrow for the amounts beside: amounts on their own line")
+        << benin << longue << 20
+        << "\nArticles\n       Qt|PUTTC|Tot.\n\nPain complet aux\ncéréales et graines\n(B)\n        2|  118| "
+           "236\n\n\n"
+           "Total: HT";
+    QTest::newRow("space saving, wrapped designation")
+        << benin + " economieEspace=\"1\"" << longue + pain << 30
+        << "Pain complet aux| 2|  118| 236\ncéréales et     |  |     |    \ngraines (B)     |  |     |    \n"
+           "Pain (B)        | 2|  118| 236\n\nTotal: HT";
+    QTest::newRow("word longer than the column is cut")
+        << benin << "B;Réfrigérateurprofessionnelinox;1;100;118\n"
+        << 30
+        << "\nArticles        |Qt|PUTTC|Tot.\n\nRéfrigérateurpro| 1|  118| 118\nfessionnelinox  |  |     |   "
+           " \n"
+           "(B)             |  |     |    \n\n\nTotal: HT";
+}
+
+// Item rows within a line limit: designations wrap in their column, or the amounts move under
+// them; no line of the ticket is longer than the limit.
+void DocumentFacture::ticketEtroit()
+{
+    QFETCH(QString, reglages);
+    QFETCH(QString, articles);
+    QFETCH(int, caracteres);
+    QFETCH(QString, attendu);
+
+    const ParametresRendu p = parametres(reglages);
+    const QString texte = construireDocument(lire(entete() + articles, p), p, std::nullopt, QString(),
+                                             Variante::Ticket, caracteres);
+    QVERIFY2(texte.contains(attendu), qPrintable(texte));
+    for (const QString &ligne : texte.split('\n'))
+        QVERIFY2(ligne.size() <= caracteres, qPrintable(ligne));
 }
 
 void DocumentFacture::documentsComplets_data()

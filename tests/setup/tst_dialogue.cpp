@@ -1,4 +1,5 @@
 #include "dialog.h"
+#include "repondeur.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -29,6 +30,8 @@ const QStringList lignes = {"entreprise", "adresse", "rccm",        "ifu",     "
                             "serveur",    "port",    "utilisateur", "password"};
 const QStringList listes = {"pays", "mode", "modePrix", "modeMCF", "fontComboBox"};
 const QStringList compteurs = {"fontSize", "timeout"};
+// Fields whose text is hidden as typed, with the box that shows it.
+const QMap<QString, QString> secrets = {{"jeton", "afficherJeton"}, {"password", "afficherPassword"}};
 const QStringList cases = {"logoTop",           "economieEspace",   "suppression",
                            "retraiterExistant", "transfererSortie", "optimize"};
 
@@ -51,12 +54,16 @@ Champs etatsInitiaux()
     return c;
 }
 
-// What the form shows for a loaded file that sets no key at all.
+// What the form shows for a loaded file that sets no key at all: the lists show the empty value
+// read, as they show any value they do not know.
 Champs fichierVide()
 {
     Champs c = etatsInitiaux();
     c["suppression"] = "0";
     c["timeout"] = "15";
+    c["pays"] = "";
+    c["modePrix"] = "";
+    c["modeMCF"] = "";
     return c;
 }
 
@@ -113,6 +120,21 @@ bool modifier(Dialog &dialogue, const Champs &changements)
         }
     }
     return true;
+}
+
+// The label of the form row that holds `champ`, alone or beside other widgets.
+QWidget *etiquetteDe(QFormLayout &formulaire, QWidget *champ)
+{
+    for (int i = 0; i < formulaire.rowCount(); ++i) {
+        QLayoutItem *element = formulaire.itemAt(i, QFormLayout::FieldRole);
+        if (!element)
+            continue;
+        if (element->widget() == champ || (element->layout() && element->layout()->indexOf(champ) >= 0)) {
+            QLayoutItem *libelle = formulaire.itemAt(i, QFormLayout::LabelRole);
+            return libelle ? libelle->widget() : nullptr;
+        }
+    }
+    return nullptr;
 }
 
 QByteArray lire(const QString &chemin)
@@ -212,7 +234,8 @@ const QString documentComplet = QStringLiteral(
     "utilisateur=\"caisse\" password=\"s3cret\" timeout=\"30\" optimize=\"1\" logoTop=\"1\" "
     "economieEspace=\"1\"/>\n");
 
-const QString documentFichierVide = document(documentInitial, {{"suppression", "0"}});
+const QString documentFichierVide =
+    document(documentInitial, {{"suppression", "0"}, {"pays", ""}, {"modePrix", ""}, {"modeMCF", ""}});
 
 } // namespace
 
@@ -230,6 +253,10 @@ private slots:
     void fermetureSansEnregistrer_data();
     void fermetureSansEnregistrer();
     void fichierNonInscriptible();
+    void fichierIllisible_data();
+    void fichierIllisible();
+    void secretsMasques_data();
+    void secretsMasques();
     void repertoireCourant();
 };
 
@@ -304,11 +331,11 @@ void TestDialogue::formulaire()
     } else {
         auto *formulaire = page->findChild<QFormLayout *>();
         QVERIFY(formulaire);
-        auto *etiquette = qobject_cast<QLabel *>(formulaire->labelForField(widget));
+        auto *etiquette = qobject_cast<QLabel *>(etiquetteDe(*formulaire, widget));
         QVERIFY(etiquette);
         QCOMPARE(etiquette->text(), libelle);
         if (auto *ligne = qobject_cast<QLineEdit *>(widget))
-            QCOMPARE(ligne->echoMode(), QLineEdit::Normal);
+            QCOMPARE(ligne->echoMode(), secrets.contains(champ) ? QLineEdit::Password : QLineEdit::Normal);
         if (auto *compteur = qobject_cast<QSpinBox *>(widget)) {
             QCOMPARE(compteur->minimum(), 0);
             QCOMPARE(compteur->maximum(), 99);
@@ -350,12 +377,19 @@ void TestDialogue::chargement_data()
         << true << QByteArray("<app timeout=\"150\"/>") << avec(fichierVide(), {{"timeout", "99"}});
     QTest::newRow("timeout word shows 15")
         << true << QByteArray("<app timeout=\"dix\"/>") << avec(fichierVide(), {{"timeout", "15"}});
-    QTest::newRow("unknown pays keeps Bénin") << true << QByteArray("<app pays=\"Benin\"/>") << fichierVide();
-    QTest::newRow("pays in other case keeps Bénin")
-        << true << QByteArray("<app pays=\"NIGER\"/>") << fichierVide();
-    QTest::newRow("modeMCF without accent keeps Production")
-        << true << QByteArray("<app modeMCF=\"developpement\" modePrix=\"ttc\"/>") << fichierVide();
-    QTest::newRow("empty modePrix keeps TTC") << true << QByteArray("<app modePrix=\"\"/>") << fichierVide();
+    QTest::newRow("unknown pays shown as written")
+        << true << QByteArray("<app pays=\"Benin\"/>") << avec(fichierVide(), {{"pays", "Benin"}});
+    QTest::newRow("pays in other case shown as written")
+        << true << QByteArray("<app pays=\"NIGER\"/>") << avec(fichierVide(), {{"pays", "NIGER"}});
+    QTest::newRow("modeMCF and modePrix in other case shown as written")
+        << true << QByteArray("<app modeMCF=\"developpement\" modePrix=\"ttc\"/>")
+        << avec(fichierVide(), {{"modeMCF", "developpement"}, {"modePrix", "ttc"}});
+    QTest::newRow("empty modePrix shown empty")
+        << true << QByteArray("<app modePrix=\"\" pays=\"Niger\" modeMCF=\"Production\"/>")
+        << avec(fichierVide(), {{"pays", "Niger"}, {"modeMCF", "Production"}});
+    QTest::newRow("known values selected")
+        << true << QByteArray("<app modePrix=\"HT\" pays=\"Bénin\" modeMCF=\"Développement\"/>")
+        << avec(fichierVide(), {{"pays", "Bénin"}, {"modePrix", "HT"}, {"modeMCF", "Développement"}});
     QTest::newRow("switches written as 2 are on")
         << true << QByteArray("<app logoTop=\"2\" suppression=\"2\" optimize=\"-1\"/>")
         << avec(fichierVide(), {{"logoTop", "1"}, {"suppression", "1"}, {"optimize", "1"}});
@@ -408,8 +442,8 @@ void TestDialogue::enregistrement_data()
     QTest::addColumn<QString>("attendu");
 
     QTest::newRow("no file: initial states written") << false << QByteArray() << Champs{} << documentInitial;
-    QTest::newRow("unparsable file replaced by initial states")
-        << true << QByteArray("<app tolerance=\"0.5\"") << Champs{} << documentInitial;
+    QTest::newRow("empty file replaced by initial states")
+        << true << QByteArray(" \n") << Champs{} << documentInitial;
     QTest::newRow("every key written back unchanged")
         << true << fichierComplet << Champs{} << documentComplet;
     QTest::newRow("timeout absent saved as 15")
@@ -420,8 +454,22 @@ void TestDialogue::enregistrement_data()
                                              << document(documentFichierVide, {{"timeout", "99"}});
     QTest::newRow("timeout set to 0 in the form saved as 15")
         << true << QByteArray("<app timeout=\"20\"/>") << Champs{{"timeout", "0"}} << documentFichierVide;
-    QTest::newRow("unknown pays saved as Bénin")
-        << true << QByteArray("<app pays=\"Togo\"/>") << Champs{} << documentFichierVide;
+    QTest::newRow("unknown pays saved as written") << true << QByteArray("<app pays=\"Togo\"/>") << Champs{}
+                                                   << document(documentFichierVide, {{"pays", "Togo"}});
+    QTest::newRow("empty modePrix kept empty")
+        << true << QByteArray("<app modePrix=\"\" pays=\"Niger\"/>") << Champs{}
+        << document(documentFichierVide, {{"pays", "Niger"}});
+    QTest::newRow("unknown modePrix kept as written")
+        << true << QByteArray("<app modePrix=\" ttc &amp;\" pays=\"Niger\"/>") << Champs{}
+        << document(documentFichierVide, {{"pays", "Niger"}, {"modePrix", " ttc &amp;"}});
+    QTest::newRow("empty modePrix chosen in the list")
+        << true << QByteArray("<app modePrix=\"HT\"/>") << Champs{{"modePrix", ""}} << documentFichierVide;
+    QTest::newRow("ticket width of the renderer kept")
+        << true << QByteArray("<app largeurTicket=\"48\"/>") << Champs{}
+        << document(documentFichierVide, {}, "largeurTicket=\"48\"");
+    QTest::newRow("unknown modeMCF kept as written")
+        << true << QByteArray("<app modeMCF=\"Test\"/>") << Champs{}
+        << document(documentFichierVide, {{"modeMCF", "Test"}});
     QTest::newRow("optimize on, transfererSortie off kept")
         << true << QByteArray("<app optimize=\"1\" transfererSortie=\"0\"/>") << Champs{}
         << document(documentFichierVide, {{"optimize", "1"}, {"transfererSortie", "0"}});
@@ -558,6 +606,96 @@ void TestDialogue::fichierNonInscriptible()
     QVERIFY(QFileInfo(chemin).isDir());
     QVERIFY(QDir(chemin).isEmpty());
     QCOMPARE(QDir(dossier.path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
+}
+
+void TestDialogue::fichierIllisible_data()
+{
+    QTest::addColumn<QByteArray>("contenu");
+    QTest::addColumn<QString>("choix"); // button of the question, empty when none must be asked
+    QTest::addColumn<bool>("remplace");
+
+    const QByteArray casse = "<app tolerance=\"0.5\" pays=\"Niger\" modePrix=\"\"";
+    QTest::newRow("unparsable, user declines: file untouched, dialog open")
+        << casse << "nePasEnregistrer" << false;
+    QTest::newRow("unparsable, question closed: file untouched") << casse << "" << false;
+    QTest::newRow("unparsable, copy then save") << casse << "copierPuisEnregistrer" << true;
+    QTest::newRow("binary content, user declines")
+        << QByteArray("\x00\xff\xfe<app", 5) << "nePasEnregistrer" << false;
+}
+
+// OK on a file that exists but does not parse never replaces it unasked: the dialog says so and
+// offers to keep a copy first.
+void TestDialogue::fichierIllisible()
+{
+    QFETCH(QByteArray, contenu);
+    QFETCH(QString, choix);
+    QFETCH(bool, remplace);
+
+    QTemporaryDir dossier;
+    QVERIFY(dossier.isValid());
+    const QString chemin = dossier.filePath("app.xml");
+    QVERIFY(ecrire(chemin, contenu));
+
+    Dialog dialogue(chemin);
+    dialogue.show();
+    QVERIFY(modifier(dialogue, {{"entreprise", "Nouvelle"}}));
+    // Without a choice the question is closed as by Escape.
+    Repondeur repondeur(
+        {{QStringLiteral("fichierIllisible"), choix.isEmpty() ? QStringLiteral("-") : choix}});
+    dialogue.findChild<QDialogButtonBox *>("buttonBox")->button(QDialogButtonBox::Ok)->click();
+
+    QCOMPARE(repondeur.boitesVues, QStringList{"fichierIllisible"});
+    QVERIFY2(repondeur.textesVus.value(0).contains("illisible"), qPrintable(repondeur.textesVus.value(0)));
+    QCOMPARE(repondeur.inattendues, QStringList{});
+    const QStringList copies = QDir(dossier.path()).entryList({"app.xml.illisible-*"}, QDir::Files);
+    if (!remplace) {
+        QVERIFY(dialogue.isVisible());
+        QCOMPARE(lire(chemin), contenu);
+        QCOMPARE(copies, QStringList{});
+        return;
+    }
+    QVERIFY(!dialogue.isVisible());
+    QCOMPARE(copies.size(), 1);
+    QCOMPARE(lire(dossier.filePath(copies.first())), contenu);
+    QCOMPARE(QString::fromUtf8(lire(chemin)), document(documentInitial, {{"entreprise", "Nouvelle"}}));
+}
+
+void TestDialogue::secretsMasques_data()
+{
+    QTest::addColumn<QString>("champ");
+    QTest::addColumn<QString>("afficher");
+    for (auto it = secrets.begin(); it != secrets.end(); ++it)
+        QTest::newRow(qPrintable(it.key())) << it.key() << it.value();
+}
+
+// The FTP password and the e-MCF token are hidden as typed; their box shows them and hides them
+// again, and what is saved is the text itself.
+void TestDialogue::secretsMasques()
+{
+    QFETCH(QString, champ);
+    QFETCH(QString, afficher);
+
+    QTemporaryDir dossier;
+    QVERIFY(dossier.isValid());
+    Dialog dialogue(dossier.filePath("app.xml"));
+    dialogue.show();
+    auto *ligne = dialogue.findChild<QLineEdit *>(champ);
+    auto *bascule = dialogue.findChild<QCheckBox *>(afficher);
+    QVERIFY(ligne && bascule);
+    QCOMPARE(bascule->text(), QString("Afficher"));
+    QCOMPARE(ligne->echoMode(), QLineEdit::Password);
+    QTest::keyClicks(ligne, "s3cr3t");
+    QCOMPARE(ligne->displayText().contains("s3cr3t"), false);
+    bascule->click();
+    QCOMPARE(ligne->echoMode(), QLineEdit::Normal);
+    QCOMPARE(ligne->displayText(), QString("s3cr3t"));
+    bascule->click();
+    QCOMPARE(ligne->echoMode(), QLineEdit::Password);
+
+    dialogue.findChild<QDialogButtonBox *>("buttonBox")->button(QDialogButtonBox::Ok)->click();
+    const QString cle = champ == "jeton" ? "jeton" : "password";
+    QCOMPARE(QString::fromUtf8(lire(dossier.filePath("app.xml"))),
+             document(documentInitial, {{cle, "s3cr3t"}}));
 }
 
 // Built without a path, the dialog edits app.xml in the current working directory.

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QProcess>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+// Runs many short helper commands (pdftotext, pdftoppm, zbarimg) a few at a time and returns their
+// standard outputs in order; an output is empty when its command failed or ran too long.
+inline QStringList lancerEnParallele(const QList<QStringList> &commandes, int enMemeTemps = 4)
+{
+    QStringList sorties(commandes.size());
+    std::vector<std::pair<qsizetype, std::unique_ptr<QProcess>>> enCours;
+    qsizetype suivant = 0;
+    auto terminer = [&](std::pair<qsizetype, std::unique_ptr<QProcess>> &p) {
+        QProcess &processus = *p.second;
+        if (!processus.waitForFinished(60000))
+            processus.kill();
+        else if (processus.exitStatus() == QProcess::NormalExit && processus.exitCode() == 0)
+            sorties[p.first] = QString::fromUtf8(processus.readAllStandardOutput());
+    };
+    while (suivant < commandes.size() || !enCours.empty()) {
+        while (suivant < commandes.size() && static_cast<int>(enCours.size()) < enMemeTemps) {
+            auto processus = std::make_unique<QProcess>();
+            processus->start(commandes.at(suivant).first(), commandes.at(suivant).mid(1));
+            enCours.emplace_back(suivant++, std::move(processus));
+        }
+        terminer(enCours.front());
+        enCours.erase(enCours.begin());
+    }
+    return sorties;
+}

@@ -4,6 +4,7 @@
 # - ORVANE_FUZZ: the libFuzzer targets of tests/fuzz (clang only); the libraries get the same
 #   sanitizers plus the coverage instrumentation that guides the fuzzer.
 option(ORVANE_SANITIZE "Build with -fsanitize=address,undefined" OFF)
+set(ORVANE_FACTEUR_SANITIZE 4 CACHE STRING "Factor stretching the tests' time limits under the sanitizers")
 option(ORVANE_FUZZ "Build the libFuzzer targets of tests/fuzz (clang)" OFF)
 
 if(ORVANE_FUZZ AND NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")

@@ -12,6 +12,20 @@ function(orvane_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
+  # Under the sanitizers the programs run several times slower: the test's limit and the waits it
+  # hands the programs (ORVANE_..._MS variables) are stretched alike.
+  if(ORVANE_SANITIZE)
+    math(EXPR T_TIMEOUT "${T_TIMEOUT} * ${ORVANE_FACTEUR_SANITIZE}")
+    set(environnement)
+    foreach(variable IN LISTS T_ENVIRONMENT)
+      if(variable MATCHES "^(ORVANE_[A-Z_]+_MS)=([0-9]+)$")
+        math(EXPR attente "${CMAKE_MATCH_2} * ${ORVANE_FACTEUR_SANITIZE}")
+        set(variable "${CMAKE_MATCH_1}=${attente}")
+      endif()
+      list(APPEND environnement "${variable}")
+    endforeach()
+    set(T_ENVIRONMENT ${environnement})
+  endif()
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${T_ENVIRONMENT}")

@@ -1,11 +1,12 @@
 #include "imagesqr.h"
 
+#include "ecriturefichier.h"
 #include "qrsvg.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgRenderer>
 
 bool ecrireImagesQr(const QString &texteQr, const QString &cheminEntree)
@@ -22,16 +23,13 @@ bool ecrireImagesQr(const QString &texteQr, const QString &cheminEntree)
     const std::optional<QString> svg = svgQr(texteQr);
     if (!svg)
         return effacer();
-    QSaveFile fichierSvg(cheminSvg);
-    if (!fichierSvg.open(QIODevice::WriteOnly | QIODevice::Text))
-        return effacer();
-    fichierSvg.write(svg->toUtf8());
-    if (!fichierSvg.commit())
+    const QByteArray octetsSvg = svg->toUtf8();
+    if (!remplacerFichier(cheminSvg, octetsSvg))
         return effacer();
 
     // The painter draws on a 32-bit image (it cannot paint on one-bit formats), which is then
     // thresholded to the monochrome image that is saved.
-    QSvgRenderer rendu(cheminSvg);
+    QSvgRenderer rendu(octetsSvg);
     QImage dessin(200, 200, QImage::Format_RGB32);
     dessin.fill(Qt::white);
     {
@@ -39,8 +37,9 @@ bool ecrireImagesQr(const QString &texteQr, const QString &cheminEntree)
         rendu.render(&peintre, QRectF(0, 0, 200, 200));
     }
     const QImage mono = dessin.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither | Qt::MonoOnly);
-    QSaveFile fichierPng(cheminPng);
-    if (!fichierPng.open(QIODevice::WriteOnly) || !mono.save(&fichierPng, "PNG") || !fichierPng.commit())
+    QByteArray png;
+    QBuffer tampon(&png);
+    if (!tampon.open(QIODevice::WriteOnly) || !mono.save(&tampon, "PNG") || !remplacerFichier(cheminPng, png))
         QFile::remove(cheminPng);
     return true;
 }

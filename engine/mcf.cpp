@@ -5,10 +5,10 @@
 #include "journalcertification.h"
 #include "registre.h"
 
+#include <ecriturefichier.h>
 #include <imagesqr.h>
 
 #include <QProcess>
-#include <QSaveFile>
 
 MCF::MCF(Execution &execution, std::ostream &console) : m_execution(execution), m_console(console) {}
 
@@ -57,12 +57,9 @@ void MCF::ecrireResultats(const QString &cheminEntree, const QString &cheminResu
 
     const Invoice &facture = m_execution.facture;
     // Written to a temporary file and renamed, so that the business application, which polls for
-    // this file, never reads half a line.
-    QSaveFile fichier(cheminResultat);
-    if (!fichier.open(QIODevice::WriteOnly | QIODevice::Text))
-        return;
-    fichier.write(ligneResultat(facture.reference, resultat, facture.referenceOriginale).toUtf8());
-    if (!fichier.commit())
+    // this file, never reads half a line, and a link planted at the path is replaced, not followed.
+    if (!remplacerFichier(cheminResultat,
+                          ligneResultat(facture.reference, resultat, facture.referenceOriginale).toUtf8()))
         return;
     m_console << "Le fichier de sortie " << cheminResultat.toStdString() << " a ete bien enregistre.\n";
 

@@ -1,16 +1,21 @@
 #include "sortie.h"
 
 #include "dessinticket.h"
+#include "fichierpdf.h"
+#include "nomfichierpdf.h"
 #include "worker.h"
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QScreen>
 #include <QUrl>
+
+#include <iostream>
 
 namespace {
 
@@ -20,17 +25,6 @@ const QString facturePdfSilencieuse = QStringLiteral("facture-pdf-silent");
 const QString ticketPdf = QStringLiteral("ticket-pdf");
 const QString ticketPdfSilencieux = QStringLiteral("ticket-pdf-silent");
 
-QString nomFichierSur(const QString &reference)
-{
-    static const QString interdits = QStringLiteral("/\\:*?\"<>|");
-    QString nom = reference;
-    for (QChar &c : nom) {
-        if (interdits.contains(c) || c.category() == QChar::Other_Control)
-            c = QLatin1Char('_');
-    }
-    return nom;
-}
-
 // Creates the PDF folder under the working directory and gives the printer the file's absolute
 // path: the print dialog of the preview resolves a relative name against the home folder, not the
 // working directory, and would then write nowhere.
@@ -38,6 +32,8 @@ void preparerFichierPdf(QPrinter &pdf, const QString &cheminFichier)
 {
     const QFileInfo fichier(cheminFichier);
     QDir().mkpath(fichier.path());
+    if (fichier.isSymLink()) // the preview writes the file itself: a planted link goes first
+        QFile::remove(fichier.absoluteFilePath());
     pdf.setOutputFileName(fichier.absoluteFilePath());
 }
 
@@ -45,8 +41,12 @@ void sortirA4(const QString &html, const DemandeSortie &demande, QPrinter &nativ
 {
     Worker worker(html, demande.reference);
     if (demande.impression == facturePdfSilencieuse) {
-        preparerFichierPdf(pdf, cheminPdf(Variante::A4, demande.reference));
+        FichierPdf fichier(cheminPdf(Variante::A4, demande.reference), std::cout);
+        if (fichier.cheminProvisoire().isEmpty())
+            return;
+        pdf.setOutputFileName(fichier.cheminProvisoire());
         worker.print(&pdf);
+        fichier.publier();
         return;
     }
     QPrinter *imprimante = &native;
@@ -70,10 +70,13 @@ void sortirTicket(const QString &texte, const DemandeSortie &demande, QPrinter &
         return;
     }
     const QString chemin = cheminPdf(Variante::Ticket, demande.reference);
-    preparerFichierPdf(pdf, chemin);
+    FichierPdf fichier(chemin, std::cout);
+    if (fichier.cheminProvisoire().isEmpty())
+        return;
+    pdf.setOutputFileName(fichier.cheminProvisoire());
     ajusterPageTicketPdf(pdf, texte, police, demande.imageQr, demande.largeurTicket);
     dessinerTicket(pdf, texte, police, demande.imageQr);
-    if (demande.impression == ticketPdf)
+    if (fichier.publier() && demande.impression == ticketPdf)
         QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(chemin).absoluteFilePath()));
 }
 
@@ -83,7 +86,7 @@ QString cheminPdf(Variante variante, const QString &reference)
 {
     const QString dossier =
         variante == Variante::A4 ? QStringLiteral("pdf/factures/") : QStringLiteral("pdf/tickets/");
-    return dossier + nomFichierSur(reference) + QStringLiteral(".pdf");
+    return dossier + nomFichierPdf(reference);
 }
 
 QString titreApercu()

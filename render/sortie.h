@@ -20,9 +20,8 @@ struct DemandeSortie
     double largeurTicket = largeurTicketParDefaut; // printable width of the roll, mm
 };
 
-// The PDF file of an A4 invoice or a ticket, relative to the working directory. Characters that
-// cannot stand in a file name on the users' systems (/ \ : * ? " < > | and control characters) are
-// replaced by "_", so that a reference such as FAC/2024/001 still gives a file.
+// The PDF file of an A4 invoice or a ticket, relative to the working directory, named by
+// nomFichierPdf (nomfichierpdf.h).
 QString cheminPdf(Variante variante, const QString &reference);
 
 // Title of the print preview window.

@@ -54,8 +54,13 @@ QByteArray documentParametres(const Attributs &attributs)
     // and the writer would otherwise put a blank line before the element.
     QXmlStreamWriter xml(&contenu);
     xml.writeEmptyElement(QStringLiteral("app"));
-    for (const auto &a : attributs)
-        xml.writeAttribute(texteXmlValide(a.first), texteXmlValide(a.second));
+    for (const auto &a : attributs) {
+        // A name holding a character XML cannot carry (the parser lets "pays\0" through) names no
+        // setting: written without that character it could repeat another name and break the file.
+        if (texteXmlValide(a.first) != a.first)
+            continue;
+        xml.writeAttribute(a.first, texteXmlValide(a.second));
+    }
     xml.writeEndDocument(); // closes the element; Qt also ends the document with a newline
     if (!contenu.endsWith('\n'))
         contenu.append('\n');

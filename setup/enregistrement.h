@@ -21,7 +21,8 @@ Attributs fusionnerAttributs(const Attributs &editeur, const Attributs &existant
 QString texteXmlValide(const QString &texte);
 
 // One element `app` carrying the attributes in the given order, UTF-8, no XML declaration,
-// followed by a newline. Values are escaped; characters XML cannot carry are left out.
+// followed by a newline. Values are escaped; characters XML cannot carry are left out of values, and
+// an attribute whose name holds one is left out.
 QByteArray documentParametres(const Attributs &attributs);
 
 // Replaces the file at `chemin` with `contenu` through a temporary file renamed over it, so that a

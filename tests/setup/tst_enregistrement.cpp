@@ -19,6 +19,8 @@ private slots:
     void document();
     void allerRetour_data();
     void allerRetour();
+    void nomInvalideRelu_data();
+    void nomInvalideRelu();
     void fichier_data();
     void fichier();
 };
@@ -117,6 +119,32 @@ void TestEnregistrement::allerRetour()
     QCOMPARE(lu.etat, EtatParametres::Charge);
     QCOMPARE(lu.valeur("message"), relue);
     QCOMPARE(lu.valeur("pays"), QString("Niger"));
+}
+
+// A file whose attribute names hold characters XML cannot carry, loaded and saved by the editor: the
+// saved file must load again with each setting once.
+void TestEnregistrement::nomInvalideRelu_data()
+{
+    QTest::addColumn<QByteArray>("charge");
+    QTest::addColumn<Attributs>("attendus");
+
+    const QByteArray nul(1, '\0');
+    QTest::newRow("NUL in a managed key's name") << "<app pays" + nul + "=\"Bénin\" tolerance=\"0.5\"/>"
+                                                 << Attributs{{"pays", "Niger"}, {"tolerance", "0.5"}};
+    QTest::newRow("NUL in an unmanaged key's name") << "<app apiVer" + nul + "sion=\"1\" apiVersion=\"2\"/>"
+                                                    << Attributs{{"pays", "Niger"}, {"apiVersion", "2"}};
+}
+
+void TestEnregistrement::nomInvalideRelu()
+{
+    QFETCH(QByteArray, charge);
+    QFETCH(Attributs, attendus);
+    const FichierParametres fichier = analyserParametres(charge);
+    QCOMPARE(fichier.etat, EtatParametres::Charge);
+    const FichierParametres relu =
+        analyserParametres(documentParametres(fusionnerAttributs({{"pays", "Niger"}}, fichier.attributs)));
+    QCOMPARE(relu.etat, EtatParametres::Charge);
+    QCOMPARE(relu.attributs, attendus);
 }
 
 void TestEnregistrement::fichier_data()

@@ -1,0 +1,35 @@
+# Installation as the engine expects it: the programs side by side in one folder, with app.xml beside
+# them (the register mcf.s3db is created there by the engine's first run). `cmake --install build
+# --prefix <folder>` lays it out; scripts/paquet makes a Debian package installing to /opt/orvane-mcf.
+install(TARGETS orvane-engine orvane-render orvane-setup RUNTIME DESTINATION .)
+# The sample settings, kept apart, and copied to app.xml only when the folder has none: an install
+# over an existing folder never replaces the user's settings.
+install(FILES ${PROJECT_SOURCE_DIR}/examples/app.xml DESTINATION . RENAME app.xml.exemple)
+install(CODE [[
+  set(dossier "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+  if(NOT EXISTS "${dossier}/app.xml")
+    file(COPY_FILE "${dossier}/app.xml.exemple" "${dossier}/app.xml")
+  endif()
+]])
+
+if(WIN32)
+  set(CPACK_GENERATOR ZIP) # windeployqt runs first: see the README
+else()
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /opt/orvane-mcf)
+endif()
+set(CPACK_PACKAGE_NAME orvane-mcf)
+set(CPACK_PACKAGE_VENDOR Orvane)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Certification des factures avec le MCF du Benin et du Niger")
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/paquet)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Orvane <support@orvane.invalid>")
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+# The libraries the programs link (Qt 6 modules, qrcodegen, the C++ runtime) are found by
+# dpkg-shlibdeps; the SQLite driver is a plugin Qt loads at run time and the CA certificates are read
+# by TLS, so neither shows in the programs' links.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, ca-certificates")
+# app.xml is the user's: dpkg keeps their edits across upgrades and asks before replacing it.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/debian/conffiles)
+include(CPack)

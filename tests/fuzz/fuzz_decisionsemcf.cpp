@@ -40,6 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *donnees, size_t taille)
     }
     (void)decisionEnregistrement(reponse, facture.totalFacture, 0, 2);
     (void)decisionEnregistrement(reponse, facture.totalFacture, 0.5, 0);
+    (void)decisionAnnulation(reponse);
     (void)factureEnAttente(reponse);
     return 0;
 }

@@ -165,10 +165,8 @@ void traiterFacture(MCF &mcf, Execution &execution, Registre &registre, bool dem
 
     QList<LigneJournal> enSuspens =
         registre.reprendreEnSuspens(chemin, destination, facture.reference, titulaire, executionVivante);
-    if (reclamation.precedente && reclamation.precedente->etat != EtatCertification::Terminee &&
-        reclamation.precedente->etat != EtatCertification::Abandonnee &&
-        reclamation.precedente->etat != EtatCertification::Reclamee &&
-        reclamation.precedente->etat != EtatCertification::SoumissionEnvoyee)
+    // This very reference, taken over from a run that died in the middle of it, is settled first.
+    if (reclamation.precedente && etatEngage(reclamation.precedente->etat))
         enSuspens.prepend(*reclamation.precedente);
     if (!enSuspens.isEmpty()) {
         certification->regler(enSuspens, facture, empreinte, journal);
@@ -179,8 +177,7 @@ void traiterFacture(MCF &mcf, Execution &execution, Registre &registre, bool dem
             return;
         }
         const std::optional<LigneJournal> ligne = registre.ligneJournal(facture.reference);
-        if (ligne && ligne->etat != EtatCertification::Reclamee &&
-            ligne->etat != EtatCertification::Abandonnee) {
+        if (ligne && etatEngage(ligne->etat)) {
             console << "La facture " << reference << " reste en suspens ("
                     << nomEtat(ligne->etat).toStdString()
                     << "): elle n'est pas certifiee une seconde fois.\nVerifiez, puis lancez: orvane-engine "

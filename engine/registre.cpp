@@ -40,8 +40,9 @@ bool Registre::ouvrir(const QString &chemin)
     // transaction: one commit (and its disk syncs) instead of one per statement.
     const bool groupe = executer(QStringLiteral("begin"));
     const bool cree =
-        executer(QStringLiteral("create table if not exists facture (reference text, qrcode text, mecef_tc text, "
-                                "mecef_sig text, mecef_nim text, mecef_compt text, mecef_date text)")) &&
+        executer(
+            QStringLiteral("create table if not exists facture (reference text, qrcode text, mecef_tc text, "
+                           "mecef_sig text, mecef_nim text, mecef_compt text, mecef_date text)")) &&
         executer(QStringLiteral("create index if not exists facture_reference on facture (reference)")) &&
         executer(QStringLiteral("create table if not exists certification (reference text primary key, etat "
                                 "text not null, chemin text, destination text, empreinte text, uid text, pid "
@@ -184,6 +185,11 @@ private:
 };
 
 } // namespace
+
+bool etatEngage(EtatCertification etat)
+{
+    return !estTerminal(etat) && !rienEngage(etat);
+}
 
 QString nomEtat(EtatCertification etat)
 {

@@ -43,6 +43,11 @@ enum class EtatCertification {
 
 QString nomEtat(EtatCertification etat);
 
+// True for a state in which the device or the service may hold something of the invoice that a
+// run must settle (open, paid, close sent, pending, confirmation sent); false when nothing was sent
+// that could certify it, or when it is finished.
+bool etatEngage(EtatCertification etat);
+
 // One row of the certification journal.
 struct LigneJournal
 {

@@ -25,6 +25,11 @@ TransportEmcf transportEmcf(const QString &fichierAutorites, int delaiMs)
     TransportEmcf transport;
     if (!fichierAutorites.isEmpty())
         transport.autoritesSupplementaires = QSslCertificate::fromPath(fichierAutorites, QSsl::Pem);
+    // Adding authorities to the default configuration would switch off its on-demand loading of the
+    // system's roots, leaving the extra ones alone trusted: the system's are listed with them.
+    if (!transport.autoritesSupplementaires.isEmpty())
+        transport.autoritesDeConfiance =
+            QSslConfiguration::systemCaCertificates() + transport.autoritesSupplementaires;
     transport.delaiMs = delaiMs;
     return transport;
 }
@@ -33,9 +38,9 @@ QNetworkRequest requeteEmcf(const QUrl &url, const QString &jeton, const Transpo
 {
     QNetworkRequest requete(url);
     requete.setRawHeader(QByteArrayLiteral("Authorization"), QByteArrayLiteral("Bearer ") + jeton.toUtf8());
-    if (!transport.autoritesSupplementaires.isEmpty()) {
+    if (!transport.autoritesDeConfiance.isEmpty()) {
         QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.addCaCertificates(transport.autoritesSupplementaires);
+        tls.setCaCertificates(transport.autoritesDeConfiance);
         requete.setSslConfiguration(tls);
     }
     return requete;

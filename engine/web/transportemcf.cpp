@@ -25,11 +25,6 @@ TransportEmcf transportEmcf(const QString &fichierAutorites, int delaiMs)
     TransportEmcf transport;
     if (!fichierAutorites.isEmpty())
         transport.autoritesSupplementaires = QSslCertificate::fromPath(fichierAutorites, QSsl::Pem);
-    // Adding authorities to the default configuration would switch off its on-demand loading of the
-    // system's roots, leaving the extra ones alone trusted: the system's are listed with them.
-    if (!transport.autoritesSupplementaires.isEmpty())
-        transport.autoritesDeConfiance =
-            QSslConfiguration::systemCaCertificates() + transport.autoritesSupplementaires;
     transport.delaiMs = delaiMs;
     return transport;
 }
@@ -38,9 +33,9 @@ QNetworkRequest requeteEmcf(const QUrl &url, const QString &jeton, const Transpo
 {
     QNetworkRequest requete(url);
     requete.setRawHeader(QByteArrayLiteral("Authorization"), QByteArrayLiteral("Bearer ") + jeton.toUtf8());
-    if (!transport.autoritesDeConfiance.isEmpty()) {
+    if (!transport.autoritesSupplementaires.isEmpty()) {
         QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.setCaCertificates(transport.autoritesDeConfiance);
+        tls.addCaCertificates(transport.autoritesSupplementaires);
         requete.setSslConfiguration(tls);
     }
     return requete;

@@ -16,15 +16,11 @@ class QNetworkRequest;
 struct TransportEmcf
 {
     QList<QSslCertificate> autoritesSupplementaires;
-    // With extra authorities, every authority the requests trust: the system's and the extra ones
-    // (empty otherwise: the default configuration, with its on-demand system roots, applies).
-    QList<QSslCertificate> autoritesDeConfiance;
     int delaiMs = 30000;
 };
 
 // Loads the extra authorities from `fichierAutorites` (a PEM file; an empty path, an unreadable or
-// empty file adds none), trusted beside the system's, and takes `delaiMs` as the time limit of each
-// request.
+// empty file adds none) and takes `delaiMs` as the time limit of each request.
 TransportEmcf transportEmcf(const QString &fichierAutorites, int delaiMs);
 
 // A request to the service with the bearer token and the transport's trusted authorities.

@@ -11,16 +11,17 @@
 class QNetworkReply;
 class QNetworkRequest;
 
-// How the web client reaches the e-MCF service: extra certificate authorities to trust beside the
-// system's, and the time limit of one request. Certificate verification itself is never switched off.
+// How the web client reaches the e-MCF service: the certificate authorities to trust instead of the
+// system's (none: the system's), and the time limit of one request. Certificate verification itself
+// is never switched off.
 struct TransportEmcf
 {
     QList<QSslCertificate> autoritesSupplementaires;
     int delaiMs = 30000;
 };
 
-// Loads the extra authorities from `fichierAutorites` (a PEM file; an empty path, an unreadable or
-// empty file adds none) and takes `delaiMs` as the time limit of each request.
+// Loads the authorities of `fichierAutorites` (a PEM file; an empty path, an unreadable or empty
+// file leaves the system's in force) and takes `delaiMs` as the time limit of each request.
 TransportEmcf transportEmcf(const QString &fichierAutorites, int delaiMs);
 
 // A request to the service with the bearer token and the transport's trusted authorities.

@@ -48,6 +48,11 @@ private slots:
 
 private:
     QString pki(const QString &nom) const { return m_pki.filePath(nom); }
+    // The engine's environment that points it at the test double at `url`, trusting its authority.
+    QMap<QString, QString> versDouble(const QString &url) const
+    {
+        return {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}};
+    }
     bool openssl(const QStringList &arguments);
     // Starts the test double and returns its invoice URL (its first output line).
     QString demarrerSimulateur(const QStringList &options, const QString &certificat = "serveur.pem",
@@ -300,9 +305,7 @@ void CertificationEnLigne::venteConfirmee()
     QVERIFY(url.startsWith("https://127.0.0.1:"));
     Installation installation;
     QVERIFY(installation.preparer(attributs));
-    QCOMPARE(installation.certifier("facture.csv", facture,
-                                    {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}}),
-             0);
+    QCOMPARE(installation.certifier("facture.csv", facture, versDouble(url)), 0);
     const QStringList journal = requetesSimulateur();
     QCOMPARE(methodes(journal), (QStringList{"GET", "POST", "PUT"}));
     // The three requests share one kept-alive connection: one TCP and one TLS handshake per run.
@@ -342,9 +345,7 @@ void CertificationEnLigne::totalHorsTolerance()
     QVERIFY(!url.isEmpty());
     Installation installation;
     QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
-    QCOMPARE(installation.certifier("facture.csv", venteBenin,
-                                    {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}}),
-             0);
+    QCOMPARE(installation.certifier("facture.csv", venteBenin, versDouble(url)), 0);
     const QStringList journal = requetesSimulateur();
     QCOMPARE(methodes(journal), (QStringList{"GET", "POST", "PUT"}));
     QCOMPARE(journal.filter(QRegularExpression("^> PUT /emcf/api/invoice/[-0-9a-f]+/cancel$")).size(), 1);
@@ -417,9 +418,7 @@ void CertificationEnLigne::echecs()
     QVERIFY(!url.isEmpty());
     Installation installation;
     QVERIFY(installation.preparer(attributsApp("Bénin", jeton)));
-    QCOMPARE(installation.certifier("facture.csv", facture,
-                                    {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}}),
-             0);
+    QCOMPARE(installation.certifier("facture.csv", facture, versDouble(url)), 0);
     QVERIFY2(installation.sortie.contains(message), qPrintable(installation.sortie));
     QVERIFY(!installation.sortie.contains("Validation reussie."));
     QVERIFY(installation.sortie.endsWith("Le programme va se terminer.\n"));
@@ -512,7 +511,7 @@ void CertificationEnLigne::avoirApresVente()
     QVERIFY(!url.isEmpty());
     Installation installation;
     QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
-    const QMap<QString, QString> env{{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}};
+    const QMap<QString, QString> env = versDouble(url);
     QCOMPARE(installation.certifier("vente.csv", venteBenin, env), 0);
     const QStringList vente = installation.ligneResultat("vente.csv");
     QCOMPARE(vente.size(), 8);
@@ -595,7 +594,7 @@ void CertificationEnLigne::refusDuService()
     QVERIFY(!url.isEmpty());
     Installation installation;
     QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
-    const QMap<QString, QString> env{{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}};
+    const QMap<QString, QString> env = versDouble(url);
     if (venteAvant)
         QCOMPARE(installation.certifier("vente.csv", venteBenin, env), 0);
     QCOMPARE(installation.certifier("facture.csv", facture, env), 0);
@@ -618,9 +617,7 @@ void CertificationEnLigne::confirmationRefusee()
     QVERIFY(!url.isEmpty());
     Installation installation;
     QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
-    QCOMPARE(installation.certifier("facture.csv", venteBenin,
-                                    {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}}),
-             0);
+    QCOMPARE(installation.certifier("facture.csv", venteBenin, versDouble(url)), 0);
     const QString &sortie = installation.sortie;
     QVERIFY2(sortie.contains("\nValidation de la facture\n{\"errorCode\":\"20\",\"errorDesc\":\"Facture en "
                              "attente introuvable\"}Echec confirmation\nErreur 20: Facture en attente "
@@ -692,9 +689,7 @@ void CertificationEnLigne::reponseTropLongue()
     QVERIFY(!url.isEmpty());
     Installation installation;
     QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
-    QCOMPARE(installation.certifier("facture.csv", venteBenin,
-                                    {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}}),
-             0);
+    QCOMPARE(installation.certifier("facture.csv", venteBenin, versDouble(url)), 0);
     const QString &sortie = installation.sortie;
     QVERIFY2(
         sortie.contains("Connexion au serveur\nReponse invalide\nCause: reponse de plus de 1048576 octets "
@@ -720,9 +715,7 @@ void CertificationEnLigne::statutHorsLimites()
     QVERIFY(!url.isEmpty());
     Installation installation;
     QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
-    QCOMPARE(installation.certifier("facture.csv", venteBenin,
-                                    {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}}),
-             0);
+    QCOMPARE(installation.certifier("facture.csv", venteBenin, versDouble(url)), 0);
     QVERIFY2(
         installation.sortie.contains("{\"status\":1e19,\"title\":\"Service indisponible\"}\nLe serveur a "
                                      "retourne: 0 Service indisponible\n\nLa base de donnee"),
@@ -739,9 +732,7 @@ void CertificationEnLigne::serveurAbsent()
     requetesSimulateur();
     Installation installation;
     QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
-    QCOMPARE(installation.certifier("facture.csv", venteBenin,
-                                    {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}}),
-             0);
+    QCOMPARE(installation.certifier("facture.csv", venteBenin, versDouble(url)), 0);
     QVERIFY2(
         installation.sortie.contains("Connexion au serveur\nReponse invalide\nCause: connexion refusee.\n"),
         qPrintable(installation.sortie));

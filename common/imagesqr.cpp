@@ -1,13 +1,10 @@
 #include "imagesqr.h"
 
 #include "ecriturefichier.h"
+#include "pngqr.h"
 #include "qrsvg.h"
 
-#include <QBuffer>
 #include <QFile>
-#include <QImage>
-#include <QPainter>
-#include <QSvgRenderer>
 
 bool ecrireImagesQr(const QString &texteQr, const QString &cheminEntree)
 {
@@ -20,26 +17,12 @@ bool ecrireImagesQr(const QString &texteQr, const QString &cheminEntree)
         QFile::remove(cheminPng);
         return false;
     };
-    const std::optional<QString> svg = svgQr(texteQr);
-    if (!svg)
+    const std::optional<ModulesQr> qr = modulesQr(texteQr);
+    if (!qr || !remplacerFichier(cheminSvg, svgQr(*qr).toUtf8()))
         return effacer();
-    const QByteArray octetsSvg = svg->toUtf8();
-    if (!remplacerFichier(cheminSvg, octetsSvg))
-        return effacer();
-
-    // The painter draws on a 32-bit image (it cannot paint on one-bit formats), which is then
-    // thresholded to the monochrome image that is saved.
-    QSvgRenderer rendu(octetsSvg);
-    QImage dessin(200, 200, QImage::Format_RGB32);
-    dessin.fill(Qt::white);
-    {
-        QPainter peintre(&dessin);
-        rendu.render(&peintre, QRectF(0, 0, 200, 200));
-    }
-    const QImage mono = dessin.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither | Qt::MonoOnly);
-    QByteArray png;
-    QBuffer tampon(&png);
-    if (!tampon.open(QIODevice::WriteOnly) || !mono.save(&tampon, "PNG") || !remplacerFichier(cheminPng, png))
+    // The PNG is the SVG's drawing, computed from the same modules: no graphics stack is loaded
+    // for it, which keeps the engine's start-up short.
+    if (!remplacerFichier(cheminPng, pngQr(*qr)))
         QFile::remove(cheminPng);
     return true;
 }

@@ -1,9 +1,13 @@
 #include "imagesqr.h"
+#include "pngqr.h"
 #include "qrsvg.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -57,6 +61,81 @@ private slots:
                                 "M9,4h1v1h-1z M10,4h1v1h-1z"));
     }
 
+    // The encoder against Qt's PNG reader: every pixel back, whatever the width's remainder by 8.
+    void pngMonochromeRelu_data()
+    {
+        QTest::addColumn<int>("largeur");
+        QTest::addColumn<int>("hauteur");
+        QTest::newRow("1 x 1") << 1 << 1;
+        QTest::newRow("9 x 3, a byte and one bit a row") << 9 << 3;
+        QTest::newRow("16 x 2, whole bytes") << 16 << 2;
+        QTest::newRow("200 x 200") << 200 << 200;
+        QTest::newRow("333 x 7") << 333 << 7;
+    }
+
+    void pngMonochromeRelu()
+    {
+        QFETCH(int, largeur);
+        QFETCH(int, hauteur);
+        for (const int motif : {0, 1, 2}) { // all white, all black, random
+            std::vector<bool> noirs(static_cast<size_t>(largeur) * hauteur);
+            QRandomGenerator hasard(largeur * 31 + hauteur);
+            for (size_t i = 0; i < noirs.size(); ++i)
+                noirs[i] = motif == 1 || (motif == 2 && hasard.bounded(2) == 1);
+            const QImage image = QImage::fromData(pngMonochrome(noirs, largeur, hauteur), "PNG");
+            QCOMPARE(image.size(), QSize(largeur, hauteur));
+            QCOMPARE(image.depth(), 1);
+            for (int y = 0; y < hauteur; ++y)
+                for (int x = 0; x < largeur; ++x)
+                    QVERIFY2((qGray(image.pixel(x, y)) == 0) == noirs[static_cast<size_t>(y) * largeur + x],
+                             qPrintable(QStringLiteral("motif %1, pixel %2,%3").arg(motif).arg(x).arg(y)));
+        }
+    }
+
+    // The PNG is the SVG's drawing: drawn by Qt's SVG renderer with antialiasing and thresholded
+    // at mid-grey, the same image comes out, except for pixels Qt itself draws within a few grey
+    // levels of the threshold (half-covered corners, where its edge rounding decides).
+    void pngCommeLeDessinDuSvg_data()
+    {
+        QTest::addColumn<QString>("texte");
+        QTest::newRow("1 letter, 29 modules") << "x";
+        QTest::newRow("device QR text, 45 modules")
+            << "F;EM01020304;DEMO5AB7CD9EF2GH4JK6LM8N;1234567890123;20200109135542";
+        QTest::newRow("web QR text, 49 modules")
+            << "https://sygmef.impots.bj/invoice/verify?code="
+               "TEST-ABCD-EFGH-IJKL-MNOP-QRST&nim=ED04000123&date=20261208";
+        QTest::newRow("600 letters, 81 modules") << QString(600, 'a');
+    }
+
+    void pngCommeLeDessinDuSvg()
+    {
+        QFETCH(QString, texte);
+        const std::optional<ModulesQr> qr = modulesQr(texte);
+        QVERIFY(qr);
+        QSvgRenderer rendu(svgQr(*qr).toUtf8());
+        QImage dessin(200, 200, QImage::Format_RGB32);
+        dessin.fill(Qt::white);
+        {
+            QPainter peintre(&dessin);
+            rendu.render(&peintre, QRectF(0, 0, 200, 200));
+        }
+        const QImage png = QImage::fromData(pngQr(*qr), "PNG");
+        QCOMPARE(png.size(), QSize(200, 200));
+        int douteux = 0;
+        for (int y = 0; y < 200; ++y) {
+            for (int x = 0; x < 200; ++x) {
+                const int gris = qGray(dessin.pixel(x, y));
+                const bool noirPng = qGray(png.pixel(x, y)) == 0;
+                if (noirPng == (gris < 128))
+                    continue;
+                QVERIFY2(gris >= 120 && gris <= 135,
+                         qPrintable(QStringLiteral("pixel %1,%2: grey %3").arg(x).arg(y).arg(gris)));
+                ++douteux;
+            }
+        }
+        QVERIFY2(douteux <= 200 * 200 / 100, qPrintable(QString::number(douteux)));
+    }
+
     void texteTropLong()
     {
         QVERIFY(!svgQr(QString(8000, 'x')));
@@ -70,7 +149,8 @@ private slots:
     void imagesLisibles_data()
     {
         QTest::addColumn<QString>("texte");
-        QTest::newRow("device QR text") << "F;EM01020304;DEMO5AB7CD9EF2GH4JK6LM8N;1234567890123;20200109135542";
+        QTest::newRow("device QR text")
+            << "F;EM01020304;DEMO5AB7CD9EF2GH4JK6LM8N;1234567890123;20200109135542";
         QTest::newRow("web QR text, long") << "https://sygmef.impots.bj/invoice/verify?code="
                                               "TEST-ABCD-EFGH-IJKL-MNOP-QRST&nim=ED04000123&date=20261208";
         QTest::newRow("accented UTF-8") << "Facture réglée — café";

@@ -2,6 +2,8 @@
 # them (the register mcf.s3db is created there by the engine's first run). `cmake --install build
 # --prefix <folder>` lays it out; scripts/paquet makes a Debian package installing to /opt/orvane-mcf.
 install(TARGETS orvane-engine orvane-render orvane-setup RUNTIME DESTINATION .)
+# The e-MCF module the engine loads from its own folder for online runs.
+install(TARGETS orvane-emcf LIBRARY DESTINATION .)
 # The sample settings, kept apart, and copied to app.xml only when the folder has none: an install
 # over an existing folder never replaces the user's settings.
 install(FILES ${PROJECT_SOURCE_DIR}/examples/app.xml DESTINATION . RENAME app.xml.exemple)

@@ -8,12 +8,13 @@
 #include "plateforme.h"
 #include "registre.h"
 #include "web/adressesemcf.h"
-#include "web/clientemcf.h"
+#include "web/moduleemcf.h"
 
 #include <lecturefacture.h>
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLibrary>
 #include <QSqlDatabase>
 #include <QTextStream>
 
@@ -70,6 +71,23 @@ void lireFichierEntree(QFile &fichier, Execution &execution, Registre &registre,
     console << texteConsoleFacture(facture, execution.tables, parametres.pays);
 }
 
+// The e-MCF path, from the module beside the engine; nothing when the module cannot be loaded (the
+// console says why).
+std::unique_ptr<CheminCertification> chargerCheminEmcf(const Execution &execution,
+                                                       const ReglagesEmcf &reglages, std::ostream &console)
+{
+    // Not unloaded when `module` goes: the path it makes lives on, and the process ends soon after.
+    QLibrary module(execution.dossierApplication + QLatin1Char('/') + QLatin1String(nomModuleEmcf));
+    const auto fabrique = reinterpret_cast<FabriqueCheminEmcf>(module.resolve(nomFabriqueEmcf));
+    if (!fabrique) {
+        console << "Module e-MCF inutilisable (" << module.errorString().toStdString()
+                << "): la facture n'est pas certifiee.\n";
+        return nullptr;
+    }
+    return std::unique_ptr<CheminCertification>(
+        fabrique(execution.parametres, execution.tables, reglages, console));
+}
+
 // The certification path of the run, built only when the invoice is to be certified: TLS and the
 // serial port are touched only by the path that needs them.
 std::unique_ptr<CheminCertification> cheminDeLExecution(const Execution &execution, std::ostream &console)
@@ -81,7 +99,7 @@ std::unique_ptr<CheminCertification> cheminDeLExecution(const Execution &executi
         reglages.adresse = adresseEmcf(execution);
         reglages.fichierAutorites = environnement.autoritesEmcf;
         reglages.delaiMs = environnement.delaiEmcfMs;
-        return std::make_unique<ClientEmcf>(parametres, execution.tables, reglages, console);
+        return chargerCheminEmcf(execution, reglages, console);
     }
     return std::make_unique<CertificationAppareil>(parametres, environnement.attenteMcfMs, console);
 }
@@ -160,7 +178,17 @@ void traiterFacture(MCF &mcf, Execution &execution, Registre &registre, bool dem
     console << "\nTraitement de la nouvelle facture.\n";
     if (parametres.modeEnLigne)
         console << "Connexion au serveur\n";
+    // Nothing certified: the claim is released, unless a state is left to settle.
+    const auto liberer = [&] {
+        const std::optional<LigneJournal> ligne = registre.ligneJournal(facture.reference);
+        if (ligne && ligne->etat == EtatCertification::Reclamee)
+            registre.changerEtat(facture.reference, EtatCertification::Abandonnee, titulaire);
+    };
     const std::unique_ptr<CheminCertification> certification = cheminDeLExecution(execution, console);
+    if (!certification) {
+        liberer();
+        return;
+    }
     JournalRegistre journal(registre, titulaire, console);
 
     QList<LigneJournal> enSuspens =
@@ -203,12 +231,8 @@ void traiterFacture(MCF &mcf, Execution &execution, Registre &registre, bool dem
     }
 
     mcf.certifier(*certification, journal);
-    if (!mcf.enregistrerResultat(registre)) {
-        // Nothing certified: the claim is released, unless the path left a state to settle.
-        const std::optional<LigneJournal> ligne = registre.ligneJournal(facture.reference);
-        if (ligne && ligne->etat == EtatCertification::Reclamee)
-            registre.changerEtat(facture.reference, EtatCertification::Abandonnee, titulaire);
-    }
+    if (!mcf.enregistrerResultat(registre))
+        liberer();
 }
 
 } // namespace

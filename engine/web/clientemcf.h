@@ -1,5 +1,6 @@
 #pragma once
 
+#include "moduleemcf.h"
 #include "transportemcf.h"
 
 #include <chemincertification.h>
@@ -15,14 +16,6 @@
 class QEventLoop;
 class QNetworkAccessManager;
 class QNetworkReply;
-
-// Where and how the client reaches the e-MCF service, as the run driver decided it.
-struct ReglagesEmcf
-{
-    QString adresse;          // invoice endpoint
-    QString fichierAutorites; // PEM file of authorities trusted beside the system's; empty for none
-    int delaiMs = 30000;      // time limit of each request
-};
 
 // The e-MCF exchange of one run: status request, submission, then confirmation or cancellation.
 // All requests go through one network manager, so that they share one kept-alive connection (one

@@ -129,7 +129,7 @@ public:
     explicit Caisse(const QString &attributs, const QString &dossier = QString())
         : m_dossier(dossier.isEmpty() ? m_temporaire.path() : dossier)
     {
-        QFile::copy(binaires + QStringLiteral("/orvane-engine"), chemin(QStringLiteral("orvane-engine")));
+        installerMoteur(m_dossier);
         ecrire(QStringLiteral("app.xml"), QStringLiteral("<app %1/>").arg(attributs));
     }
     QString chemin(const QString &nom) const { return m_dossier + QLatin1Char('/') + nom; }

@@ -50,8 +50,7 @@ class ExecutionMoteur : public QObject
     static void installer(Installation &i, const QByteArray &appXml)
     {
         QVERIFY(i.dossier.isValid());
-        const QString moteur = i.chemin("orvane-engine");
-        QVERIFY(QFile::copy(QStringLiteral(ORVANE_BIN_DIR "/orvane-engine"), moteur));
+        QVERIFY(installerMoteur(i.dossier.path()));
         if (!appXml.isNull())
             ecrire(i.chemin("app.xml"), appXml);
     }

@@ -1,6 +1,10 @@
 #include "programmesuivi.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLibrary>
 
 ProgrammeSuivi::~ProgrammeSuivi()
 {
@@ -64,4 +68,20 @@ SimulateurMCF::SimulateurMCF(const QStringList &options)
 int SimulateurMCF::trames()
 {
     return int(lignes().filter(QRegularExpression(QStringLiteral("^recu "))).size());
+}
+
+bool installerMoteur(const QString &dossier)
+{
+    const QString module = QStringLiteral("orvane-emcf");
+    QString fichierModule;
+    for (const QString &nom : QDir(QStringLiteral(ORVANE_BIN_DIR)).entryList(QDir::Files)) {
+        if (QLibrary::isLibrary(nom) && QFileInfo(nom).completeBaseName() == module)
+            fichierModule = nom;
+    }
+    const QString programme = QStringLiteral("orvane-engine");
+    return !fichierModule.isEmpty() &&
+           QFile::copy(QStringLiteral(ORVANE_BIN_DIR "/") + programme,
+                       dossier + QLatin1Char('/') + programme) &&
+           QFile::copy(QStringLiteral(ORVANE_BIN_DIR "/") + fichierModule,
+                       dossier + QLatin1Char('/') + fichierModule);
 }

@@ -7,6 +7,10 @@
 // Helpers shared by the end-to-end tests: the real programs and simulators, started from the build
 // folder, their output kept line by line.
 
+// Lays out the engine in `dossier` as an installation has it: the program and, beside it, the e-MCF
+// module it loads for online runs. False when a file could not be copied.
+bool installerMoteur(const QString &dossier);
+
 // A program whose standard output is kept line by line, waited on by its lines (never by sleeping).
 class ProgrammeSuivi
 {

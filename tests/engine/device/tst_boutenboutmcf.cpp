@@ -37,7 +37,7 @@ class Installation
 public:
     explicit Installation(const QString &appXml)
     {
-        QFile::copy(binaires + QStringLiteral("/orvane-engine"), chemin(QStringLiteral("orvane-engine")));
+        installerMoteur(m_dossier.path());
         ecrire(QStringLiteral("app.xml"), appXml);
     }
 

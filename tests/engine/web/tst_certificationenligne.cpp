@@ -1,3 +1,6 @@
+#include "programmesuivi.h"
+
+#include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QJsonArray>
@@ -45,6 +48,7 @@ private slots:
     void reponseTropLongue();
     void statutHorsLimites();
     void serveurAbsent();
+    void moduleAbsent();
 
 private:
     QString pki(const QString &nom) const { return m_pki.filePath(nom); }
@@ -81,8 +85,7 @@ struct Installation
     {
         if (!dossier.isValid())
             return false;
-        const QString moteur = chemin("orvane-engine");
-        if (!QFile::copy(QStringLiteral(ORVANE_BIN_DIR "/orvane-engine"), moteur))
+        if (!installerMoteur(dossier.path()))
             return false;
         QFile app(chemin("app.xml"));
         if (!app.open(QIODevice::WriteOnly))
@@ -737,6 +740,39 @@ void CertificationEnLigne::serveurAbsent()
         installation.sortie.contains("Connexion au serveur\nReponse invalide\nCause: connexion refusee.\n"),
         qPrintable(installation.sortie));
     QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
+}
+
+void CertificationEnLigne::moduleAbsent()
+{
+    // The e-MCF client is a module beside the engine: without it, nothing is sent and the claim is
+    // released, so that the same invoice is certified once the module is back.
+    const QString url = demarrerSimulateur({});
+    QVERIFY(!url.isEmpty());
+    Installation installation;
+    QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
+    const QStringList modules = QDir(installation.dossier.path()).entryList({"orvane-emcf.*"}, QDir::Files);
+    QCOMPARE(modules.size(), 1);
+    const QString module = installation.chemin(modules.first());
+    QVERIFY(QFile::rename(module, module + ".absent"));
+
+    QCOMPARE(installation.certifier("facture.csv", venteBenin, versDouble(url)), 0);
+    QVERIFY2(
+        QRegularExpression("\nTraitement de la nouvelle facture\.\nConnexion au serveur\nModule e-MCF "
+                           "inutilisable \\(.+\\): la facture n'est pas certifiee\.\n\nLa base de donnee a "
+                           "ete deconnecte\.\n")
+            .match(installation.sortie)
+            .hasMatch(),
+        qPrintable(installation.sortie));
+    QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
+    QVERIFY(installation.registre().isEmpty());
+
+    QVERIFY(QFile::rename(module + ".absent", module));
+    QCOMPARE(installation.certifier("facture.csv", venteBenin, versDouble(url)), 0);
+    QVERIFY2(installation.sortie.contains("Validation reussie."), qPrintable(installation.sortie));
+    QCOMPARE(installation.ligneResultat("facture.csv").size(), 8);
+    QCOMPARE(installation.registre().size(), 1);
+    // The first run sent nothing: the double saw the second run only.
+    QCOMPARE(methodes(requetesSimulateur()), (QStringList{"GET", "POST", "PUT"}));
 }
 
 QTEST_GUILESS_MAIN(CertificationEnLigne)

@@ -1,11 +1,11 @@
 #include "relais.h"
 
 #include <QElapsedTimer>
-#include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
 
-#include <memory>
+#include <deque>
+#include <utility>
 
 namespace {
 
@@ -18,6 +18,50 @@ qint64 maintenantMs()
     }();
     return chrono.elapsed();
 }
+
+// One direction of a relayed connection: chunks wait in arrival order until their time. A single
+// timer for the head of the queue keeps that order; one timer per chunk would not, since timers
+// started a fraction of a millisecond apart with whole-millisecond delays can fire out of order.
+class Sens : public QObject
+{
+public:
+    explicit Sens(QTcpSocket *vers) : QObject(vers), m_vers(vers)
+    {
+        m_minuterie.setSingleShot(true);
+        m_minuterie.setTimerType(Qt::PreciseTimer);
+        connect(&m_minuterie, &QTimer::timeout, this, &Sens::envoyerEchus);
+    }
+
+    // Sends `octets` at `echeanceMs` (ms since start), never before what was queued earlier.
+    void programmer(const QByteArray &octets, qint64 echeanceMs)
+    {
+        if (!m_file.empty())
+            echeanceMs = qMax(echeanceMs, m_file.back().first);
+        m_file.emplace_back(echeanceMs, octets);
+        if (!m_minuterie.isActive())
+            armer();
+    }
+
+private:
+    void armer()
+    {
+        if (!m_file.empty())
+            m_minuterie.start(static_cast<int>(qMax<qint64>(0, m_file.front().first - maintenantMs())));
+    }
+
+    void envoyerEchus()
+    {
+        while (!m_file.empty() && m_file.front().first <= maintenantMs()) {
+            m_vers->write(m_file.front().second);
+            m_file.pop_front();
+        }
+        armer();
+    }
+
+    QTcpSocket *m_vers;
+    QTimer m_minuterie;
+    std::deque<std::pair<qint64, QByteArray>> m_file;
+};
 
 } // namespace
 
@@ -33,16 +77,6 @@ bool Relais::ecouter(const QHostAddress &adresse, quint16 port)
     return m_serveur.listen(adresse, port);
 }
 
-void Relais::programmer(QTcpSocket *vers, const QByteArray &octets, qint64 echeanceMs)
-{
-    // Equal delays keep the order; a single-shot timer per chunk is enough at this scale.
-    QPointer<QTcpSocket> cible(vers);
-    QTimer::singleShot(qMax<qint64>(0, echeanceMs - maintenantMs()), Qt::PreciseTimer, vers, [cible, octets] {
-        if (cible)
-            cible->write(octets);
-    });
-}
-
 void Relais::accepter()
 {
     while (m_serveur.hasPendingConnections()) {
@@ -50,13 +84,15 @@ void Relais::accepter()
         auto *serveur = new QTcpSocket(client);
         const qint64 accepteeMs = maintenantMs();
         const int demi = m_allerRetourMs / 2;
+        auto *versServeur = new Sens(serveur);
+        auto *versClient = new Sens(client);
         // Bytes to the target wait until it is connected; their time is kept.
         connect(client, &QIODevice::readyRead, this, [=] {
             const qint64 echeance = qMax(maintenantMs(), accepteeMs + m_allerRetourMs) + demi;
-            programmer(serveur, client->readAll(), echeance);
+            versServeur->programmer(client->readAll(), echeance);
         });
         connect(serveur, &QIODevice::readyRead, this,
-                [=] { programmer(client, serveur->readAll(), maintenantMs() + demi); });
+                [=] { versClient->programmer(serveur->readAll(), maintenantMs() + demi); });
         // A close travels like the bytes: after what was sent before it.
         connect(client, &QAbstractSocket::disconnected, this, [=] {
             QTimer::singleShot(m_allerRetourMs, serveur, [serveur] { serveur->disconnectFromHost(); });

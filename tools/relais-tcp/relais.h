@@ -19,8 +19,6 @@ public:
 
 private:
     void accepter();
-    // Sends `octets` on `vers` at `echeance` (ms since start), after anything scheduled before.
-    void programmer(QTcpSocket *vers, const QByteArray &octets, qint64 echeanceMs);
 
     QHostAddress m_cibleAdresse;
     quint16 m_ciblePort;

@@ -19,13 +19,18 @@ class CheminCertification
 {
 public:
     virtual ~CheminCertification() = default;
+    // Starts what certifying will need and sends nothing: called before the register is read, so
+    // that it goes on while the run reads the invoice and writes its claim. The e-MCF path opens its
+    // TLS connection; the device path has nothing to start (opening the port locks the device).
+    virtual void preparer() {}
     // Settles invoices that earlier runs left open, paid or pending on this device or service,
     // reporting each one through `journal.regler`. A pending e-MCF invoice is confirmed only when
     // it is `facture` itself (same reference, same `empreinte`); anything else is cancelled or
     // closed as it stands.
-    virtual void regler(const QList<LigneJournal> &enSuspens, const Invoice &facture, const QString &empreinte,
-                        JournalCertification &journal) = 0;
+    virtual void regler(const QList<LigneJournal> &enSuspens, const Invoice &facture,
+                        const QString &empreinte, JournalCertification &journal) = 0;
     // Certifies `facture` and returns its fiscal result; nothing when it was not certified (the
     // path has said why on the console).
-    virtual std::optional<ResultatFiscal> certifier(const Invoice &facture, JournalCertification &journal) = 0;
+    virtual std::optional<ResultatFiscal> certifier(const Invoice &facture,
+                                                    JournalCertification &journal) = 0;
 };

@@ -71,37 +71,49 @@ void lireFichierEntree(QFile &fichier, Execution &execution, Registre &registre,
     console << texteConsoleFacture(facture, execution.tables, parametres.pays);
 }
 
-// The e-MCF path, from the module beside the engine; nothing when the module cannot be loaded (the
-// console says why).
-std::unique_ptr<CheminCertification> chargerCheminEmcf(const Execution &execution,
-                                                       const ReglagesEmcf &reglages, std::ostream &console)
+// The certification path of a run, or why there is none.
+struct CheminPrepare
+{
+    std::unique_ptr<CheminCertification> chemin;
+    QString erreur; // said on the console where the path is taken up
+};
+
+// The e-MCF path, from the module beside the engine.
+CheminPrepare chargerCheminEmcf(const Execution &execution, const ReglagesEmcf &reglages,
+                                std::ostream &console)
 {
     // Not unloaded when `module` goes: the path it makes lives on, and the process ends soon after.
     QLibrary module(execution.dossierApplication + QLatin1Char('/') + QLatin1String(nomModuleEmcf));
     const auto fabrique = reinterpret_cast<FabriqueCheminEmcf>(module.resolve(nomFabriqueEmcf));
-    if (!fabrique) {
-        console << "Module e-MCF inutilisable (" << module.errorString().toStdString()
-                << "): la facture n'est pas certifiee.\n";
-        return nullptr;
-    }
-    return std::unique_ptr<CheminCertification>(
-        fabrique(execution.parametres, execution.tables, reglages, console));
+    if (!fabrique)
+        return {nullptr, QStringLiteral("Module e-MCF inutilisable (%1): la facture n'est pas certifiee.\n")
+                             .arg(module.errorString())};
+    return {std::unique_ptr<CheminCertification>(
+                fabrique(execution.parametres, execution.tables, reglages, console)),
+            QString()};
 }
 
-// The certification path of the run, built only when the invoice is to be certified: TLS and the
-// serial port are touched only by the path that needs them.
-std::unique_ptr<CheminCertification> cheminDeLExecution(const Execution &execution, std::ostream &console)
+// The certification path of the run, made before the register is read and started at once (see
+// CheminCertification::preparer). The serial port is touched only by the device path, TLS only by
+// the e-MCF path.
+CheminPrepare preparerChemin(const Execution &execution, std::ostream &console)
 {
     const ParametresMoteur &parametres = execution.parametres;
     const EnvironnementMoteur &environnement = execution.environnement;
+    CheminPrepare prepare;
     if (parametres.modeEnLigne) {
         ReglagesEmcf reglages;
         reglages.adresse = adresseEmcf(execution);
         reglages.fichierAutorites = environnement.autoritesEmcf;
         reglages.delaiMs = environnement.delaiEmcfMs;
-        return chargerCheminEmcf(execution, reglages, console);
+        prepare = chargerCheminEmcf(execution, reglages, console);
+    } else {
+        prepare.chemin =
+            std::make_unique<CertificationAppareil>(parametres, environnement.attenteMcfMs, console);
     }
-    return std::make_unique<CertificationAppareil>(parametres, environnement.attenteMcfMs, console);
+    if (prepare.chemin)
+        prepare.chemin->preparer();
+    return prepare;
 }
 
 // Reprints a known invoice, unless the reference now names another content.
@@ -123,7 +135,7 @@ void reimprimer(MCF &mcf, const ResultatFiscal &resultat, const QString &emprein
 // or service, certifies it and records it. Nothing is sent to a device or a service unless the
 // claim was written.
 void traiterFacture(MCF &mcf, Execution &execution, Registre &registre, bool demonstration,
-                    std::ostream &console)
+                    CheminPrepare &prepare, std::ostream &console)
 {
     const Invoice &facture = execution.facture;
     const ParametresMoteur &parametres = execution.parametres;
@@ -184,11 +196,12 @@ void traiterFacture(MCF &mcf, Execution &execution, Registre &registre, bool dem
         if (ligne && ligne->etat == EtatCertification::Reclamee)
             registre.changerEtat(facture.reference, EtatCertification::Abandonnee, titulaire);
     };
-    const std::unique_ptr<CheminCertification> certification = cheminDeLExecution(execution, console);
-    if (!certification) {
+    if (!prepare.chemin) {
+        console << prepare.erreur.toStdString();
         liberer();
         return;
     }
+    CheminCertification *const certification = prepare.chemin.get();
     JournalRegistre journal(registre, titulaire, console);
 
     QList<LigneJournal> enSuspens =
@@ -298,6 +311,9 @@ int executerMoteur(QCoreApplication &application, std::ostream &console)
     }
     console << "orvane-engine: Fichier d'entree ouvert.\n";
 
+    // The path is made before the register is read: the e-MCF connection opens meanwhile. Nothing is
+    // sent before the claim.
+    CheminPrepare chemin = demonstration ? CheminPrepare() : preparerChemin(execution, console);
     {
         Registre registre(QString::fromLatin1(QSqlDatabase::defaultConnection));
         if (registre.ouvrir(execution.dossierApplication + QStringLiteral("/mcf.s3db"))) {
@@ -306,7 +322,7 @@ int executerMoteur(QCoreApplication &application, std::ostream &console)
             fichierEntree.close();
             console << "Le fichier a ete ferme.\n";
 
-            traiterFacture(mcf, execution, registre, demonstration, console);
+            traiterFacture(mcf, execution, registre, demonstration, chemin, console);
             registre.fermer();
             console << "\nLa base de donnee a ete deconnecte.\n";
         }

@@ -6,6 +6,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 
 ClientEmcf::ClientEmcf(const ParametresMoteur &parametres, const TablesReference &tables,
                        const ReglagesEmcf &reglages, std::ostream &console, QNetworkAccessManager *reseau)
@@ -15,6 +16,52 @@ ClientEmcf::ClientEmcf(const ParametresMoteur &parametres, const TablesReference
 }
 
 ClientEmcf::~ClientEmcf() = default;
+
+void ClientEmcf::preparer()
+{
+    // Certificates and TLS are only touched from here on: the device path never pays for them.
+    m_transport = transportEmcf(m_reglages.fichierAutorites, m_reglages.delaiMs);
+    // The TCP and TLS handshakes take two round trips: they run while the register is read and the
+    // claim written.
+    const QUrl adresse(m_reglages.adresse);
+    // The manager makes a reply of its own for the handshakes; it is known by its scheme.
+    connect(m_reseau, &QNetworkAccessManager::finished, this, [this](QNetworkReply *reponse) {
+        if (reponse->url().scheme().startsWith(QLatin1String("preconnect-"))) {
+            m_connexionEnCours = false;
+            if (m_attenteConnexion)
+                m_attenteConnexion->quit();
+        }
+    });
+    m_connexionEnCours =
+        adresse.scheme() == QLatin1String("https") || adresse.scheme() == QLatin1String("http");
+    m_depuisConnexion.start();
+    if (adresse.scheme() == QLatin1String("https"))
+        m_reseau->connectToHostEncrypted(adresse.host(), static_cast<quint16>(adresse.port(443)),
+                                         configurationTls(m_transport));
+    else if (adresse.scheme() == QLatin1String("http"))
+        m_reseau->connectToHost(adresse.host(), static_cast<quint16>(adresse.port(80)));
+}
+
+qint64 ClientEmcf::attendreConnexion()
+{
+    if (!m_depuisConnexion.isValid())
+        return 0;
+    // The first request waits for the connection opened ahead, so that it goes out on it instead of
+    // opening another one. Its time limit counts from the opening: connection and reply together
+    // take no longer than one request's limit, as when the request opened the connection itself.
+    const qint64 ecouleMs = m_depuisConnexion.elapsed();
+    if (m_connexionEnCours && ecouleMs < m_transport.delaiMs) {
+        QEventLoop attente;
+        QTimer limite;
+        limite.setSingleShot(true);
+        connect(&limite, &QTimer::timeout, &attente, &QEventLoop::quit);
+        limite.start(static_cast<int>(m_transport.delaiMs - ecouleMs));
+        m_attenteConnexion = &attente;
+        attente.exec();
+        m_attenteConnexion = nullptr;
+    }
+    return m_depuisConnexion.elapsed();
+}
 
 ReponseEmcf ClientEmcf::echanger(QNetworkReply *reponse)
 {
@@ -44,7 +91,9 @@ std::optional<ResultatFiscal> ClientEmcf::deciderEnSuspens(const QString &uid, b
 void ClientEmcf::regler(const QList<LigneJournal> &enSuspens, const Invoice &facture,
                         const QString &empreinte, JournalCertification &journal)
 {
-    m_transport = transportEmcf(m_reglages.fichierAutorites, m_reglages.delaiMs);
+    if (!m_depuisConnexion.isValid())
+        m_transport = transportEmcf(m_reglages.fichierAutorites, m_reglages.delaiMs);
+    attendreConnexion();
     m_console << "Factures laissees en attente sur le service e-MCF par une execution interrompue: "
               << enSuspens.size() << "\n";
     for (const LigneJournal &ligne : enSuspens) {
@@ -86,13 +135,14 @@ std::optional<ResultatFiscal> ClientEmcf::certifier(const Invoice &facture, Jour
     m_uid.clear();
     m_resultat.clear();
     m_termine = false;
-    // Certificates and TLS are only touched from here on: the device path never pays for them.
-    m_transport = transportEmcf(m_reglages.fichierAutorites, m_reglages.delaiMs);
+    if (!m_depuisConnexion.isValid())
+        m_transport = transportEmcf(m_reglages.fichierAutorites, m_reglages.delaiMs);
 
+    const qint64 dejaEcouleMs = attendreConnexion();
     QEventLoop boucle;
     m_boucle = &boucle;
     suivre(m_reseau->get(requeteEmcf(QUrl(m_reglages.adresse), m_parametres.jeton, m_transport)),
-           &ClientEmcf::traiterEtatServeur);
+           &ClientEmcf::traiterEtatServeur, dejaEcouleMs);
     if (!m_termine)
         boucle.exec();
     m_boucle = nullptr;
@@ -101,13 +151,13 @@ std::optional<ResultatFiscal> ClientEmcf::certifier(const Invoice &facture, Jour
     return resultatDepuisListe(m_resultat);
 }
 
-void ClientEmcf::suivre(QNetworkReply *reponse, Traitement traitement)
+void ClientEmcf::suivre(QNetworkReply *reponse, Traitement traitement, qint64 dejaEcouleMs)
 {
     connect(reponse, &QNetworkReply::finished, this, [this, reponse, traitement] {
         reponse->deleteLater();
         (this->*traitement)(reponse);
     });
-    limiterDuree(reponse, m_transport.delaiMs);
+    limiterDuree(reponse, m_transport.delaiMs, dejaEcouleMs);
 }
 
 void ClientEmcf::traiterEtatServeur(QNetworkReply *reponse)

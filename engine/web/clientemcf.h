@@ -8,6 +8,7 @@
 #include <journalcertification.h>
 #include <parametres.h>
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 
@@ -32,6 +33,9 @@ public:
                const ReglagesEmcf &reglages, std::ostream &console, QNetworkAccessManager *reseau = nullptr);
     ~ClientEmcf() override;
 
+    // Opens the TLS connection to the service that the run's requests will use.
+    void preparer() override;
+
     // Settles invoices that runs which died left pending on the service: the one pending for this
     // very invoice (same reference and fingerprint) is confirmed, any other is cancelled. One whose
     // confirmation was sent is looked up first; the service then tells whether it is still pending.
@@ -51,7 +55,9 @@ public:
 private:
     using Traitement = void (ClientEmcf::*)(QNetworkReply *);
     // Hands `reponse`, once finished or out of time, to `traitement`.
-    void suivre(QNetworkReply *reponse, Traitement traitement);
+    void suivre(QNetworkReply *reponse, Traitement traitement, qint64 dejaEcouleMs = 0);
+    // Waits for the connection opened by preparer(); the time since it was opened (0 without one).
+    qint64 attendreConnexion();
     // Reads a finished reply and prints it unchanged (never a body over the maximum).
     ReponseEmcf lireReponseEmcf(QNetworkReply *reponse);
     // Sends one request outside the chain and waits for its reply.
@@ -76,4 +82,9 @@ private:
     QStringList m_resultat;
     QEventLoop *m_boucle = nullptr;
     bool m_termine = false;
+    // The connection opened ahead by preparer() is still being set up; the loop that waits for it.
+    bool m_connexionEnCours = false;
+    QEventLoop *m_attenteConnexion = nullptr;
+    // Since the connection was opened ahead: the first request's time limit counts from then.
+    QElapsedTimer m_depuisConnexion;
 };

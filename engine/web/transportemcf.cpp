@@ -29,21 +29,30 @@ TransportEmcf transportEmcf(const QString &fichierAutorites, int delaiMs)
     return transport;
 }
 
+QSslConfiguration configurationTls(const TransportEmcf &transport)
+{
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    // What the network manager offers for each request (HTTP/2, else HTTP/1.1): a connection opened
+    // ahead of the first request must offer the same, or that request would open another one.
+    tls.setAllowedNextProtocols(
+        {QSslConfiguration::ALPNProtocolHTTP2, QSslConfiguration::NextProtocolHttp1_1});
+    // Only these authorities are trusted: adding them switches off the on-demand loading of the
+    // system's roots, which is what is wanted (loading all of them would cost each run ~170 ms).
+    if (!transport.autoritesSupplementaires.isEmpty())
+        tls.addCaCertificates(transport.autoritesSupplementaires);
+    return tls;
+}
+
 QNetworkRequest requeteEmcf(const QUrl &url, const QString &jeton, const TransportEmcf &transport)
 {
     QNetworkRequest requete(url);
     requete.setRawHeader(QByteArrayLiteral("Authorization"), QByteArrayLiteral("Bearer ") + jeton.toUtf8());
-    if (!transport.autoritesSupplementaires.isEmpty()) {
-        // Only these authorities are trusted: adding them switches off the on-demand loading of the
-        // system's roots, which is what is wanted (loading all of them would cost each run ~170 ms).
-        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.addCaCertificates(transport.autoritesSupplementaires);
-        requete.setSslConfiguration(tls);
-    }
+    if (!transport.autoritesSupplementaires.isEmpty())
+        requete.setSslConfiguration(configurationTls(transport));
     return requete;
 }
 
-void limiterDuree(QNetworkReply *reponse, int delaiMs)
+void limiterDuree(QNetworkReply *reponse, int delaiMs, qint64 dejaEcouleMs)
 {
     // The timer lives in the reply, so it goes with it; abort() makes the reply finish, which
     // hands it to its handler like any other failure.
@@ -58,7 +67,7 @@ void limiterDuree(QNetworkReply *reponse, int delaiMs)
         reponse->abort();
     });
     QObject::connect(reponse, &QNetworkReply::finished, minuterie, &QTimer::stop);
-    minuterie->start(delaiMs);
+    minuterie->start(static_cast<int>(qBound<qint64>(0, qint64(delaiMs) - dejaEcouleMs, qint64(delaiMs))));
     reponse->setProperty("orvaneDelaiMs", delaiMs);
 
     // Qt stops reading from the socket once its buffer holds this much; one byte more than the

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QString>
 #include <QUrl>
 
@@ -24,12 +25,17 @@ struct TransportEmcf
 // file leaves the system's in force) and takes `delaiMs` as the time limit of each request.
 TransportEmcf transportEmcf(const QString &fichierAutorites, int delaiMs);
 
-// A request to the service with the bearer token and the transport's trusted authorities.
+// The TLS settings of every connection to the service: the default ones, with only the transport's
+// authorities trusted when it names some.
+QSslConfiguration configurationTls(const TransportEmcf &transport);
+
+// A request to the service with the bearer token and the transport's TLS settings.
 QNetworkRequest requeteEmcf(const QUrl &url, const QString &jeton, const TransportEmcf &transport);
 
 // Aborts `reponse` when it has not finished within the limit, or as soon as its body grows over
 // tailleMaximaleReponse (never more than about that much is held); lireReponse then tells why.
-void limiterDuree(QNetworkReply *reponse, int delaiMs);
+// `dejaEcouleMs` of the limit may have gone already (waiting for the connection the request uses).
+void limiterDuree(QNetworkReply *reponse, int delaiMs, qint64 dejaEcouleMs = 0);
 
 // The body of a finished reply with its HTTP status and, after a failure, what failed: the one
 // place where the network's errors become the exchange's outcomes.

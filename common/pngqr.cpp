@@ -28,6 +28,38 @@ quint32 crc32(const QByteArray &octets)
     return c ^ 0xFFFFFFFFu;
 }
 
+// A zlib stream that stores `donnees` without compressing them (RFC 1950 and 1951, blocks of type
+// 0). A 200 x 200 one-bit image is 5 KB: setting up a compressor would cost more time than the
+// 4 KB it would save, while the customer waits.
+QByteArray fluxZlibStocke(const QByteArray &donnees)
+{
+    QByteArray flux("\x78\x01", 2); // deflate, 32 KB window, no dictionary, check bits
+    constexpr qsizetype blocMax = 65535;
+    qsizetype debut = 0;
+    do {
+        const qsizetype taille = std::min(blocMax, donnees.size() - debut);
+        const bool dernier = debut + taille == donnees.size();
+        flux.append(char(dernier ? 1 : 0));
+        const quint16 longueur = static_cast<quint16>(taille);
+        const quint16 complement = static_cast<quint16>(~longueur);
+        char petit[4] = {char(longueur & 0xFF), char(longueur >> 8), char(complement & 0xFF),
+                         char(complement >> 8)};
+        flux.append(petit, 4);
+        flux.append(donnees.constData() + debut, taille);
+        debut += taille;
+    } while (debut < donnees.size());
+    // Adler-32 of the data, big-endian.
+    quint32 a = 1, b = 0;
+    for (const char o : donnees) {
+        a = (a + static_cast<quint8>(o)) % 65521;
+        b = (b + a) % 65521;
+    }
+    char grand[4];
+    qToBigEndian((b << 16) | a, grand);
+    flux.append(grand, 4);
+    return flux;
+}
+
 void ajouterEntier(QByteArray &octets, quint32 valeur)
 {
     char grand[4];
@@ -48,30 +80,44 @@ void ajouterMorceau(QByteArray &png, const char type[4], const QByteArray &donne
 std::vector<bool> pixelsQr(const ModulesQr &qr, int cote)
 {
     const int n = qr.taille + bordure * 2; // side of the drawing in modules
+    Q_ASSERT(n <= cote);
+    // Lengths are counted in units of 1/n pixel = 1/cote module, so that every edge is an integer:
+    // pixel p spans [p*n, (p+1)*n) and module m spans [m*cote, (m+1)*cote). A module is at least a
+    // pixel wide (n <= cote), so a pixel meets at most two modules along each axis: the one it starts
+    // in and, when it crosses an edge, the next, with the overlap of each.
+    struct Recouvrement
+    {
+        int module;
+        int premier;
+        int second; // overlap with module + 1, 0 when the pixel does not reach it
+    };
+    std::vector<Recouvrement> axe(static_cast<size_t>(cote));
+    for (int p = 0; p < cote; ++p) {
+        const int m = p * n / cote;
+        const int fin = std::min((p + 1) * n, (m + 1) * cote);
+        axe[static_cast<size_t>(p)] = {m, fin - p * n, (p + 1) * n - fin};
+    }
     auto sombre = [&](int mx, int my) {
         mx -= bordure;
         my -= bordure;
         return mx >= 0 && my >= 0 && mx < qr.taille && my < qr.taille && qr.sombre(mx, my);
     };
-    // Lengths are counted in units of 1/n pixel = 1/cote module, so that every edge is an integer:
-    // pixel p spans [p*n, (p+1)*n) and module m spans [m*cote, (m+1)*cote).
-    auto recouvrement = [&](int pixel, int module) {
-        return std::max(0,
-                        std::min((pixel + 1) * n, (module + 1) * cote) - std::max(pixel * n, module * cote));
-    };
+    const qint64 moitie = qint64(n) * n; // twice the area is compared with the whole pixel's
     std::vector<bool> noirs(static_cast<size_t>(cote) * cote);
     for (int y = 0; y < cote; ++y) {
-        const int premierY = y * n / cote;
-        const int dernierY = ((y + 1) * n - 1) / cote;
+        const Recouvrement &ry = axe[static_cast<size_t>(y)];
         for (int x = 0; x < cote; ++x) {
-            const int premierX = x * n / cote;
-            const int dernierX = ((x + 1) * n - 1) / cote;
+            const Recouvrement &rx = axe[static_cast<size_t>(x)];
             qint64 aire = 0;
-            for (int my = premierY; my <= dernierY; ++my)
-                for (int mx = premierX; mx <= dernierX; ++mx)
-                    if (sombre(mx, my))
-                        aire += qint64(recouvrement(x, mx)) * recouvrement(y, my);
-            noirs[static_cast<size_t>(y) * cote + x] = 2 * aire > qint64(n) * n;
+            if (sombre(rx.module, ry.module))
+                aire += qint64(rx.premier) * ry.premier;
+            if (rx.second && sombre(rx.module + 1, ry.module))
+                aire += qint64(rx.second) * ry.premier;
+            if (ry.second && sombre(rx.module, ry.module + 1))
+                aire += qint64(rx.premier) * ry.second;
+            if (rx.second && ry.second && sombre(rx.module + 1, ry.module + 1))
+                aire += qint64(rx.second) * ry.second;
+            noirs[static_cast<size_t>(y) * cote + x] = 2 * aire > moitie;
         }
     }
     return noirs;
@@ -98,8 +144,7 @@ QByteArray pngMonochrome(const std::vector<bool> &noirs, int largeur, int hauteu
             if (!noirs[static_cast<size_t>(y) * largeur + x])
                 ligne[x / 8] = static_cast<char>(ligne[x / 8] | (0x80 >> (x % 8)));
     }
-    // qCompress gives a zlib stream behind a 4-byte length of its own, which PNG does not have.
-    ajouterMorceau(png, "IDAT", qCompress(lignes, 9).mid(4));
+    ajouterMorceau(png, "IDAT", fluxZlibStocke(lignes));
     ajouterMorceau(png, "IEND", QByteArray());
     return png;
 }

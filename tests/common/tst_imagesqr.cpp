@@ -71,6 +71,7 @@ private slots:
         QTest::newRow("16 x 2, whole bytes") << 16 << 2;
         QTest::newRow("200 x 200") << 200 << 200;
         QTest::newRow("333 x 7") << 333 << 7;
+        QTest::newRow("1000 x 600, more than one stored block") << 1000 << 600;
     }
 
     void pngMonochromeRelu()

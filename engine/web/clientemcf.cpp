@@ -190,9 +190,12 @@ void ClientEmcf::traiterEnregistrement(QNetworkReply *reponse)
         return;
     }
     const bool confirmer = decision.suite == DecisionEmcf::Suite::Confirmer;
-    // The pending uid is recorded first, so that a run that dies from here on leaves it to settle.
-    if (!m_journal->annoncer(m_facture->reference, EtatCertification::Soumise, decision.uid) ||
-        (confirmer && !m_journal->annoncer(m_facture->reference, EtatCertification::ConfirmationEnvoyee))) {
+    // The pending uid is recorded before the decision goes out, so that a run that dies from here on
+    // leaves it to settle; with it, in the same commit, the confirmation that is about to be sent
+    // (a run that dies before sending it leaves an invoice the next run finds still pending).
+    if (!m_journal->annoncer(m_facture->reference,
+                             confirmer ? EtatCertification::ConfirmationEnvoyee : EtatCertification::Soumise,
+                             decision.uid)) {
         terminer();
         return;
     }

@@ -12,6 +12,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSslConfiguration>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -49,6 +50,7 @@ private slots:
     void statutHorsLimites();
     void serveurAbsent();
     void moduleAbsent();
+    void poigneeDeMainSansFin();
 
 private:
     QString pki(const QString &nom) const { return m_pki.filePath(nom); }
@@ -773,6 +775,31 @@ void CertificationEnLigne::moduleAbsent()
     QCOMPARE(installation.registre().size(), 1);
     // The first run sent nothing: the double saw the second run only.
     QCOMPARE(methodes(requetesSimulateur()), (QStringList{"GET", "POST", "PUT"}));
+}
+
+void CertificationEnLigne::poigneeDeMainSansFin()
+{
+    // A server that takes the connection and never answers the TLS handshake: the connection opened
+    // ahead and the status request share one time limit, so the run ends after one limit, not two.
+    QTcpServer muet;
+    QVERIFY(muet.listen(QHostAddress::LocalHost));
+    const QString url = QStringLiteral("https://127.0.0.1:%1/emcf/api/invoice").arg(muet.serverPort());
+    const int delaiMs = 2000;
+    Installation installation;
+    QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
+    QCOMPARE(installation.certifier("facture.csv", venteBenin,
+                                    {{"ORVANE_EMCF_URL", url},
+                                     {"ORVANE_EMCF_CA", pki("ca.pem")},
+                                     {"ORVANE_EMCF_TIMEOUT_MS", QString::number(delaiMs)}}),
+             0);
+    QVERIFY2(installation.sortie.contains("Connexion au serveur\nReponse invalide\nCause: delai de 2000 ms "
+                                          "depasse.\n"),
+             qPrintable(installation.sortie));
+    // Two limits one after the other would take at least 4 s.
+    QVERIFY2(installation.dureeMs >= delaiMs && installation.dureeMs < 2 * delaiMs - 200,
+             qPrintable(QString::number(installation.dureeMs)));
+    QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
+    QVERIFY(installation.registre().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(CertificationEnLigne)

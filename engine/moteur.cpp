@@ -135,7 +135,7 @@ void reimprimer(MCF &mcf, const ResultatFiscal &resultat, const QString &emprein
 // or service, certifies it and records it. Nothing is sent to a device or a service unless the
 // claim was written.
 void traiterFacture(MCF &mcf, Execution &execution, Registre &registre, bool demonstration,
-                    CheminPrepare &prepare, std::ostream &console)
+                    const CheminPrepare &prepare, std::ostream &console)
 {
     const Invoice &facture = execution.facture;
     const ParametresMoteur &parametres = execution.parametres;

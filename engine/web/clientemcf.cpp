@@ -35,6 +35,7 @@ void ClientEmcf::preparer()
     m_connexionEnCours =
         adresse.scheme() == QLatin1String("https") || adresse.scheme() == QLatin1String("http");
     m_depuisConnexion.start();
+    m_connexionPreparee = true;
     if (adresse.scheme() == QLatin1String("https"))
         m_reseau->connectToHostEncrypted(adresse.host(), static_cast<quint16>(adresse.port(443)),
                                          configurationTls(m_transport));
@@ -42,13 +43,13 @@ void ClientEmcf::preparer()
         m_reseau->connectToHost(adresse.host(), static_cast<quint16>(adresse.port(80)));
 }
 
-qint64 ClientEmcf::attendreConnexion()
+void ClientEmcf::attendreConnexion()
 {
-    if (!m_depuisConnexion.isValid())
-        return 0;
+    if (!m_depuisConnexion.isValid() || m_connexionAttendue)
+        return;
+    m_connexionAttendue = true;
     // The first request waits for the connection opened ahead, so that it goes out on it instead of
-    // opening another one. Its time limit counts from the opening: connection and reply together
-    // take no longer than one request's limit, as when the request opened the connection itself.
+    // opening another one.
     const qint64 ecouleMs = m_depuisConnexion.elapsed();
     if (m_connexionEnCours && ecouleMs < m_transport.delaiMs) {
         QEventLoop attente;
@@ -60,14 +61,24 @@ qint64 ClientEmcf::attendreConnexion()
         attente.exec();
         m_attenteConnexion = nullptr;
     }
-    return m_depuisConnexion.elapsed();
+}
+
+qint64 ClientEmcf::limiteDejaEntameeMs()
+{
+    // Connection and first reply together take no longer than one request's limit, as when the
+    // request opened the connection itself; every later request has a whole limit.
+    if (!m_depuisConnexion.isValid())
+        return 0;
+    const qint64 entamee = m_depuisConnexion.elapsed();
+    m_depuisConnexion.invalidate();
+    return entamee;
 }
 
 ReponseEmcf ClientEmcf::echanger(QNetworkReply *reponse)
 {
     QEventLoop boucle;
     connect(reponse, &QNetworkReply::finished, &boucle, &QEventLoop::quit);
-    limiterDuree(reponse, m_transport.delaiMs);
+    limiterDuree(reponse, m_transport.delaiMs, limiteDejaEntameeMs());
     if (!reponse->isFinished())
         boucle.exec();
     reponse->deleteLater();
@@ -91,7 +102,7 @@ std::optional<ResultatFiscal> ClientEmcf::deciderEnSuspens(const QString &uid, b
 void ClientEmcf::regler(const QList<LigneJournal> &enSuspens, const Invoice &facture,
                         const QString &empreinte, JournalCertification &journal)
 {
-    if (!m_depuisConnexion.isValid())
+    if (!m_connexionPreparee)
         m_transport = transportEmcf(m_reglages.fichierAutorites, m_reglages.delaiMs);
     attendreConnexion();
     m_console << "Factures laissees en attente sur le service e-MCF par une execution interrompue: "
@@ -135,14 +146,13 @@ std::optional<ResultatFiscal> ClientEmcf::certifier(const Invoice &facture, Jour
     m_uid.clear();
     m_resultat.clear();
     m_termine = false;
-    if (!m_depuisConnexion.isValid())
+    if (!m_connexionPreparee)
         m_transport = transportEmcf(m_reglages.fichierAutorites, m_reglages.delaiMs);
-
-    const qint64 dejaEcouleMs = attendreConnexion();
+    attendreConnexion();
     QEventLoop boucle;
     m_boucle = &boucle;
     suivre(m_reseau->get(requeteEmcf(QUrl(m_reglages.adresse), m_parametres.jeton, m_transport)),
-           &ClientEmcf::traiterEtatServeur, dejaEcouleMs);
+           &ClientEmcf::traiterEtatServeur);
     if (!m_termine)
         boucle.exec();
     m_boucle = nullptr;
@@ -151,13 +161,13 @@ std::optional<ResultatFiscal> ClientEmcf::certifier(const Invoice &facture, Jour
     return resultatDepuisListe(m_resultat);
 }
 
-void ClientEmcf::suivre(QNetworkReply *reponse, Traitement traitement, qint64 dejaEcouleMs)
+void ClientEmcf::suivre(QNetworkReply *reponse, Traitement traitement)
 {
     connect(reponse, &QNetworkReply::finished, this, [this, reponse, traitement] {
         reponse->deleteLater();
         (this->*traitement)(reponse);
     });
-    limiterDuree(reponse, m_transport.delaiMs, dejaEcouleMs);
+    limiterDuree(reponse, m_transport.delaiMs, limiteDejaEntameeMs());
 }
 
 void ClientEmcf::traiterEtatServeur(QNetworkReply *reponse)

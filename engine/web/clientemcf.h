@@ -55,9 +55,12 @@ public:
 private:
     using Traitement = void (ClientEmcf::*)(QNetworkReply *);
     // Hands `reponse`, once finished or out of time, to `traitement`.
-    void suivre(QNetworkReply *reponse, Traitement traitement, qint64 dejaEcouleMs = 0);
-    // Waits for the connection opened by preparer(); the time since it was opened (0 without one).
-    qint64 attendreConnexion();
+    void suivre(QNetworkReply *reponse, Traitement traitement);
+    // Waits for the connection opened by preparer(), once, before the first request.
+    void attendreConnexion();
+    // The part of the next request's time limit already spent: the first request shares its limit
+    // with the connection opened ahead, later ones have a whole limit.
+    qint64 limiteDejaEntameeMs();
     // Reads a finished reply and prints it unchanged (never a body over the maximum).
     ReponseEmcf lireReponseEmcf(QNetworkReply *reponse);
     // Sends one request outside the chain and waits for its reply.
@@ -84,6 +87,8 @@ private:
     bool m_termine = false;
     // The connection opened ahead by preparer() is still being set up; the loop that waits for it.
     bool m_connexionEnCours = false;
+    bool m_connexionPreparee = false; // preparer() has loaded the transport and opened a connection
+    bool m_connexionAttendue = false; // the first request has waited for that connection
     QEventLoop *m_attenteConnexion = nullptr;
     // Since the connection was opened ahead: the first request's time limit counts from then.
     QElapsedTimer m_depuisConnexion;

@@ -15,18 +15,20 @@ class EchangeEmcf : public QObject
 private slots:
     void chaine_data();
     void chaine();
+    void limiteAvecConnexionOuverteAvant_data();
+    void limiteAvecConnexionOuverteAvant();
 };
 
 namespace {
 
 const QByteArray silence = "<silence>";
 
-// A finished (or never finishing) reply with a fixed body.
+// A finished (or never finishing) reply with a fixed body, at once or after `apresMs`.
 class ReponseScriptee : public QNetworkReply
 {
 public:
     ReponseScriptee(QNetworkAccessManager::Operation operation, const QNetworkRequest &requete,
-                    const QByteArray &corps, QObject *parent)
+                    const QByteArray &corps, QObject *parent, int apresMs = 0)
         : QNetworkReply(parent), m_corps(corps == silence ? QByteArray() : corps)
     {
         setOperation(operation);
@@ -34,7 +36,7 @@ public:
         setUrl(requete.url());
         open(QIODevice::ReadOnly);
         if (corps != silence)
-            QTimer::singleShot(0, this, [this] { terminer(NoError); });
+            QTimer::singleShot(apresMs, Qt::PreciseTimer, this, [this] { terminer(NoError); });
     }
 
     void abort() override
@@ -78,30 +80,40 @@ struct RequeteEnregistree
     QByteArray corps;
 };
 
-// Answers the n-th request with the n-th scripted body.
+// Answers the n-th request with the n-th scripted body, after the n-th delay when one is given. A
+// connection opened ahead is set up after `connexionMs` and is not a request.
 class GestionnaireScripte : public QNetworkAccessManager
 {
 public:
-    GestionnaireScripte(QList<QByteArray> reponses, QObject *parent)
-        : QNetworkAccessManager(parent), m_reponses(reponses)
+    GestionnaireScripte(QList<QByteArray> reponses, QObject *parent, QList<int> delais = {},
+                        int connexionMs = 0)
+        : QNetworkAccessManager(parent), m_reponses(reponses), m_delais(delais), m_connexionMs(connexionMs)
     {
     }
     QList<RequeteEnregistree> requetes;
+    int connexions = 0;
 
 protected:
     QNetworkReply *createRequest(Operation op, const QNetworkRequest &requete, QIODevice *donnees) override
     {
+        if (requete.url().scheme().startsWith("preconnect-")) {
+            ++connexions;
+            return new ReponseScriptee(op, requete, QByteArray(), this, m_connexionMs);
+        }
         static const QMap<Operation, QString> noms = {
             {GetOperation, "GET"}, {PostOperation, "POST"}, {PutOperation, "PUT"}};
         requetes.append({noms.value(op, "AUTRE"), requete.url().toString(QUrl::FullyEncoded),
                          requete.rawHeader("Authorization"),
                          requete.header(QNetworkRequest::ContentTypeHeader).toString(),
                          donnees ? donnees->readAll() : QByteArray()});
-        return new ReponseScriptee(op, requete, m_reponses.value(requetes.size() - 1, silence), this);
+        return new ReponseScriptee(op, requete, m_reponses.value(requetes.size() - 1, silence), this,
+                                   m_delais.value(requetes.size() - 1, 0));
     }
 
 private:
     QList<QByteArray> m_reponses;
+    QList<int> m_delais;
+    int m_connexionMs;
 };
 
 // Records what the client announces, in order ("soumise u-1" for a state with a uid).
@@ -275,5 +287,74 @@ void EchangeEmcf::chaine()
     }
 }
 
+// The connection opened ahead and the first request share one time limit (300 ms here); every
+// later request has a whole limit, however long the first ones took (settling invoices that a dead
+// run left pending comes first).
+void EchangeEmcf::limiteAvecConnexionOuverteAvant_data()
+{
+    QTest::addColumn<int>("connexionMs");
+    QTest::addColumn<bool>("enSuspens");    // an invoice left pending is cancelled first
+    QTest::addColumn<QList<int>>("delais"); // of each reply, in order
+    QTest::addColumn<bool>("certifiee");
+
+    QTest::newRow("connection and status within one limit") << 100 << false << QList<int>{100} << true;
+    QTest::newRow("connection and status over one limit") << 150 << false << QList<int>{200} << false;
+    QTest::newRow("status after a long settling has a whole limit")
+        << 100 << true << QList<int>{150, 250} << true;
+}
+
+void EchangeEmcf::limiteAvecConnexionOuverteAvant()
+{
+    QFETCH(int, connexionMs);
+    QFETCH(bool, enSuspens);
+    QFETCH(QList<int>, delais);
+    QFETCH(bool, certifiee);
+
+    ParametresMoteur parametres;
+    parametres.pays = "Bénin";
+    parametres.jeton = "jeton";
+    const TablesReference tables = tablesReference("Bénin");
+    ReglagesEmcf reglages;
+    reglages.adresse = adresse;
+    reglages.delaiMs = 300;
+    Invoice facture;
+    facture.reference = "F1";
+    facture.typeFacture = "FV";
+    facture.totalFacture = 1000;
+    for (const char *quantite : {"2", "1", "1"})
+        facture.articles.append({"Article", quantite, "200", "0", "250", "", "", "", "A"});
+
+    QList<QByteArray> reponses = {etatPret, enregistre, confirme};
+    if (enSuspens)
+        reponses.prepend(annule);
+    std::ostringstream sortie;
+    QObject proprietaire;
+    auto *reseau = new GestionnaireScripte(reponses, &proprietaire, delais, connexionMs);
+    ClientEmcf client(parametres, tables, reglages, sortie, reseau);
+    QElapsedTimer chrono;
+    chrono.start();
+    client.preparer();
+    QCOMPARE(reseau->connexions, 1);
+    JournalNote journal;
+    if (enSuspens) {
+        LigneJournal laissee;
+        laissee.reference = "F0";
+        laissee.etat = EtatCertification::Soumise;
+        laissee.uid = "u-0";
+        client.regler({laissee}, facture, "empreinte", journal);
+        QVERIFY(QString::fromStdString(sortie.str()).contains("Annulation reussie."));
+    }
+    const std::optional<ResultatFiscal> resultat = client.certifier(facture, journal);
+    const QString console = QString::fromStdString(sortie.str());
+    QVERIFY2(resultat.has_value() == certifiee, qPrintable(console));
+    if (!certifiee) {
+        QVERIFY2(console.endsWith("Reponse invalide\nCause: delai de 300 ms depasse.\n"),
+                 qPrintable(console));
+        // One limit from the opening of the connection, not one more for the request.
+        QVERIFY2(chrono.elapsed() < 2 * 300, qPrintable(QString::number(chrono.elapsed())));
+    }
+}
+
 QTEST_GUILESS_MAIN(EchangeEmcf)
+
 #include "tst_clientemcf.moc"

@@ -28,6 +28,14 @@ quint32 crc32(const QByteArray &octets)
     return c ^ 0xFFFFFFFFu;
 }
 
+// Appends `valeur` as four big-endian bytes, as PNG and zlib write their numbers.
+void ajouterEntier(QByteArray &octets, quint32 valeur)
+{
+    char grand[4];
+    qToBigEndian(valeur, grand);
+    octets.append(grand, 4);
+}
+
 // A zlib stream that stores `donnees` without compressing them (RFC 1950 and 1951, blocks of type
 // 0). A 200 x 200 one-bit image is 5 KB: setting up a compressor would cost more time than the
 // 4 KB it would save, while the customer waits.
@@ -48,23 +56,14 @@ QByteArray fluxZlibStocke(const QByteArray &donnees)
         flux.append(donnees.constData() + debut, taille);
         debut += taille;
     } while (debut < donnees.size());
-    // Adler-32 of the data, big-endian.
+    // Adler-32 of the data.
     quint32 a = 1, b = 0;
     for (const char o : donnees) {
         a = (a + static_cast<quint8>(o)) % 65521;
         b = (b + a) % 65521;
     }
-    char grand[4];
-    qToBigEndian((b << 16) | a, grand);
-    flux.append(grand, 4);
+    ajouterEntier(flux, (b << 16) | a);
     return flux;
-}
-
-void ajouterEntier(QByteArray &octets, quint32 valeur)
-{
-    char grand[4];
-    qToBigEndian(valeur, grand);
-    octets.append(grand, 4);
 }
 
 void ajouterMorceau(QByteArray &png, const char type[4], const QByteArray &donnees)

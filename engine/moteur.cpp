@@ -190,10 +190,12 @@ void traiterFacture(MCF &mcf, Execution &execution, Registre &registre, bool dem
     console << "\nTraitement de la nouvelle facture.\n";
     if (parametres.modeEnLigne)
         console << "Connexion au serveur\n";
-    // Nothing certified: the claim is released, unless a state is left to settle.
+    // Nothing certified: the claim is released, unless the device or the service may hold something
+    // of the invoice that a later run must settle.
     const auto liberer = [&] {
         const std::optional<LigneJournal> ligne = registre.ligneJournal(facture.reference);
-        if (ligne && ligne->etat == EtatCertification::Reclamee)
+        if (ligne && (ligne->etat == EtatCertification::Reclamee ||
+                      ligne->etat == EtatCertification::SoumissionEnvoyee))
             registre.changerEtat(facture.reference, EtatCertification::Abandonnee, titulaire);
     };
     if (!prepare.chemin) {

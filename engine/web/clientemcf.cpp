@@ -148,6 +148,15 @@ std::optional<ResultatFiscal> ClientEmcf::certifier(const Invoice &facture, Jour
     m_termine = false;
     if (!m_connexionPreparee)
         m_transport = transportEmcf(m_reglages.fichierAutorites, m_reglages.delaiMs);
+    // The submission is announced now, while the connection is still being set up, rather than
+    // between the status reply and the submission, where the customer would wait for the disk. A
+    // submission alone engages nothing the service could certify (unconfirmed, it expires), so this
+    // state is released like a claim when the run stops before submitting.
+    if (!m_journal->annoncer(facture.reference, EtatCertification::SoumissionEnvoyee)) {
+        m_facture = nullptr;
+        m_journal = nullptr;
+        return std::nullopt;
+    }
     attendreConnexion();
     QEventLoop boucle;
     m_boucle = &boucle;
@@ -180,10 +189,6 @@ void ClientEmcf::traiterEtatServeur(QNetworkReply *reponse)
         return;
     }
     m_sommeQuantites += decision.sommeQuantites;
-    if (!m_journal->annoncer(m_facture->reference, EtatCertification::SoumissionEnvoyee)) {
-        terminer();
-        return;
-    }
     QNetworkRequest requete = requeteEmcf(QUrl(m_reglages.adresse), m_parametres.jeton, m_transport);
     requete.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     suivre(m_reseau->post(requete, decision.corps), &ClientEmcf::traiterEnregistrement);

@@ -136,6 +136,27 @@ struct Installation
         return QString::fromUtf8(f.readAll()).split('\t');
     }
 
+    // The journal state of `reference` in the register, empty when it has no row.
+    QString etatJournal(const QString &reference) const
+    {
+        QString etat;
+        const QString nom = QStringLiteral("journal-test");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", nom);
+            db.setDatabaseName(chemin("mcf.s3db"));
+            if (db.open()) {
+                QSqlQuery q(db);
+                q.prepare("select etat from certification where reference = ?");
+                q.addBindValue(reference);
+                if (q.exec() && q.next())
+                    etat = q.value(0).toString();
+                db.close();
+            }
+        }
+        QSqlDatabase::removeDatabase(nom);
+        return etat;
+    }
+
     // Every row of the register, columns in order from reference to mecef_date.
     QList<QStringList> registre() const
     {
@@ -613,6 +634,8 @@ void CertificationEnLigne::refusDuService()
     QCOMPARE(journal.filter("< " + statut + " {\"errorCode\"").size(), 1);
     QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
     QCOMPARE(installation.registre().size(), venteAvant ? 1 : 0);
+    // A refused submission engages nothing: the claim is released at once.
+    QCOMPARE(installation.etatJournal(facture.first().section(';', 0, 0)), QStringLiteral("abandonnee"));
 }
 
 void CertificationEnLigne::confirmationRefusee()
@@ -727,6 +750,8 @@ void CertificationEnLigne::statutHorsLimites()
         qPrintable(installation.sortie));
     QVERIFY(installation.sortie.endsWith("Le programme va se terminer.\n"));
     QCOMPARE(methodes(requetesSimulateur()), QStringList{"GET"});
+    // The submission announced before the status request is released with the claim.
+    QCOMPARE(installation.etatJournal("F1"), QStringLiteral("abandonnee"));
 }
 
 void CertificationEnLigne::serveurAbsent()

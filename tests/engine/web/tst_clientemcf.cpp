@@ -146,7 +146,8 @@ void EchangeEmcf::chaine_data()
     QTest::addColumn<QStringList>("requetes");
     QTest::addColumn<QString>("console");
     QTest::addColumn<int>("tailleResultat");
-    // Journal states announced, in order, with the uid when one is written: the uid goes with the
+    // Journal states announced, in order, with the uid when one is written. The submission is
+    // announced before the status request, while the connection is set up; the uid goes with the
     // confirmation about to be sent in one commit, alone ("soumise") before a cancellation.
     QTest::addColumn<QStringList>("etats");
 
@@ -172,7 +173,7 @@ void EchangeEmcf::chaine_data()
         << QStringList{"GET " + adresse}
         << R"({"status":401,"title":"Jeton invalide"})"
            "\nLe serveur a retourne: 401 Jeton invalide\n"
-        << 0 << QStringList{};
+        << 0 << QStringList{"soumission envoyee"};
     QTest::newRow("refused submission ends without a decision")
         << QList<QByteArray>{etatPret, R"({"errorCode":"3"})", confirme}
         << QStringList{"GET " + adresse, "POST " + adresse}
@@ -181,7 +182,7 @@ void EchangeEmcf::chaine_data()
     QTest::newRow("status reply that never comes")
         << QList<QByteArray>{silence, etatPret, confirme} << QStringList{"GET " + adresse}
         << "Reponse invalide\nCause: delai de 300 ms depasse.\n"
-        << 0 << QStringList{};
+        << 0 << QStringList{"soumission envoyee"};
     QTest::newRow("submission reply that never comes")
         << QList<QByteArray>{etatPret, silence, confirme} << QStringList{"GET " + adresse, "POST " + adresse}
         << QString(etatPret) + pret + "Echec enregistrement\nCause: delai de 300 ms depasse.\n"

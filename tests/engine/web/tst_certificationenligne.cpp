@@ -59,6 +59,13 @@ private:
     {
         return {{"ORVANE_EMCF_URL", url}, {"ORVANE_EMCF_CA", pki("ca.pem")}};
     }
+    // The same, with `delaiMs` as the time limit of each request.
+    QMap<QString, QString> versDouble(const QString &url, int delaiMs) const
+    {
+        QMap<QString, QString> environnement = versDouble(url);
+        environnement.insert("ORVANE_EMCF_TIMEOUT_MS", QString::number(delaiMs));
+        return environnement;
+    }
     bool openssl(const QStringList &arguments);
     // Starts the test double and returns its invoice URL (its first output line).
     QString demarrerSimulateur(const QStringList &options, const QString &certificat = "serveur.pem",
@@ -516,11 +523,7 @@ void CertificationEnLigne::reponseJamaisRecue()
     QVERIFY(!url.isEmpty());
     Installation installation;
     QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
-    QCOMPARE(installation.certifier("facture.csv", venteBenin,
-                                    {{"ORVANE_EMCF_URL", url},
-                                     {"ORVANE_EMCF_CA", pki("ca.pem")},
-                                     {"ORVANE_EMCF_TIMEOUT_MS", QString::number(delaiMs)}}),
-             0);
+    QCOMPARE(installation.certifier("facture.csv", venteBenin, versDouble(url, delaiMs)), 0);
     QVERIFY2(installation.sortie.contains(message), qPrintable(installation.sortie));
     QVERIFY(installation.sortie.contains("Cause: delai de 800 ms depasse.\n"));
     // The run waited for the limit, and not much longer (twice after a confirmation: the
@@ -666,15 +669,11 @@ void CertificationEnLigne::abandonApresDelai()
     QVERIFY(!url.isEmpty());
     Installation installation;
     QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
-    QCOMPARE(installation.certifier("facture.csv", venteBenin,
-                                    {{"ORVANE_EMCF_URL", url},
-                                     {"ORVANE_EMCF_CA", pki("ca.pem")},
-                                     {"ORVANE_EMCF_TIMEOUT_MS", QString::number(delaiMs)}}),
-             0);
+    QCOMPARE(installation.certifier("facture.csv", venteBenin, versDouble(url, delaiMs)), 0);
     const QString &sortie = installation.sortie;
     const QRegularExpression attendu("\nValidation de la facture\nEchec confirmation\nCause: delai de 800 ms "
-                                     "depasse\.\nAbandon: annulation de la facture en attente ([-0-9a-f]+)\n"
-                                     "\{\"dateTime\":\"08/12/2026 10:00:00\"\}\nAnnulation reussie\.\n\n");
+                                     "depasse\\.\nAbandon: annulation de la facture en attente ([-0-9a-f]+)\n"
+                                     "\\{\"dateTime\":\"08/12/2026 10:00:00\"\\}\nAnnulation reussie\\.\n\n");
     const QRegularExpressionMatch m = attendu.match(sortie);
     QVERIFY2(m.hasMatch(), qPrintable(sortie));
     QVERIFY(installation.dureeMs < 2 * delaiMs + 8000);
@@ -784,9 +783,9 @@ void CertificationEnLigne::moduleAbsent()
 
     QCOMPARE(installation.certifier("facture.csv", venteBenin, versDouble(url)), 0);
     QVERIFY2(
-        QRegularExpression("\nTraitement de la nouvelle facture\.\nConnexion au serveur\nModule e-MCF "
-                           "inutilisable \\(.+\\): la facture n'est pas certifiee\.\n\nLa base de donnee a "
-                           "ete deconnecte\.\n")
+        QRegularExpression("\nTraitement de la nouvelle facture\\.\nConnexion au serveur\nModule e-MCF "
+                           "inutilisable \\(.+\\): la facture n'est pas certifiee\\.\n\nLa base de donnee a "
+                           "ete deconnecte\\.\n")
             .match(installation.sortie)
             .hasMatch(),
         qPrintable(installation.sortie));
@@ -812,11 +811,7 @@ void CertificationEnLigne::poigneeDeMainSansFin()
     const int delaiMs = 2000;
     Installation installation;
     QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
-    QCOMPARE(installation.certifier("facture.csv", venteBenin,
-                                    {{"ORVANE_EMCF_URL", url},
-                                     {"ORVANE_EMCF_CA", pki("ca.pem")},
-                                     {"ORVANE_EMCF_TIMEOUT_MS", QString::number(delaiMs)}}),
-             0);
+    QCOMPARE(installation.certifier("facture.csv", venteBenin, versDouble(url, delaiMs)), 0);
     QVERIFY2(installation.sortie.contains("Connexion au serveur\nReponse invalide\nCause: delai de 2000 ms "
                                           "depasse.\n"),
              qPrintable(installation.sortie));

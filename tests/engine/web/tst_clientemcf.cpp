@@ -138,6 +138,34 @@ const QByteArray confirme =
 const QByteArray annule = R"({"dateTime":"08/12/2026 10:00:00"})";
 const QString adresse = "https://emcf.test/emcf/api/invoice";
 
+ParametresMoteur parametresEssai()
+{
+    ParametresMoteur parametres;
+    parametres.pays = "Bénin";
+    parametres.jeton = "jeton-été";
+    return parametres;
+}
+
+ReglagesEmcf reglagesEssai(int delaiMs)
+{
+    ReglagesEmcf reglages;
+    reglages.adresse = adresse;
+    reglages.delaiMs = delaiMs;
+    return reglages;
+}
+
+// Quantities 2, 1 and 1 (allowance 2), invoice total 1000.
+Invoice factureEssai()
+{
+    Invoice facture;
+    facture.reference = "F1";
+    facture.typeFacture = "FV";
+    facture.totalFacture = 1000;
+    for (const char *quantite : {"2", "1", "1"})
+        facture.articles.append({"Article", quantite, "200", "0", "250", "", "", "", "A"});
+    return facture;
+}
+
 } // namespace
 
 void EchangeEmcf::chaine_data()
@@ -228,20 +256,10 @@ void EchangeEmcf::chaine()
     QFETCH(QStringList, etats);
 
     const int delaiMs = 300;
-    ParametresMoteur parametres;
-    parametres.pays = "Bénin";
-    parametres.jeton = "jeton-été";
+    const ParametresMoteur parametres = parametresEssai();
     const TablesReference tables = tablesReference("Bénin");
-    ReglagesEmcf reglages;
-    reglages.adresse = adresse;
-    reglages.delaiMs = delaiMs;
-    // Quantities 2, 1 and 1 (allowance 2), invoice total 1000.
-    Invoice facture;
-    facture.reference = "F1";
-    facture.typeFacture = "FV";
-    facture.totalFacture = 1000;
-    for (const char *quantite : {"2", "1", "1"})
-        facture.articles.append({"Article", quantite, "200", "0", "250", "", "", "", "A"});
+    const ReglagesEmcf reglages = reglagesEssai(delaiMs);
+    const Invoice facture = factureEssai();
 
     std::ostringstream sortie;
     QObject proprietaire;
@@ -311,19 +329,10 @@ void EchangeEmcf::limiteAvecConnexionOuverteAvant()
     QFETCH(QList<int>, delais);
     QFETCH(bool, certifiee);
 
-    ParametresMoteur parametres;
-    parametres.pays = "Bénin";
-    parametres.jeton = "jeton";
+    const ParametresMoteur parametres = parametresEssai();
     const TablesReference tables = tablesReference("Bénin");
-    ReglagesEmcf reglages;
-    reglages.adresse = adresse;
-    reglages.delaiMs = 300;
-    Invoice facture;
-    facture.reference = "F1";
-    facture.typeFacture = "FV";
-    facture.totalFacture = 1000;
-    for (const char *quantite : {"2", "1", "1"})
-        facture.articles.append({"Article", quantite, "200", "0", "250", "", "", "", "A"});
+    const ReglagesEmcf reglages = reglagesEssai(300);
+    const Invoice facture = factureEssai();
 
     QList<QByteArray> reponses = {etatPret, enregistre, confirme};
     if (enSuspens)

@@ -15,6 +15,16 @@ QString codeCommande(int commande)
     return QStringLiteral("0x%1").arg(
         QString::number(commande, 16).toUpper().rightJustified(2, QLatin1Char('0')));
 }
+
+// Waits until `echeance` to within a few microseconds. A sleep alone wakes up late (timer slack
+// and the scheduler: ~130 us a frame here), which would lengthen every paced frame beyond its wire
+// time; so it sleeps until just before and spins the rest, while the engine waits for the reply.
+void attendreJusqua(std::chrono::steady_clock::time_point echeance)
+{
+    std::this_thread::sleep_until(echeance - std::chrono::microseconds(300));
+    while (std::chrono::steady_clock::now() < echeance) {
+    }
+}
 } // namespace
 
 std::optional<RegleSim> lireRegle(const QString &texte)
@@ -185,7 +195,7 @@ void Simulateur::repondre(const RequeteSim &requete)
     // the request's arrival, so that the time spent answering it is not added to the wire time.
     const qsizetype octetsLigne = requete.trame.size() + trame.size();
     if (m_options.debit > 0)
-        std::this_thread::sleep_until(m_arrivee + tempsDeLigne(octetsLigne));
+        attendreJusqua(m_arrivee + tempsDeLigne(octetsLigne));
     if (m_options.octetFinal >= 0)
         trame.append(static_cast<char>(m_options.octetFinal));
     const int morceaux = qBound(1, m_options.morceaux, static_cast<int>(trame.size()));

@@ -1,66 +1,32 @@
 #include "clientemcf.h"
 
+#include "connexionhttps.h"
 #include "decisionsemcf.h"
 
 #include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QTimer>
 
 ClientEmcf::ClientEmcf(const ParametresMoteur &parametres, const TablesReference &tables,
-                       const ReglagesEmcf &reglages, std::ostream &console, QNetworkAccessManager *reseau)
+                       const ReglagesEmcf &reglages, std::ostream &console, LiaisonHttp *liaison)
     : m_parametres(parametres), m_tables(tables), m_reglages(reglages), m_console(console),
-      m_reseau(reseau ? reseau : new QNetworkAccessManager(this))
+      m_liaisonPropre(liaison ? nullptr
+                              : new ConnexionHttps(QUrl(reglages.adresse), reglages.fichierAutorites)),
+      m_liaison(liaison ? liaison : m_liaisonPropre.get()), m_limite(new QTimer(this))
 {
+    m_limite->setSingleShot(true);
+    // A coarse timer may fire up to 5 % early; the limit is a promise to the caller.
+    m_limite->setTimerType(Qt::PreciseTimer);
 }
 
 ClientEmcf::~ClientEmcf() = default;
 
 void ClientEmcf::preparer()
 {
-    // Certificates and TLS are only touched from here on: the device path never pays for them.
-    m_transport = transportEmcf(m_reglages.fichierAutorites, m_reglages.delaiMs);
     // The TCP and TLS handshakes take two round trips: they run while the register is read and the
-    // claim written.
-    const QUrl adresse(m_reglages.adresse);
-    // The manager makes a reply of its own for the handshakes; it is known by its scheme.
-    connect(m_reseau, &QNetworkAccessManager::finished, this, [this](QNetworkReply *reponse) {
-        if (reponse->url().scheme().startsWith(QLatin1String("preconnect-"))) {
-            m_connexionEnCours = false;
-            if (m_attenteConnexion)
-                m_attenteConnexion->quit();
-        }
-    });
-    m_connexionEnCours =
-        adresse.scheme() == QLatin1String("https") || adresse.scheme() == QLatin1String("http");
+    // claim written. Certificates and TLS are only touched from here on: the device path never pays
+    // for them.
     m_depuisConnexion.start();
-    m_connexionPreparee = true;
-    if (adresse.scheme() == QLatin1String("https"))
-        m_reseau->connectToHostEncrypted(adresse.host(), static_cast<quint16>(adresse.port(443)),
-                                         configurationTls(m_transport));
-    else if (adresse.scheme() == QLatin1String("http"))
-        m_reseau->connectToHost(adresse.host(), static_cast<quint16>(adresse.port(80)));
-}
-
-void ClientEmcf::attendreConnexion()
-{
-    if (!m_depuisConnexion.isValid() || m_connexionAttendue)
-        return;
-    m_connexionAttendue = true;
-    // The first request waits for the connection opened ahead, so that it goes out on it instead of
-    // opening another one.
-    const qint64 ecouleMs = m_depuisConnexion.elapsed();
-    if (m_connexionEnCours && ecouleMs < m_transport.delaiMs) {
-        QEventLoop attente;
-        QTimer limite;
-        limite.setSingleShot(true);
-        connect(&limite, &QTimer::timeout, &attente, &QEventLoop::quit);
-        limite.start(static_cast<int>(m_transport.delaiMs - ecouleMs));
-        m_attenteConnexion = &attente;
-        attente.exec();
-        m_attenteConnexion = nullptr;
-    }
+    m_liaison->ouvrir();
 }
 
 qint64 ClientEmcf::limiteDejaEntameeMs()
@@ -74,22 +40,58 @@ qint64 ClientEmcf::limiteDejaEntameeMs()
     return entamee;
 }
 
-ReponseEmcf ClientEmcf::echanger(QNetworkReply *reponse)
+RequeteEmcf ClientEmcf::requete(const QByteArray &methode, const QUrl &url) const
+{
+    RequeteEmcf r;
+    r.methode = methode;
+    r.url = url;
+    r.jeton = m_parametres.jeton;
+    return r;
+}
+
+void ClientEmcf::envoyer(const RequeteEmcf &requete, LiaisonHttp::Fin fin)
+{
+    const int delaiMs = m_reglages.delaiMs;
+    m_limite->disconnect();
+    connect(m_limite, &QTimer::timeout, this, [this, fin, delaiMs] {
+        m_liaison->abandonner();
+        ReponseEmcf hors;
+        hors.echec = ReponseEmcf::Echec::Delai;
+        hors.delaiMs = delaiMs;
+        fin(hors);
+    });
+    m_limite->start(
+        static_cast<int>(qBound<qint64>(0, qint64(delaiMs) - limiteDejaEntameeMs(), qint64(delaiMs))));
+    m_liaison->envoyer(requete, [this, fin](const ReponseEmcf &reponse) {
+        m_limite->stop();
+        fin(reponse);
+    });
+}
+
+void ClientEmcf::envoyer(const RequeteEmcf &requete, Traitement traitement)
+{
+    envoyer(requete, LiaisonHttp::Fin([this, traitement](const ReponseEmcf &reponse) {
+                (this->*traitement)(afficher(reponse));
+            }));
+}
+
+ReponseEmcf ClientEmcf::echanger(const RequeteEmcf &requete)
 {
     QEventLoop boucle;
-    connect(reponse, &QNetworkReply::finished, &boucle, &QEventLoop::quit);
-    limiterDuree(reponse, m_transport.delaiMs, limiteDejaEntameeMs());
-    if (!reponse->isFinished())
+    std::optional<ReponseEmcf> recue;
+    envoyer(requete, LiaisonHttp::Fin([&recue, &boucle](const ReponseEmcf &reponse) {
+                recue = reponse;
+                boucle.quit();
+            }));
+    if (!recue)
         boucle.exec();
-    reponse->deleteLater();
-    return lireReponseEmcf(reponse);
+    return afficher(*recue);
 }
 
 std::optional<ResultatFiscal> ClientEmcf::deciderEnSuspens(const QString &uid, bool confirmer)
 {
     const QUrl url = urlDecision(m_reglages.adresse, uid, confirmer);
-    const ReponseEmcf corps =
-        echanger(m_reseau->put(requeteEmcf(url, m_parametres.jeton, m_transport), QByteArray()));
+    const ReponseEmcf corps = echanger(requete("PUT", url));
     if (!confirmer) {
         m_console << decisionAnnulation(corps).console;
         return std::nullopt;
@@ -102,9 +104,6 @@ std::optional<ResultatFiscal> ClientEmcf::deciderEnSuspens(const QString &uid, b
 void ClientEmcf::regler(const QList<LigneJournal> &enSuspens, const Invoice &facture,
                         const QString &empreinte, JournalCertification &journal)
 {
-    if (!m_connexionPreparee)
-        m_transport = transportEmcf(m_reglages.fichierAutorites, m_reglages.delaiMs);
-    attendreConnexion();
     m_console << "Factures laissees en attente sur le service e-MCF par une execution interrompue: "
               << enSuspens.size() << "\n";
     for (const LigneJournal &ligne : enSuspens) {
@@ -114,8 +113,7 @@ void ClientEmcf::regler(const QList<LigneJournal> &enSuspens, const Invoice &fac
             // The service keeps a pending invoice's details; a confirmed or cancelled one is gone.
             const QUrl url(m_reglages.adresse + QLatin1Char('/') +
                            QString::fromLatin1(QUrl::toPercentEncoding(ligne.uid)));
-            const ReponseEmcf corps =
-                echanger(m_reseau->get(requeteEmcf(url, m_parametres.jeton, m_transport)));
+            const ReponseEmcf corps = echanger(requete("GET", url));
             if (!factureEnAttente(corps)) {
                 m_console << "Facture " << ligne.reference.toStdString()
                           << ": le service ne dit pas si sa confirmation a abouti, elle reste en suspens.\n";
@@ -146,8 +144,6 @@ std::optional<ResultatFiscal> ClientEmcf::certifier(const Invoice &facture, Jour
     m_uid.clear();
     m_resultat.clear();
     m_termine = false;
-    if (!m_connexionPreparee)
-        m_transport = transportEmcf(m_reglages.fichierAutorites, m_reglages.delaiMs);
     // The submission is announced now, while the connection is still being set up, rather than
     // between the status reply and the submission, where the customer would wait for the disk. A
     // submission alone engages nothing the service could certify (unconfirmed, it expires), so this
@@ -157,11 +153,9 @@ std::optional<ResultatFiscal> ClientEmcf::certifier(const Invoice &facture, Jour
         m_journal = nullptr;
         return std::nullopt;
     }
-    attendreConnexion();
     QEventLoop boucle;
     m_boucle = &boucle;
-    suivre(m_reseau->get(requeteEmcf(QUrl(m_reglages.adresse), m_parametres.jeton, m_transport)),
-           &ClientEmcf::traiterEtatServeur);
+    envoyer(requete("GET", QUrl(m_reglages.adresse)), &ClientEmcf::traiterEtatServeur);
     if (!m_termine)
         boucle.exec();
     m_boucle = nullptr;
@@ -170,18 +164,8 @@ std::optional<ResultatFiscal> ClientEmcf::certifier(const Invoice &facture, Jour
     return resultatDepuisListe(m_resultat);
 }
 
-void ClientEmcf::suivre(QNetworkReply *reponse, Traitement traitement)
+void ClientEmcf::traiterEtatServeur(const ReponseEmcf &corps)
 {
-    connect(reponse, &QNetworkReply::finished, this, [this, reponse, traitement] {
-        reponse->deleteLater();
-        (this->*traitement)(reponse);
-    });
-    limiterDuree(reponse, m_transport.delaiMs, limiteDejaEntameeMs());
-}
-
-void ClientEmcf::traiterEtatServeur(QNetworkReply *reponse)
-{
-    const ReponseEmcf corps = lireReponseEmcf(reponse);
     const DecisionEmcf decision = decisionEtatServeur(corps, {*m_facture, m_parametres, m_tables});
     m_console << decision.console;
     if (decision.suite != DecisionEmcf::Suite::Soumettre) {
@@ -189,14 +173,14 @@ void ClientEmcf::traiterEtatServeur(QNetworkReply *reponse)
         return;
     }
     m_sommeQuantites += decision.sommeQuantites;
-    QNetworkRequest requete = requeteEmcf(QUrl(m_reglages.adresse), m_parametres.jeton, m_transport);
-    requete.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    suivre(m_reseau->post(requete, decision.corps), &ClientEmcf::traiterEnregistrement);
+    RequeteEmcf soumission = requete("POST", QUrl(m_reglages.adresse));
+    soumission.typeContenu = "application/json";
+    soumission.corps = decision.corps;
+    envoyer(soumission, &ClientEmcf::traiterEnregistrement);
 }
 
-void ClientEmcf::traiterEnregistrement(QNetworkReply *reponse)
+void ClientEmcf::traiterEnregistrement(const ReponseEmcf &corps)
 {
-    const ReponseEmcf corps = lireReponseEmcf(reponse);
     const DecisionEmcf decision =
         decisionEnregistrement(corps, m_facture->totalFacture, m_parametres.tolerance, m_sommeQuantites);
     m_console << decision.console;
@@ -222,13 +206,11 @@ void ClientEmcf::envoyerDecision(const QString &uid, bool annuler)
 {
     const QUrl url = urlDecision(m_reglages.adresse, uid, !annuler);
     // The decision is a PUT with an empty body and no content type.
-    suivre(m_reseau->put(requeteEmcf(url, m_parametres.jeton, m_transport), QByteArray()),
-           annuler ? &ClientEmcf::traiterAnnulation : &ClientEmcf::traiterConfirmation);
+    envoyer(requete("PUT", url), annuler ? &ClientEmcf::traiterAnnulation : &ClientEmcf::traiterConfirmation);
 }
 
-void ClientEmcf::traiterConfirmation(QNetworkReply *reponse)
+void ClientEmcf::traiterConfirmation(const ReponseEmcf &corps)
 {
-    const ReponseEmcf corps = lireReponseEmcf(reponse);
     const DecisionEmcf decision = decisionConfirmation(corps, m_parametres.pays);
     m_console << decision.console;
     m_resultat = decision.resultat;
@@ -242,9 +224,8 @@ void ClientEmcf::traiterConfirmation(QNetworkReply *reponse)
     terminer();
 }
 
-void ClientEmcf::traiterAnnulation(QNetworkReply *reponse)
+void ClientEmcf::traiterAnnulation(const ReponseEmcf &corps)
 {
-    const ReponseEmcf corps = lireReponseEmcf(reponse);
     const DecisionEmcf decision = decisionAnnulation(corps);
     m_console << decision.console;
     // A cancelled invoice is settled: nothing was certified.
@@ -253,19 +234,16 @@ void ClientEmcf::traiterAnnulation(QNetworkReply *reponse)
     terminer();
 }
 
-ReponseEmcf ClientEmcf::lireReponseEmcf(QNetworkReply *reponse)
+const ReponseEmcf &ClientEmcf::afficher(const ReponseEmcf &reponse)
 {
     // The raw reply goes to the console as it came, before anything is made of it.
-    const ReponseEmcf lue = lireReponse(reponse);
-    m_console << texteReponse(lue);
-    return lue;
+    m_console << texteReponse(reponse);
+    return reponse;
 }
 
 void ClientEmcf::terminer()
 {
-    // The kept-alive connection is closed now, while the application still exists: closed later,
-    // from the application's destructor, the TLS layer can no longer shut down cleanly.
-    m_reseau->clearConnectionCache();
+    m_liaison->fermer();
     m_termine = true;
     if (m_boucle)
         m_boucle->quit();

@@ -1,13 +1,11 @@
 #include "web/clientemcf.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QtTest>
 
 #include <sstream>
 
-// The three reply handlers of the e-MCF client, chained through one network manager that records
-// every request and answers with scripted bodies instead of reaching a server.
+// The three reply handlers of the e-MCF client, chained through one liaison that records every
+// request and answers with scripted bodies instead of reaching a server.
 class EchangeEmcf : public QObject
 {
     Q_OBJECT
@@ -23,97 +21,53 @@ namespace {
 
 const QByteArray silence = "<silence>";
 
-// A finished (or never finishing) reply with a fixed body, at once or after `apresMs`.
-class ReponseScriptee : public QNetworkReply
+// Answers the n-th request with the n-th scripted body, after the n-th delay when one is given,
+// and records every request. A connection opened ahead is ready `connexionMs` after its opening:
+// no reply comes before.
+class LiaisonScriptee : public QObject, public LiaisonHttp
 {
 public:
-    ReponseScriptee(QNetworkAccessManager::Operation operation, const QNetworkRequest &requete,
-                    const QByteArray &corps, QObject *parent, int apresMs = 0)
-        : QNetworkReply(parent), m_corps(corps == silence ? QByteArray() : corps)
+    LiaisonScriptee(QList<QByteArray> reponses, QList<int> delais = {}, int connexionMs = 0)
+        : m_reponses(reponses), m_delais(delais), m_connexionMs(connexionMs)
     {
-        setOperation(operation);
-        setRequest(requete);
-        setUrl(requete.url());
-        open(QIODevice::ReadOnly);
-        if (corps != silence)
-            QTimer::singleShot(apresMs, Qt::PreciseTimer, this, [this] { terminer(NoError); });
+        m_reponse.setSingleShot(true);
+        m_reponse.setTimerType(Qt::PreciseTimer);
     }
-
-    void abort() override
-    {
-        if (!isFinished())
-            terminer(OperationCanceledError);
-    }
-    qint64 bytesAvailable() const override
-    {
-        return m_corps.size() - m_position + QIODevice::bytesAvailable();
-    }
-
-protected:
-    qint64 readData(char *donnees, qint64 taille) override
-    {
-        const qint64 n = qMin(taille, m_corps.size() - m_position);
-        memcpy(donnees, m_corps.constData() + m_position, n);
-        m_position += n;
-        return n;
-    }
-
-private:
-    void terminer(NetworkError erreur)
-    {
-        if (erreur != NoError)
-            setError(erreur, QStringLiteral("aborted"));
-        setFinished(true);
-        emit finished();
-    }
-
-    QByteArray m_corps;
-    qint64 m_position = 0;
-};
-
-struct RequeteEnregistree
-{
-    QString methode;
-    QString url;
-    QByteArray autorisation;
-    QString typeContenu;
-    QByteArray corps;
-};
-
-// Answers the n-th request with the n-th scripted body, after the n-th delay when one is given. A
-// connection opened ahead is set up after `connexionMs` and is not a request.
-class GestionnaireScripte : public QNetworkAccessManager
-{
-public:
-    GestionnaireScripte(QList<QByteArray> reponses, QObject *parent, QList<int> delais = {},
-                        int connexionMs = 0)
-        : QNetworkAccessManager(parent), m_reponses(reponses), m_delais(delais), m_connexionMs(connexionMs)
-    {
-    }
-    QList<RequeteEnregistree> requetes;
+    QList<RequeteEmcf> requetes;
     int connexions = 0;
+    int abandons = 0;
 
-protected:
-    QNetworkReply *createRequest(Operation op, const QNetworkRequest &requete, QIODevice *donnees) override
+    void ouvrir() override
     {
-        if (requete.url().scheme().startsWith("preconnect-")) {
-            ++connexions;
-            return new ReponseScriptee(op, requete, QByteArray(), this, m_connexionMs);
-        }
-        static const QMap<Operation, QString> noms = {
-            {GetOperation, "GET"}, {PostOperation, "POST"}, {PutOperation, "PUT"}};
-        requetes.append({noms.value(op, "AUTRE"), requete.url().toString(QUrl::FullyEncoded),
-                         requete.rawHeader("Authorization"),
-                         requete.header(QNetworkRequest::ContentTypeHeader).toString(),
-                         donnees ? donnees->readAll() : QByteArray()});
-        return new ReponseScriptee(op, requete, m_reponses.value(requetes.size() - 1, silence), this,
-                                   m_delais.value(requetes.size() - 1, 0));
+        ++connexions;
+        m_ouverture.start();
     }
+    void envoyer(const RequeteEmcf &requete, Fin fin) override
+    {
+        requetes.append(requete);
+        const QByteArray corps = m_reponses.value(requetes.size() - 1, silence);
+        if (corps == silence)
+            return;
+        int apresMs = m_delais.value(requetes.size() - 1, 0);
+        if (m_ouverture.isValid())
+            apresMs += qMax<qint64>(0, m_connexionMs - m_ouverture.elapsed());
+        m_reponse.disconnect();
+        connect(&m_reponse, &QTimer::timeout, this, [fin, corps] { fin(ReponseEmcf(corps)); });
+        m_reponse.start(apresMs);
+    }
+    void abandonner() override
+    {
+        ++abandons;
+        m_reponse.stop();
+    }
+    void fermer() override { m_reponse.stop(); }
 
 private:
     QList<QByteArray> m_reponses;
     QList<int> m_delais;
     int m_connexionMs;
+    QElapsedTimer m_ouverture;
+    QTimer m_reponse;
 };
 
 // Records what the client announces, in order ("soumise u-1" for a state with a uid).
@@ -262,9 +216,8 @@ void EchangeEmcf::chaine()
     const Invoice facture = factureEssai();
 
     std::ostringstream sortie;
-    QObject proprietaire;
-    auto *reseau = new GestionnaireScripte(reponses, &proprietaire);
-    ClientEmcf client(parametres, tables, reglages, sortie, reseau);
+    LiaisonScriptee liaison(reponses);
+    ClientEmcf client(parametres, tables, reglages, sortie, &liaison);
 
     // The handlers must end the exchange themselves; the guard only reports a broken chain.
     QElapsedTimer chrono;
@@ -284,25 +237,26 @@ void EchangeEmcf::chaine()
         QCOMPARE(resultatMCF, (QStringList{"F;ED1;SIG;IFU;20261208100000", "87", "ABCD-EFGH", "ED1",
                                            "82/87 FV", "08/12/2026 10:00:00"}));
 
-    // Every request went through the one manager, in order, with the bearer token.
+    // Every request went through the one liaison, in order, with the token; a request out of time
+    // was dropped from it.
     QStringList obtenues;
-    for (const RequeteEnregistree &r : std::as_const(reseau->requetes)) {
-        obtenues << r.methode + " " + r.url;
-        QCOMPARE(r.autorisation, QString("Bearer jeton-été").toUtf8());
+    for (const RequeteEmcf &r : std::as_const(liaison.requetes)) {
+        obtenues << QString::fromLatin1(r.methode) + " " + r.url.toString(QUrl::FullyEncoded);
+        QCOMPARE(r.jeton, QString("jeton-été"));
     }
     QCOMPARE(obtenues, requetes);
-    QCOMPARE(reseau->requetes.first().methode, QString("GET"));
-    if (reseau->requetes.size() > 1) {
-        const RequeteEnregistree &post = reseau->requetes.at(1);
+    QCOMPARE(liaison.abandons, int(reponses.mid(0, requetes.size()).count(silence)));
+    if (liaison.requetes.size() > 1) {
+        const RequeteEmcf &post = liaison.requetes.at(1);
         QCOMPARE(post.typeContenu, QString("application/json"));
         const QJsonObject corps = QJsonDocument::fromJson(post.corps).object();
         QCOMPARE(corps.value("ifu").toString(), QString("3201234567890"));
         QCOMPARE(corps.value("items").toArray().size(), 3);
         QCOMPARE(client.sommeQuantites(), 4.0);
     }
-    if (reseau->requetes.size() > 2) {
-        QVERIFY(reseau->requetes.at(2).corps.isEmpty());
-        QVERIFY(reseau->requetes.at(2).typeContenu.isEmpty());
+    if (liaison.requetes.size() > 2) {
+        QVERIFY(liaison.requetes.at(2).corps.isEmpty());
+        QVERIFY(liaison.requetes.at(2).typeContenu.isEmpty());
     }
 }
 
@@ -338,13 +292,12 @@ void EchangeEmcf::limiteAvecConnexionOuverteAvant()
     if (enSuspens)
         reponses.prepend(annule);
     std::ostringstream sortie;
-    QObject proprietaire;
-    auto *reseau = new GestionnaireScripte(reponses, &proprietaire, delais, connexionMs);
-    ClientEmcf client(parametres, tables, reglages, sortie, reseau);
+    LiaisonScriptee liaison(reponses, delais, connexionMs);
+    ClientEmcf client(parametres, tables, reglages, sortie, &liaison);
     QElapsedTimer chrono;
     chrono.start();
     client.preparer();
-    QCOMPARE(reseau->connexions, 1);
+    QCOMPARE(liaison.connexions, 1);
     JournalNote journal;
     if (enSuspens) {
         LigneJournal laissee;

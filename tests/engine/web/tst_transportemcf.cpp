@@ -1,6 +1,5 @@
 #include "transportemcf.h"
 
-#include <QNetworkRequest>
 #include <QSslConfiguration>
 #include <QtTest>
 
@@ -24,16 +23,16 @@ private slots:
     {
         QFETCH(QString, fichier);
         QFETCH(int, autorites);
-        const TransportEmcf transport = transportEmcf(fichier, 1234);
-        QCOMPARE(transport.delaiMs, 1234);
-        QCOMPARE(transport.autoritesSupplementaires.size(), autorites);
-        const QNetworkRequest requete = requeteEmcf(QUrl("https://emcf.test/api/invoice"), "j", transport);
-        const QSslConfiguration tls = requete.sslConfiguration();
+        const QList<QSslCertificate> lues = autoritesEmcf(fichier);
+        QCOMPARE(lues.size(), autorites);
+        const QSslConfiguration tls = configurationTls(lues);
+        // The connection speaks HTTP/1.1 only, and says so to the server.
+        QCOMPARE(tls.allowedNextProtocols(), QList<QByteArray>{QSslConfiguration::NextProtocolHttp1_1});
         if (autorites == 0) {
             QCOMPARE(tls.caCertificates(), QSslConfiguration::defaultConfiguration().caCertificates());
             return;
         }
-        QCOMPARE(tls.caCertificates(), transport.autoritesSupplementaires);
+        QCOMPARE(tls.caCertificates(), lues);
     }
 };
 

@@ -119,13 +119,30 @@ void ConnexionHttps::pret()
     }
 }
 
+bool ConnexionHttps::renvoyer()
+{
+    // A server may close an idle kept-alive connection just as the next request goes out; the
+    // request is then sent once more on a new connection, as browsers do. Only once, and only when
+    // nothing of a reply came.
+    if (!m_envoyee || !m_reutilisee || m_renvoyee || !m_recus.isEmpty())
+        return false;
+    m_renvoyee = true;
+    m_reutilisee = false;
+    m_envoyee = false;
+    liberer();
+    ouvrir();
+    return true;
+}
+
 void ConnexionHttps::envoyer(const RequeteEmcf &requete, Fin fin)
 {
     m_fin = std::move(fin);
     m_requete = texteRequeteHttp(requete);
     m_envoyee = false;
+    m_renvoyee = false;
     m_recus.clear();
-    if (m_pret && m_socket && m_socket->state() == QAbstractSocket::ConnectedState) {
+    m_reutilisee = m_pret && m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
+    if (m_reutilisee) {
         pret();
         return;
     }
@@ -171,6 +188,8 @@ void ConnexionHttps::fermeture()
 {
     // The server closed the connection: that ends a reply whose body runs to the close.
     if (m_envoyee && m_fin) {
+        if (renvoyer())
+            return;
         const LectureHttp lecture = lireReponseHttp(m_recus, true, tailleMaximaleReponse);
         liberer();
         if (lecture.etat == LectureHttp::Etat::Complete) {
@@ -205,7 +224,8 @@ void ConnexionHttps::erreur(QAbstractSocket *socket)
         echouer(Echec::Certificat);
         return;
     default:
-        echouer(Echec::Reseau, socket->errorString());
+        if (!renvoyer())
+            echouer(Echec::Reseau, socket->errorString());
         return;
     }
 }

@@ -37,6 +37,9 @@ private:
     void pret();
     void lire();
     void fermeture();
+    // Whether the request can go again on a new connection: the kept-alive one it went on was
+    // closed by the server before any byte of the reply.
+    bool renvoyer();
     void erreur(QAbstractSocket *socket);
     void echouer(ReponseEmcf::Echec echec, const QString &detail = QString());
     void finir(const ReponseEmcf &reponse);
@@ -54,6 +57,8 @@ private:
     bool m_pret = false;
     QByteArray m_requete; // waiting for the connection, then sent
     bool m_envoyee = false;
+    bool m_reutilisee = false; // the request went on a connection that carried another one
+    bool m_renvoyee = false;   // and was sent again on a new one when that connection was gone
     QByteArray m_recus;
     Fin m_fin;
 };

@@ -38,6 +38,8 @@ private slots:
     void registreInutilisable();
     void sansResultatFiscal_data();
     void sansResultatFiscal();
+    void fermetureDUneFacturePayee_data();
+    void fermetureDUneFacturePayee();
 
 private:
     QTemporaryDir m_pki;
@@ -181,6 +183,11 @@ public:
             QStringLiteral("select reference, mecef_compt from facture order by rowid"),
             [&lignes](QSqlQuery &q) { lignes << qMakePair(q.value(0).toString(), q.value(1).toString()); });
         return lignes;
+    }
+    // Writes to the register as a run would have left it.
+    void executer(const QString &sql) const
+    {
+        requete(sql, [](QSqlQuery &) {});
     }
     QString etatJournal(const QString &reference) const
     {
@@ -606,6 +613,68 @@ void TestExactementUneFois::sansResultatFiscal()
         QVERIFY2(appareil.trames() == tramesAvant, qPrintable(contexte));
     QCOMPARE(caisse.lignesFacture().size(), validations);
     VERIFIER_UNE_FOIS(appareil.validations(), caisse, contexte);
+}
+
+// Only one invoice can be open on a device. A run left FAC-A paid there; the journal also holds
+// FAC-B as "ouverte", as a run leaves it that died just after the device refused its new invoice
+// (FAC-A was open). When FAC-B is run again, its own row is settled first: the close it sends
+// validates FAC-A, which is FAC-A's certification, never FAC-B's (FAC-B was never paid).
+void TestExactementUneFois::fermetureDUneFacturePayee_data()
+{
+    QTest::addColumn<QString>("etatA"); // FAC-A's row when FAC-B is run again
+    QTest::addColumn<QString>("finA");  // and in the end
+    QTest::newRow("paid: closed first, recorded as FAC-A") << "payee"
+                                                           << "terminee";
+    // Its close announced but lost on the way: only the operator can settle FAC-A; what FAC-B's
+    // close validates is still not FAC-B's.
+    QTest::newRow("close announced, never received") << "fermeture envoyee"
+                                                     << "fermeture envoyee";
+}
+
+void TestExactementUneFois::fermetureDUneFacturePayee()
+{
+    QFETCH(QString, etatA);
+    QFETCH(QString, finA);
+
+    Appareil appareil({QStringLiteral("--pause-avant"), QStringLiteral("35:1:300")});
+    QVERIFY(!appareil.terminal.isEmpty());
+    Caisse caisse(caisseAppareil);
+    caisse.ecrire(QStringLiteral("a.csv"), facture(QStringLiteral("FAC-A")));
+    caisse.ecrire(QStringLiteral("b.csv"),
+                  facture(QStringLiteral("FAC-B"), QStringLiteral("236"), QStringLiteral("1")));
+    {
+        const std::unique_ptr<QProcess> tue = caisse.lancer(QStringLiteral("a.csv"), appareil.terminal, {});
+        QVERIFY(appareil.attendre(QRegularExpression(
+                    QStringLiteral("^pause de 300 ms avant la reponse a 0x35 n°1$"))) >= 0);
+        tue->kill();
+        tue->waitForFinished(5000);
+    }
+    QVERIFY(appareil.attendre(QRegularExpression(QStringLiteral("^envoye .*0x35 n°1:"))) >= 0);
+    QCOMPARE(caisse.etatJournal(QStringLiteral("FAC-A")), QStringLiteral("payee"));
+    caisse.executer(
+        QStringLiteral("update certification set etat = '%1' where reference = 'FAC-A'").arg(etatA));
+    // Written after FAC-A's row, by a run that no longer exists.
+    caisse.executer(
+        QStringLiteral("insert into certification (reference, etat, chemin, destination, empreinte, "
+                       "uid, pid, identite, cree, modifie) values ('FAC-B', 'ouverte', 'appareil', "
+                       "'%1', '', '', 2147483000, 'disparue', '2999-01-01T00:00:00.000Z', "
+                       "'2999-01-01T00:00:00.000Z')")
+            .arg(appareil.terminal));
+    QCOMPARE(caisse.etatJournal(QStringLiteral("FAC-B")), QStringLiteral("ouverte"));
+
+    const QString console = caisse.certifier(QStringLiteral("b.csv"), appareil.terminal);
+    const QList<Validation> validations = appareil.validations();
+    const QString contexte =
+        console + QStringLiteral("\n--- simulator:\n") + appareil.lignes().join(QLatin1Char('\n'));
+    VERIFIER_UNE_FOIS(validations, caisse, contexte);
+    QCOMPARE(validationsDe(validations, QStringLiteral("FAC-A")), 1);
+    QCOMPARE(caisse.etatJournal(QStringLiteral("FAC-A")), finA);
+    QCOMPARE(console.contains(QStringLiteral("orvane-engine --abandonner FAC-A")),
+             finA == QStringLiteral("fermeture envoyee"));
+    // FAC-B was never on the device: it is certified now, once.
+    QCOMPARE(validationsDe(validations, QStringLiteral("FAC-B")), 1);
+    QCOMPARE(caisse.etatJournal(QStringLiteral("FAC-B")), QStringLiteral("terminee"));
+    QVERIFY2(caisse.resultat(QStringLiteral("b.csv")), qPrintable(contexte));
 }
 
 QTEST_GUILESS_MAIN(TestExactementUneFois)

@@ -63,9 +63,23 @@ void ConnexionHttps::ouvrir()
         return;
     m_pret = false;
     m_tcp = new QTcpSocket(this);
-    connect(m_tcp, &QTcpSocket::connected, this, &ConnexionHttps::connexionEtablie);
+    // Queued: a connection that succeeds or fails at once must not be handled before the TLS socket
+    // below exists. A socket replaced meanwhile is not handled at all.
     QTcpSocket *tcp = m_tcp;
-    connect(m_tcp, &QAbstractSocket::errorOccurred, this, [this, tcp] { erreur(tcp); });
+    connect(
+        m_tcp, &QTcpSocket::connected, this,
+        [this, tcp] {
+            if (tcp == m_tcp)
+                connexionEtablie();
+        },
+        Qt::QueuedConnection);
+    connect(
+        m_tcp, &QAbstractSocket::errorOccurred, this,
+        [this, tcp] {
+            if (tcp == m_tcp)
+                erreur(tcp);
+        },
+        Qt::QueuedConnection);
     m_tcp->connectToHost(m_adresse.host(), static_cast<quint16>(m_adresse.port(m_chiffree ? 443 : 80)));
     if (!m_chiffree)
         return;

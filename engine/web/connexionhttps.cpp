@@ -4,6 +4,7 @@
 
 #include <QSslSocket>
 #include <QTcpSocket>
+#include <QTimer>
 
 #ifdef Q_OS_WIN
 #include <winsock2.h>
@@ -62,6 +63,7 @@ void ConnexionHttps::ouvrir()
     if (m_tcp || m_ssl)
         return;
     m_pret = false;
+    m_echecOuverture.reset();
     m_tcp = new QTcpSocket(this);
     // Queued: a connection that succeeds or fails at once must not be handled before the TLS socket
     // below exists. A socket replaced meanwhile is not handled at all.
@@ -160,6 +162,16 @@ void ConnexionHttps::envoyer(const RequeteEmcf &requete, Fin fin)
         pret();
         return;
     }
+    if (m_echecOuverture) {
+        // Handed over from the event loop, as any reply.
+        const ReponseEmcf echec = *m_echecOuverture;
+        m_echecOuverture.reset();
+        QTimer::singleShot(0, this, [this, echec] {
+            if (m_fin)
+                finir(echec);
+        });
+        return;
+    }
     if (m_pret)
         liberer(); // the kept-alive connection is gone: another one is opened
     // Otherwise the connection opened ahead is still being set up: pret() sends the request.
@@ -247,11 +259,15 @@ void ConnexionHttps::erreur(QAbstractSocket *socket)
 void ConnexionHttps::echouer(ReponseEmcf::Echec echec, const QString &detail)
 {
     liberer();
-    if (!m_fin)
-        return; // a connection opened ahead failed: the first request opens another one
     ReponseEmcf reponse;
     reponse.echec = echec;
     reponse.detail = detail.toStdString();
+    if (!m_fin) {
+        // The connection opened ahead failed before any request: the first one is told why at
+        // once, rather than trying again (a second name lookup could take as long as the first).
+        m_echecOuverture = reponse;
+        return;
+    }
     finir(reponse);
 }
 

@@ -61,4 +61,6 @@ private:
     bool m_renvoyee = false;   // and was sent again on a new one when that connection was gone
     QByteArray m_recus;
     Fin m_fin;
+    // Why the connection opened ahead failed, for the first request.
+    std::optional<ReponseEmcf> m_echecOuverture;
 };

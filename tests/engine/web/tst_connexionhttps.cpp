@@ -15,6 +15,7 @@ private slots:
     void echanges_data();
     void echanges();
     void personneNEcoute();
+    void echecDeLaConnexionOuverteAvant();
 };
 
 namespace {
@@ -196,6 +197,30 @@ void ConnexionHttpsTest::personneNEcoute()
     ConnexionHttps connexion(url, QString());
     QCOMPARE(echanger(connexion, url, {"GET"}),
              QStringList{"echec " + QString::number(int(ReponseEmcf::Echec::ConnexionRefusee))});
+}
+
+// The connection opened ahead failed before any request: the first request is told why, and does
+// not try again (a server listening by then is not reached).
+void ConnexionHttpsTest::echecDeLaConnexionOuverteAvant()
+{
+    quint16 port = 0;
+    {
+        QTcpServer ferme;
+        QVERIFY(ferme.listen(QHostAddress::LocalHost));
+        port = ferme.serverPort();
+    }
+    const QUrl url(QStringLiteral("http://127.0.0.1:%1/emcf/api/invoice").arg(port));
+    ConnexionHttps connexion(url, QString());
+    connexion.ouvrir();
+    QTest::qWait(200);
+    QTcpServer ouvert;
+    QVERIFY(ouvert.listen(QHostAddress::LocalHost, port));
+    std::optional<ReponseEmcf> recue;
+    connexion.envoyer(requeteVers(url, "GET"), [&recue](const ReponseEmcf &r) { recue = r; });
+    QVERIFY(!recue); // from the event loop, as any reply
+    QTRY_VERIFY_WITH_TIMEOUT(recue.has_value(), 2000);
+    QCOMPARE(issue(*recue), "echec " + QString::number(int(ReponseEmcf::Echec::ConnexionRefusee)));
+    QVERIFY(!ouvert.hasPendingConnections());
 }
 
 QTEST_GUILESS_MAIN(ConnexionHttpsTest)

@@ -88,6 +88,15 @@ private:
     QHash<QTcpSocket *, QByteArray> m_tampons;
 };
 
+// A port of this machine where nobody listens (0 when none could be found).
+quint16 portLibre()
+{
+    QTcpServer ferme;
+    return ferme.listen(QHostAddress::LocalHost) ? ferme.serverPort() : 0;
+}
+
+const QString refusee = "echec " + QString::number(int(ReponseEmcf::Echec::ConnexionRefusee));
+
 QString issue(const ReponseEmcf &r)
 {
     if (r.echec != ReponseEmcf::Echec::Aucun)
@@ -187,28 +196,19 @@ void ConnexionHttpsTest::echanges()
 
 void ConnexionHttpsTest::personneNEcoute()
 {
-    quint16 port = 0;
-    {
-        QTcpServer ferme;
-        QVERIFY(ferme.listen(QHostAddress::LocalHost));
-        port = ferme.serverPort();
-    }
+    const quint16 port = portLibre();
+    QVERIFY(port != 0);
     const QUrl url(QStringLiteral("https://127.0.0.1:%1/emcf/api/invoice").arg(port));
     ConnexionHttps connexion(url, QString());
-    QCOMPARE(echanger(connexion, url, {"GET"}),
-             QStringList{"echec " + QString::number(int(ReponseEmcf::Echec::ConnexionRefusee))});
+    QCOMPARE(echanger(connexion, url, {"GET"}), QStringList{refusee});
 }
 
 // The connection opened ahead failed before any request: the first request is told why, and does
 // not try again (a server listening by then is not reached).
 void ConnexionHttpsTest::echecDeLaConnexionOuverteAvant()
 {
-    quint16 port = 0;
-    {
-        QTcpServer ferme;
-        QVERIFY(ferme.listen(QHostAddress::LocalHost));
-        port = ferme.serverPort();
-    }
+    const quint16 port = portLibre();
+    QVERIFY(port != 0);
     const QUrl url(QStringLiteral("http://127.0.0.1:%1/emcf/api/invoice").arg(port));
     ConnexionHttps connexion(url, QString());
     connexion.ouvrir();
@@ -219,7 +219,7 @@ void ConnexionHttpsTest::echecDeLaConnexionOuverteAvant()
     connexion.envoyer(requeteVers(url, "GET"), [&recue](const ReponseEmcf &r) { recue = r; });
     QVERIFY(!recue); // from the event loop, as any reply
     QTRY_VERIFY_WITH_TIMEOUT(recue.has_value(), 2000);
-    QCOMPARE(issue(*recue), "echec " + QString::number(int(ReponseEmcf::Echec::ConnexionRefusee)));
+    QCOMPARE(issue(*recue), refusee);
     QVERIFY(!ouvert.hasPendingConnections());
 }
 

@@ -258,14 +258,17 @@ void ConnexionHttps::erreur(QAbstractSocket *socket)
 
 void ConnexionHttps::echouer(ReponseEmcf::Echec echec, const QString &detail)
 {
+    const bool enOuverture = !m_pret;
     liberer();
     ReponseEmcf reponse;
     reponse.echec = echec;
     reponse.detail = detail.toStdString();
     if (!m_fin) {
-        // The connection opened ahead failed before any request: the first one is told why at
-        // once, rather than trying again (a second name lookup could take as long as the first).
-        m_echecOuverture = reponse;
+        // A connection that failed while being opened, before any request: the next request is
+        // told why at once, rather than trying again (a second name lookup could take as long as
+        // the first). An idle kept-alive connection that failed is simply replaced.
+        if (enOuverture)
+            m_echecOuverture = reponse;
         return;
     }
     finir(reponse);

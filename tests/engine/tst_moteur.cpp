@@ -185,6 +185,9 @@ private slots:
         QVERIFY(QDir(i.dossier.path()).mkpath("sortie"));
         QVERIFY(QDir(i.dossier.path()).mkpath("ailleurs"));
         ecrire(i.chemin(entree), "FAC-9;FV;Ali\n");
+        // A file named as a library the engine links, in the folder it is started from, is never
+        // loaded (an empty entry in the program's library search path would mean that folder).
+        ecrire(i.chemin("ailleurs/libQt6Core.so.6"), "pas une bibliotheque");
         for (QString &a : arguments)
             a.replace("@", i.dossier.path());
         // The working directory does not matter: everything is found beside the engine or by path.

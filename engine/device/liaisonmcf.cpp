@@ -4,6 +4,7 @@
 
 #include <QDeadlineTimer>
 #include <QIODevice>
+#include <QSerialPort>
 #include <QStringList>
 
 void journaliser(std::ostream &console, const QString &message)
@@ -37,8 +38,9 @@ QString LiaisonMCF::envoyerCommande(int commande, const QString &donnees)
 {
     m_issue = IssueEchange::NonEnvoye;
     const std::optional<QByteArray> t = construireTrame(commande, donnees, m_numeroSequence);
-    journaliser(m_console, QStringLiteral("Donnees: ") + donnees);
+    const QString ligneDonnees = QStringLiteral("Donnees: ") + donnees;
     if (!t) {
+        journaliser(m_console, ligneDonnees);
         // A longer text would wrap LEN and reach the device as a corrupt frame: it is not sent.
         journaliser(m_console,
                     QStringLiteral("Donnees trop longues pour une trame: %1 caracteres pour %2 au plus.")
@@ -56,7 +58,14 @@ QString LiaisonMCF::envoyerCommande(int commande, const QString &donnees)
     while (m_port.bytesAvailable() > 0)
         m_port.read(tamponMax);
     m_port.write(*t);
-    m_port.waitForBytesWritten(m_attenteMs);
+    // The serial port writes at once what the system takes without waiting; the line is logged
+    // while the frame crosses the wire, and always before any wait, so that a run that hangs or
+    // is killed shows what it sent.
+    if (auto *serie = qobject_cast<QSerialPort *>(&m_port))
+        serie->flush();
+    journaliser(m_console, ligneDonnees);
+    if (m_port.bytesToWrite() > 0)
+        m_port.waitForBytesWritten(m_attenteMs);
 
     // The wait starts again with every byte that arrives (SYN included); the overall limit does not.
     const QDeadlineTimer limite(qint64(m_attenteMs) * attentesMax);

@@ -293,8 +293,10 @@ int executerMoteur(QCoreApplication &application, std::ostream &console)
     if (QFile::exists(execution.cheminResultat))
         QFile::remove(execution.cheminResultat);
 
-    if (arguments.size() > 4 && arguments.at(4) == cacher)
+    if (arguments.size() > 4 && arguments.at(4) == cacher) {
+        console.flush();
         detacherConsole();
+    }
 
     MCF mcf(execution, console);
     const bool demonstration = parametres.portMCF == QStringLiteral("DEMO") && !parametres.modeEnLigne;

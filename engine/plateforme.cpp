@@ -98,15 +98,6 @@ bool executionVivante(const TitulaireExecution &titulaire)
     return !identite.isEmpty() && identite == titulaire.identite;
 }
 
-void journalParLigne()
-{
-#ifdef Q_OS_WIN
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
-#else
-    std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
-#endif
-}
-
 void detacherConsole()
 {
 #ifdef Q_OS_WIN

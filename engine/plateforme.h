@@ -6,11 +6,6 @@
 
 // Process control that differs between Windows and other systems.
 
-// Makes the console log reach standard output line by line, so that a run that is killed or hangs
-// still leaves everything it did. (The C++ streams write through C's stdout, whose buffering this
-// sets; Windows' C library has no line buffering, so there every write goes out at once.)
-void journalParLigne();
-
 // Detaches the program from its console: FreeConsole on Windows; elsewhere the program stops
 // writing to (and reading from) the terminal and survives its closing.
 void detacherConsole();

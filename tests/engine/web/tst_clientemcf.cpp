@@ -115,8 +115,16 @@ Invoice factureEssai()
     facture.reference = "F1";
     facture.typeFacture = "FV";
     facture.totalFacture = 1000;
-    for (const char *quantite : {"2", "1", "1"})
-        facture.articles.append({"Article", quantite, "200", "0", "250", "", "", "", "A"});
+    for (const char *quantite : {"2", "1", "1"}) {
+        InvoiceItem article;
+        article.designation = "Article";
+        article.quantite = quantite;
+        article.prixHT = "200";
+        article.tva = "0";
+        article.prixTTC = "250";
+        article.groupeTaxe = "A";
+        facture.articles.append(article);
+    }
     return facture;
 }
 

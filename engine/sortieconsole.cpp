@@ -1,6 +1,7 @@
 #include "sortieconsole.h"
 
 #include <cstdio>
+#include <utility>
 
 SortieConsole::SortieConsole(Ecriture ecrire) : m_ecrire(std::move(ecrire)) {}
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "resultatfiscal.h"
+#include <resultatfiscal.h>
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "registre.h"
+#include <lignejournal.h>
 
 #include <invoice.h>
 

@@ -2,8 +2,9 @@
 
 #include "chemincertification.h"
 #include "fichiersresultat.h"
-#include "journalcertification.h"
-#include "registre.h"
+
+#include <journalcertification.h>
+#include <registre.h>
 
 #include <ecriturefichier.h>
 #include <imagesqr.h>
@@ -16,8 +17,7 @@ MCF::~MCF() = default;
 
 void MCF::certifier(CheminCertification &chemin, JournalCertification &journal)
 {
-    if (const std::optional<ResultatFiscal> resultat = chemin.certifier(m_execution.facture, journal))
-        resultatMCF = listeResultat(*resultat);
+    resultatMCF = chemin.certifier(m_execution.facture, journal);
 }
 
 void MCF::prechargerDemonstration()
@@ -32,9 +32,9 @@ void MCF::prechargerDemonstration()
 
 bool MCF::enregistrerResultat(Registre &registre)
 {
-    if (resultatMCF.size() < 6)
+    if (!resultatMCF)
         return false;
-    resultat = *resultatDepuisListe(resultatMCF);
+    resultat = *resultatMCF;
     if (registre.enregistrer(m_execution.facture.reference, resultat)) {
         m_console << "Insertion de la facture dans la base de donnees reussie.\n";
         return true;

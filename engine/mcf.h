@@ -1,10 +1,11 @@
 #pragma once
 
 #include "execution.h"
-#include "resultatfiscal.h"
+#include <resultatfiscal.h>
 
 #include <QObject>
-#include <QStringList>
+
+#include <optional>
 
 #include <ostream>
 
@@ -23,16 +24,16 @@ public:
     // The fiscal result the run writes out: from the register (a reprint), from the certification
     // path once recorded, or the demonstration preset.
     ResultatFiscal resultat;
-    // The six result texts as delivered by the certification path, in the order of ResultatFiscal.
-    QStringList resultatMCF;
+    // The fiscal result as delivered by the certification path; nothing when it did not certify.
+    std::optional<ResultatFiscal> resultatMCF;
 
     // Certifies the invoice of the run on `chemin` (the fiscal device or the e-MCF service), which
-    // announces its steps to `journal`; a certified invoice leaves its six texts in resultatMCF.
+    // announces its steps to `journal`; a certified invoice leaves its result in resultatMCF.
     void certifier(CheminCertification &chemin, JournalCertification &journal);
 
     // Presets the demonstration result ("DEMO" port on the device path).
     void prechargerDemonstration();
-    // Stores resultatMCF in the register when it holds six texts; true when it was stored. When the
+    // Stores resultatMCF in the register when there is one; true when it was stored. When the
     // register refuses it, the result is not kept for the result files: the business application
     // must not take as done an invoice that the register does not hold.
     bool enregistrerResultat(Registre &registre);

@@ -3,19 +3,20 @@
 #include "consolefacture.h"
 #include "controlefacture.h"
 #include "device/certificationappareil.h"
-#include "journalcertification.h"
 #include "mcf.h"
 #include "plateforme.h"
-#include "registre.h"
 #include "web/adressesemcf.h"
 #include "web/moduleemcf.h"
 
+#include <decisionoperateur.h>
+#include <journalcertification.h>
 #include <lecturefacture.h>
+#include <registre.h>
+#include <titulaire.h>
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QLibrary>
-#include <QSqlDatabase>
 #include <QTextStream>
 
 #include <memory>
@@ -26,6 +27,7 @@ const QString demarrerServeur = QStringLiteral("--start-server");
 const QString arreterServeur = QStringLiteral("--stop-server");
 const QString cacher = QStringLiteral("hide");
 const QString abandonner = QStringLiteral("--abandonner");
+const QString nomConnexionRegistre = QStringLiteral("registre");
 
 // The e-MCF endpoint of the run: ORVANE_EMCF_URL when set, else the one of pays and modeMCF.
 QString adresseEmcf(const Execution &execution)
@@ -36,22 +38,16 @@ QString adresseEmcf(const Execution &execution)
 
 // "--abandonner REFERENCE": the operator has checked the device or the service and releases an
 // invoice whose outcome the journal does not know, so that the next run certifies it.
-int abandonnerFacture(const QString &dossierApplication, const QString &reference, std::ostream &console)
+int commandeAbandonner(const QString &dossierApplication, const QString &reference, std::ostream &console)
 {
-    Registre registre(QString::fromLatin1(QSqlDatabase::defaultConnection));
-    if (!registre.ouvrir(dossierApplication + QStringLiteral("/mcf.s3db"))) {
-        console << "Registre inutilisable (" << registre.erreur().toStdString() << ").\n";
-        return 1;
-    }
-    const std::optional<EtatCertification> etat = registre.abandonner(reference);
-    if (!etat) {
-        console << "Aucune certification en suspens pour la facture " << reference.toStdString() << ".\n";
-        return 1;
-    }
-    console << "Facture " << reference.toStdString()
-            << " abandonnee (etat precedent: " << nomEtat(*etat).toStdString()
-            << "): la prochaine execution la certifiera.\n";
-    return 0;
+    Registre registre(nomConnexionRegistre);
+    AbandonOperateur abandon;
+    if (registre.ouvrir(dossierApplication + QStringLiteral("/mcf.s3db")))
+        abandon = abandonnerFacture(registre, reference);
+    else
+        abandon.erreur = registre.erreur();
+    console << texteAbandon(reference, abandon).toStdString();
+    return abandon.issue == AbandonOperateur::Issue::Abandonnee ? 0 : 1;
 }
 
 void lireFichierEntree(QFile &fichier, Execution &execution, Registre &registre, std::ostream &console)
@@ -131,153 +127,173 @@ void reimprimer(MCF &mcf, const ResultatFiscal &resultat, const QString &emprein
     console << "Cette facture est deja validee.\n";
 }
 
-// Claims the invoice in the register, settles what earlier runs left unfinished on the same device
-// or service, certifies it and records it. Nothing is sent to a device or a service unless the
-// claim was written.
-void traiterFacture(MCF &mcf, Execution &execution, Registre &registre, bool demonstration,
-                    const CheminPrepare &prepare, std::ostream &console)
+// The certification of the run's invoice, step by step: claim it in the register, settle what
+// earlier runs left unfinished on the same device or service, certify it and record it. Nothing is
+// sent to a device or a service unless the claim was written.
+class Traitement
 {
-    const Invoice &facture = execution.facture;
-    const ParametresMoteur &parametres = execution.parametres;
-    if (demonstration) {
-        // The demonstration sends nothing and records nothing: the duplicate check is all it needs.
-        if (const auto connue = registre.chercher(facture.reference)) {
-            mcf.resultat = *connue;
-            console << "Cette facture est deja validee.\n";
-        } else {
-            console << "\nTraitement de la nouvelle facture.\n";
-            console << "Mode demonstration: aucun appareil n'est contacte.\n";
+public:
+    Traitement(MCF &mcf, Execution &execution, Registre &registre, const CheminPrepare &prepare,
+               std::ostream &console)
+        : m_mcf(mcf), m_facture(execution.facture), m_registre(registre), m_prepare(prepare),
+          m_console(console), m_reference(execution.facture.reference.toStdString()),
+          m_enLigne(execution.parametres.modeEnLigne), m_chemin(m_enLigne ? cheminEmcf : cheminAppareil),
+          m_destination(m_enLigne ? adresseEmcf(execution) : execution.parametres.portMCF),
+          m_titulaire(executionCourante())
+    {
+    }
+
+    void executer()
+    {
+        const QString motif = motifRefus(m_facture);
+        if (!motif.isEmpty()) {
+            m_console << motif.toStdString();
+            return;
         }
-        return;
-    }
-    const QString motif = motifRefus(facture);
-    if (!motif.isEmpty()) {
-        console << motif.toStdString();
-        return;
-    }
-
-    const QString empreinte = empreinteFacture(facture);
-    const QString chemin = parametres.modeEnLigne ? QStringLiteral("emcf") : QStringLiteral("appareil");
-    const QString destination = parametres.modeEnLigne ? adresseEmcf(execution) : parametres.portMCF;
-    const TitulaireExecution titulaire = executionCourante();
-    const Reclamation reclamation =
-        registre.reclamer(facture.reference, empreinte, chemin, destination, titulaire, executionVivante);
-    const std::string reference = facture.reference.toStdString();
-    switch (reclamation.issue) {
-    case Reclamation::Issue::DejaValidee:
-        reimprimer(mcf, *reclamation.resultat, reclamation.empreinte, empreinte, console);
-        return;
-    case Reclamation::Issue::TenueAilleurs:
-        console << "La facture " << reference
-                << " est en cours de certification par une autre execution (processus "
-                << reclamation.precedente->titulaire.pid << "): elle n'est pas certifiee une seconde fois.\n";
-        return;
-    case Reclamation::Issue::IssueInconnue:
-        console
-            << "La facture " << reference
-            << " a ete envoyee en fermeture au MCF par une execution interrompue: son issue est inconnue.\n"
-               "Verifiez le MCF, puis lancez: orvane-engine --abandonner "
-            << reference << "\n";
-        return;
-    case Reclamation::Issue::Echec:
-        console << "Registre inutilisable (" << reclamation.erreur.toStdString()
-                << "): la facture n'est pas certifiee.\n";
-        return;
-    case Reclamation::Issue::Nouvelle:
-        break;
+        m_empreinte = empreinteFacture(m_facture);
+        if (!reclamer())
+            return;
+        m_console << "\nTraitement de la nouvelle facture.\n";
+        if (m_enLigne)
+            m_console << "Connexion au serveur\n";
+        if (!m_prepare.chemin) {
+            m_console << m_prepare.erreur.toStdString();
+            liberer();
+            return;
+        }
+        JournalRegistre journal(m_registre, m_titulaire, m_console);
+        if (!reglerEnSuspens(journal))
+            return;
+        signalerAttenteOperateur();
+        m_mcf.certifier(*m_prepare.chemin, journal);
+        if (!m_mcf.enregistrerResultat(m_registre))
+            liberer();
     }
 
-    console << "\nTraitement de la nouvelle facture.\n";
-    if (parametres.modeEnLigne)
-        console << "Connexion au serveur\n";
+private:
+    // True when this run now holds the reference and must certify it.
+    bool reclamer()
+    {
+        m_reclamation = m_registre.reclamer(m_facture.reference, m_empreinte, m_chemin, m_destination,
+                                            m_titulaire, executionVivante);
+        const Reclamation &r = m_reclamation;
+        switch (r.issue) {
+        case Reclamation::Issue::Nouvelle:
+            return true;
+        case Reclamation::Issue::DejaValidee:
+            reimprimer(m_mcf, *r.resultat, r.empreinte, m_empreinte, m_console);
+            break;
+        case Reclamation::Issue::TenueAilleurs:
+            m_console << "La facture " << m_reference
+                      << " est en cours de certification par une autre execution (processus "
+                      << r.precedente->titulaire.pid << "): elle n'est pas certifiee une seconde fois.\n";
+            break;
+        case Reclamation::Issue::IssueInconnue:
+            m_console << "La facture " << m_reference
+                      << " a ete fermee par le MCF sans que son issue soit connue: elle n'est pas certifiee "
+                         "une seconde fois.\n"
+                      << instructionAbandon(*r.precedente).toStdString();
+            break;
+        case Reclamation::Issue::Echec:
+            m_console << "Registre inutilisable (" << r.erreur.toStdString()
+                      << "): la facture n'est pas certifiee.\n";
+            break;
+        }
+        return false;
+    }
+
+    // Settles the invoices that runs now gone left on this device or service, this one first when a
+    // run died in the middle of it. True when the run goes on to certify its invoice.
+    bool reglerEnSuspens(JournalRegistre &journal)
+    {
+        QList<LigneJournal> enSuspens = m_registre.reprendreEnSuspens(
+            m_chemin, m_destination, m_facture.reference, m_titulaire, executionVivante);
+        const std::optional<LigneJournal> &precedente = m_reclamation.precedente;
+        if (precedente && etatEngage(precedente->etat))
+            enSuspens.prepend(*precedente);
+        if (enSuspens.isEmpty())
+            return true;
+        m_prepare.chemin->regler(enSuspens, m_facture, m_empreinte, journal);
+        // Settling may have certified this very reference, left by a run that died.
+        if (const auto connue = m_registre.chercher(m_facture.reference)) {
+            const std::optional<LigneJournal> ligne = m_registre.ligneJournal(m_facture.reference);
+            reimprimer(m_mcf, *connue, ligne ? ligne->empreinte : QString(), m_empreinte, m_console);
+            return false;
+        }
+        const std::optional<LigneJournal> ligne = m_registre.ligneJournal(m_facture.reference);
+        if (ligne && (etatEngage(ligne->etat) || etatAttendOperateur(ligne->etat))) {
+            m_console << "La facture " << m_reference << " reste en suspens ("
+                      << nomEtat(ligne->etat).toStdString()
+                      << "): elle n'est pas certifiee une seconde fois.\n";
+            if (etatSignaleOperateur(ligne->etat))
+                m_console << instructionAbandon(*ligne).toStdString();
+            return false;
+        }
+        // Released by the settling: claimed again for this run.
+        if (ligne && ligne->etat == EtatCertification::Abandonnee &&
+            !m_registre.changerEtat(m_facture.reference, EtatCertification::Reclamee, m_titulaire)) {
+            m_console << "Registre inutilisable (" << m_registre.erreur().toStdString()
+                      << "): la facture n'est pas certifiee.\n";
+            return false;
+        }
+        return true;
+    }
+
+    // Invoices of this device or service that only the operator can release are named at every run,
+    // so that the operator hears of them even if their own is never run again.
+    void signalerAttenteOperateur()
+    {
+        for (const LigneJournal &l : m_registre.attenteOperateur(m_chemin, m_destination, m_facture.reference,
+                                                                 m_titulaire, executionVivante)) {
+            m_console << "La facture " << l.reference.toStdString() << " reste en suspens ("
+                      << nomEtat(l.etat).toStdString() << ").\n"
+                      << instructionAbandon(l).toStdString();
+        }
+    }
+
     // Nothing certified: the claim is released, unless the device or the service may hold something
     // of the invoice that a later run must settle.
-    const auto liberer = [&] {
-        const std::optional<LigneJournal> ligne = registre.ligneJournal(facture.reference);
-        if (ligne && (ligne->etat == EtatCertification::Reclamee ||
-                      ligne->etat == EtatCertification::SoumissionEnvoyee))
-            registre.changerEtat(facture.reference, EtatCertification::Abandonnee, titulaire);
-    };
-    if (!prepare.chemin) {
-        console << prepare.erreur.toStdString();
-        liberer();
-        return;
-    }
-    CheminCertification *const certification = prepare.chemin.get();
-    JournalRegistre journal(registre, titulaire, console);
-
-    QList<LigneJournal> enSuspens =
-        registre.reprendreEnSuspens(chemin, destination, facture.reference, titulaire, executionVivante);
-    // This very reference, taken over from a run that died in the middle of it, is settled first.
-    if (reclamation.precedente && etatEngage(reclamation.precedente->etat))
-        enSuspens.prepend(*reclamation.precedente);
-    if (!enSuspens.isEmpty()) {
-        certification->regler(enSuspens, facture, empreinte, journal);
-        // Settling may have certified this very reference, left by a run that died.
-        if (const auto connue = registre.chercher(facture.reference)) {
-            const std::optional<LigneJournal> ligne = registre.ligneJournal(facture.reference);
-            reimprimer(mcf, *connue, ligne ? ligne->empreinte : QString(), empreinte, console);
-            return;
-        }
-        const std::optional<LigneJournal> ligne = registre.ligneJournal(facture.reference);
-        if (ligne && etatEngage(ligne->etat)) {
-            console << "La facture " << reference << " reste en suspens ("
-                    << nomEtat(ligne->etat).toStdString()
-                    << "): elle n'est pas certifiee une seconde fois.\nVerifiez, puis lancez: orvane-engine "
-                       "--abandonner "
-                    << reference << "\n";
-            return;
-        }
-        if (ligne && ligne->etat == EtatCertification::Abandonnee &&
-            !registre.changerEtat(facture.reference, EtatCertification::Reclamee, titulaire)) {
-            console << "Registre inutilisable (" << registre.erreur().toStdString()
-                    << "): la facture n'est pas certifiee.\n";
-            return;
-        }
+    void liberer()
+    {
+        const std::optional<LigneJournal> ligne = m_registre.ligneJournal(m_facture.reference);
+        if (ligne && !etatTermine(ligne->etat) && !etatEngage(ligne->etat) &&
+            !etatAttendOperateur(ligne->etat))
+            m_registre.changerEtat(m_facture.reference, EtatCertification::Abandonnee, m_titulaire);
     }
 
-    // Invoices that an interrupted run left with an unknown outcome on this device or service are
-    // named at every run, so that the operator hears of them even if their own is never run again.
-    for (const LigneJournal &l :
-         registre.issuesInconnues(chemin, destination, facture.reference, titulaire, executionVivante)) {
-        console << "La facture " << l.reference.toStdString() << " reste en suspens ("
-                << nomEtat(l.etat).toStdString() << "): verifiez, puis lancez: orvane-engine --abandonner "
-                << l.reference.toStdString() << "\n";
-    }
+    MCF &m_mcf;
+    const Invoice &m_facture;
+    Registre &m_registre;
+    const CheminPrepare &m_prepare;
+    std::ostream &m_console;
+    const std::string m_reference;
+    const bool m_enLigne;
+    const QString m_chemin;
+    const QString m_destination;
+    const TitulaireExecution m_titulaire;
+    QString m_empreinte;
+    Reclamation m_reclamation;
+};
 
-    mcf.certifier(*certification, journal);
-    if (!mcf.enregistrerResultat(registre))
-        liberer();
+// The demonstration sends nothing and records nothing: the duplicate check is all it needs.
+void traiterDemonstration(MCF &mcf, const Invoice &facture, Registre &registre, std::ostream &console)
+{
+    if (const auto connue = registre.chercher(facture.reference)) {
+        mcf.resultat = *connue;
+        console << "Cette facture est deja validee.\n";
+    } else {
+        console << "\nTraitement de la nouvelle facture.\n";
+        console << "Mode demonstration: aucun appareil n'est contacte.\n";
+    }
 }
 
-} // namespace
-
-int executerMoteur(QCoreApplication &application, std::ostream &console)
+// Steps 3 to 7 of a normal run: the result path, the settings, the port of the command line, the
+// stale result file removed, the console detached on "hide".
+void preparerExecution(Execution &execution, const QStringList &arguments, std::ostream &console)
 {
-    const QStringList arguments = application.arguments();
-    Execution execution;
-    execution.environnement = lireEnvironnement();
-    execution.dossierApplication = QCoreApplication::applicationDirPath();
-
-    execution.cheminEntree = execution.dossierApplication + QStringLiteral("/input.csv");
-    if (arguments.size() > 1)
-        execution.cheminEntree = arguments.at(1);
-    execution.cheminResultat = execution.cheminEntree + QStringLiteral(".mcf");
-    if (execution.cheminEntree == demarrerServeur) {
-        if (arguments.size() > 2 && arguments.at(2) == cacher)
-            detacherConsole();
-        return demarrerServeurPhp(execution.dossierApplication);
-    }
-    if (execution.cheminEntree == abandonner)
-        return abandonnerFacture(execution.dossierApplication, arguments.value(2), console);
-    if (execution.cheminEntree == arreterServeur) {
-        detacherConsole();
-        return arreterServeurPhp(execution.dossierApplication);
-    }
     if (arguments.size() > 2)
         execution.cheminResultat = arguments.at(2);
 
-    // Settings.
     const FichierParametres fichierParametres =
         lireFichierParametres(execution.dossierApplication + QStringLiteral("/app.xml"));
     console << messagesLectureMoteur(fichierParametres.etat).toStdString();
@@ -297,7 +313,12 @@ int executerMoteur(QCoreApplication &application, std::ostream &console)
         console.flush();
         detacherConsole();
     }
+}
 
+// The invoice of the run, from its input file to its result files.
+int traiterEntree(Execution &execution, std::ostream &console)
+{
+    ParametresMoteur &parametres = execution.parametres;
     MCF mcf(execution, console);
     const bool demonstration = parametres.portMCF == QStringLiteral("DEMO") && !parametres.modeEnLigne;
     if (demonstration) {
@@ -319,14 +340,17 @@ int executerMoteur(QCoreApplication &application, std::ostream &console)
     // sent before the claim.
     CheminPrepare chemin = demonstration ? CheminPrepare() : preparerChemin(execution, console);
     {
-        Registre registre(QString::fromLatin1(QSqlDatabase::defaultConnection));
+        Registre registre(nomConnexionRegistre);
         if (registre.ouvrir(execution.dossierApplication + QStringLiteral("/mcf.s3db"))) {
             console << "Base de donnee connectee.\n";
             lireFichierEntree(fichierEntree, execution, registre, console);
             fichierEntree.close();
             console << "Le fichier a ete ferme.\n";
 
-            traiterFacture(mcf, execution, registre, demonstration, chemin, console);
+            if (demonstration)
+                traiterDemonstration(mcf, execution.facture, registre, console);
+            else
+                Traitement(mcf, execution, registre, chemin, console).executer();
             registre.fermer();
             console << "\nLa base de donnee a ete deconnecte.\n";
         }
@@ -335,4 +359,32 @@ int executerMoteur(QCoreApplication &application, std::ostream &console)
     mcf.ecrireResultats(execution.cheminEntree, execution.cheminResultat);
     console << "Le programme va se terminer.\n";
     return 0;
+}
+
+} // namespace
+
+int executerMoteur(QCoreApplication &application, std::ostream &console)
+{
+    const QStringList arguments = application.arguments();
+    Execution execution;
+    execution.environnement = lireEnvironnement();
+    execution.dossierApplication = QCoreApplication::applicationDirPath();
+
+    execution.cheminEntree = execution.dossierApplication + QStringLiteral("/input.csv");
+    if (arguments.size() > 1)
+        execution.cheminEntree = arguments.at(1);
+    execution.cheminResultat = execution.cheminEntree + QStringLiteral(".mcf");
+    if (execution.cheminEntree == demarrerServeur) {
+        if (arguments.size() > 2 && arguments.at(2) == cacher)
+            detacherConsole();
+        return demarrerServeurPhp(execution.dossierApplication);
+    }
+    if (execution.cheminEntree == abandonner)
+        return commandeAbandonner(execution.dossierApplication, arguments.value(2), console);
+    if (execution.cheminEntree == arreterServeur) {
+        detacherConsole();
+        return arreterServeurPhp(execution.dossierApplication);
+    }
+    preparerExecution(execution, arguments, console);
+    return traiterEntree(execution, console);
 }

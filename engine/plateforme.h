@@ -1,7 +1,5 @@
 #pragma once
 
-#include "registre.h"
-
 #include <QString>
 
 // Process control that differs between Windows and other systems.
@@ -18,9 +16,3 @@ int demarrerServeurPhp(const QString &dossierApplication);
 // Stops the PHP server: "taskkill /IM "php.exe" /F" on Windows; elsewhere only the process recorded
 // by demarrerServeurPhp. Returns the exit code of the stop.
 int arreterServeurPhp(const QString &dossierApplication);
-
-// This process as the journal records a run: its id and a token of its start time.
-TitulaireExecution executionCourante();
-// True while the process `titulaire` names is still running (the same process, not a later one that
-// was given the same id).
-bool executionVivante(const TitulaireExecution &titulaire);

@@ -3,9 +3,8 @@
 #include "commandesmcf.h"
 #include "liaisonmcf.h"
 #include "portmcf.h"
+#include "reglementappareil.h"
 #include "sequencefacture.h"
-
-#include <algorithm>
 
 CertificationAppareil::CertificationAppareil(const ParametresMoteur &parametres, int attenteMs,
                                              std::ostream &console)
@@ -26,41 +25,58 @@ void CertificationAppareil::regler(const QList<LigneJournal> &enSuspens, const I
     EtatAppareil appareil;
     LiaisonMCF liaison(port.flux(), m_console, m_attenteMs);
     CommandesMCF commandes(liaison, appareil);
-    // A device holds one open invoice at a time and a close acts on whichever is open there. An
-    // invoice left open and paid keeps the device from opening any other: when rows of both kinds
-    // are pending, the paid one is the one open, so paid rows are closed first.
-    QList<LigneJournal> lignes = enSuspens;
-    std::stable_partition(lignes.begin(), lignes.end(),
-                          [](const LigneJournal &l) { return l.etat == EtatCertification::Payee; });
     if (commandes.verifierEtatMachine()) {
-        for (const LigneJournal &ligne : std::as_const(lignes)) {
-            m_console << "Fermeture de la facture " << ligne.reference.toStdString() << " ("
-                      << nomEtat(ligne.etat).toStdString() << ").\n";
-            // Closing a paid invoice validates it: from here on only the device knows the outcome.
-            if (ligne.etat == EtatCertification::Payee &&
-                !journal.annoncer(ligne.reference, EtatCertification::FermetureEnvoyee))
-                continue;
-            const Fermeture fermeture = commandes.fermerFacture();
-            if (fermeture.issue == Fermeture::Validee && ligne.etat == EtatCertification::Ouverte) {
-                // An invoice that was never paid cannot have been validated: the device validated
-                // another one that it held open. Its codes go to the console for the operator; this
-                // invoice is released.
-                m_console << "Facture " << ligne.reference.toStdString()
-                          << ": le MCF a valide a sa fermeture une autre facture, qui n'est pas enregistree "
-                             "sous cette reference (QR "
-                          << fermeture.resultat.value(0).toStdString() << ").\n";
-                journal.regler(ligne, std::nullopt);
-            } else if (fermeture.issue == Fermeture::Validee)
-                journal.regler(ligne, resultatDepuisListe(fermeture.resultat));
-            else if (fermeture.issue == Fermeture::Annulee || ligne.etat == EtatCertification::Ouverte)
-                // An invoice that was never paid cannot have been validated, whatever the reply.
-                journal.regler(ligne, std::nullopt);
-            else
-                m_console << "Facture " << ligne.reference.toStdString()
-                          << ": le MCF n'a pas repondu a sa fermeture, elle reste en suspens.\n";
-        }
+        // The device holds at most one of these invoices open: one close settles them all. Closing
+        // one that may have been paid validates it, so the run that sends it says so first.
+        const std::optional<LigneJournal> validable = ligneValidable(enSuspens);
+        if (!validable || validable->etat == EtatCertification::FermetureEnvoyee ||
+            journal.annoncer(validable->reference, EtatCertification::FermetureEnvoyee))
+            appliquer(reglementApresFermeture(enSuspens, commandes, liaison), journal);
     }
     port.fermer();
+}
+
+QList<DecisionReglement> CertificationAppareil::reglementApresFermeture(const QList<LigneJournal> &enSuspens,
+                                                                        CommandesMCF &commandes,
+                                                                        const LiaisonMCF &liaison)
+{
+    for (const LigneJournal &ligne : ordreOuverture(enSuspens))
+        m_console << "Facture " << ligne.reference.toStdString() << " (" << nomEtat(ligne.etat).toStdString()
+                  << ") a regler avec le MCF.\n";
+    const Fermeture fermeture = commandes.fermerFacture();
+    std::optional<ResultatFiscal> inexpliquee;
+    const QList<DecisionReglement> decisions =
+        reglerApresFermeture(enSuspens, fermeture, liaison.appareilMuet(), inexpliquee);
+    if (inexpliquee)
+        // Only an invoice that was paid can be validated, and none of these was: the device validated
+        // one that no journal row explains. Its codes go to the console for the operator.
+        m_console << "Le MCF a valide a sa fermeture une facture qu'aucune de ces references n'explique; "
+                     "elle n'est enregistree sous aucune (QR "
+                  << inexpliquee->qrcode.toStdString() << ", compteurs "
+                  << inexpliquee->mecef_compt.toStdString() << ").\n";
+    return decisions;
+}
+
+void CertificationAppareil::appliquer(const QList<DecisionReglement> &decisions,
+                                      JournalCertification &journal)
+{
+    for (const DecisionReglement &d : decisions) {
+        switch (d.sorte) {
+        case DecisionReglement::Sorte::Enregistrer:
+            journal.regler(d.ligne, d.resultat);
+            break;
+        case DecisionReglement::Sorte::Liberer:
+            journal.regler(d.ligne, std::nullopt);
+            break;
+        case DecisionReglement::Sorte::Bloquer:
+            journal.bloquer(d.ligne);
+            break;
+        case DecisionReglement::Sorte::Laisser:
+            m_console << "Facture " << d.ligne.reference.toStdString()
+                      << ": le MCF n'a pas repondu a sa fermeture, elle reste en suspens.\n";
+            break;
+        }
+    }
 }
 
 std::optional<ResultatFiscal> CertificationAppareil::certifier(const Invoice &facture,
@@ -71,7 +87,7 @@ std::optional<ResultatFiscal> CertificationAppareil::certifier(const Invoice &fa
     contexte.parametres = m_parametres;
     contexte.journal = &journal;
     PortSerieMCF port(m_parametres.portMCF);
-    const std::optional<QStringList> resultat =
+    const std::optional<Fermeture> fermeture =
         certifierSurAppareil(facture.reference, contexte, port, m_console, m_attenteMs);
-    return resultat ? resultatDepuisListe(*resultat) : std::nullopt;
+    return fermeture ? fermeture->resultat : std::nullopt;
 }

@@ -117,7 +117,7 @@ Fermeture CommandesMCF::fermerFacture()
     if (f.issue == Fermeture::Annulee) {
         journal(QStringLiteral("La facture a ete annulee."));
     } else if (f.issue == Fermeture::Validee) {
-        journal(QStringLiteral("QR: ") + f.resultat.at(0));
+        journal(QStringLiteral("QR: ") + f.resultat->qrcode);
         journal(QStringLiteral("La facture a ete validee."));
     }
     return f;

@@ -167,7 +167,7 @@ Fermeture lireFermeture(const QStringList &r)
         const QString qr = QStringLiteral("F;") + r.at(4) + QLatin1Char(';') + r.at(6) + QLatin1Char(';') +
                            r.at(5) + QLatin1Char(';') + r.at(3);
         const QString compteurs = r.at(0) + QLatin1Char('/') + r.at(1) + QLatin1Char(' ') + r.at(2);
-        f.resultat = {qr, r.at(1), r.at(6), r.at(4), compteurs, r.at(3)};
+        f.resultat = ResultatFiscal{qr, r.at(1), r.at(6), r.at(4), compteurs, r.at(3)};
     }
     return f;
 }

@@ -4,6 +4,7 @@
 
 #include <invoice.h>
 #include <reglesmcf.h>
+#include <resultatfiscal.h>
 
 #include <QString>
 #include <QStringList>
@@ -84,8 +85,8 @@ EvaluationSousTotal evaluerSousTotal(const QStringList &champs, double totalFact
 struct Fermeture
 {
     enum Issue { Validee, Annulee, Inattendue } issue = Inattendue;
-    // Validated: qrcode, mecef_tc, mecef_sig, mecef_nim, mecef_compt, mecef_date.
-    QStringList resultat;
+    // Validated: the fiscal result the reply carries.
+    std::optional<ResultatFiscal> resultat;
 };
 
 Fermeture lireFermeture(const QStringList &champs);

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "donneescommandes.h"
 #include "etatappareil.h"
 
 #include <invoice.h>
 #include <journalcertification.h>
 #include <parametres.h>
-
-#include <QStringList>
 
 #include <optional>
 #include <ostream>
@@ -28,8 +27,11 @@ struct ContexteAppareil
 // Runs the whole dialogue that certifies the invoice of the run on the fiscal device behind
 // `port`: opens it, checks the machine, registers the client, sends the invoice, its items and
 // comments, checks the subtotal, pays, closes, and closes the port again.
-// Returns the list the close command gave (six fiscal texts, or empty when the device cancelled
-// the invoice), or nothing when the sequence ended before the close command.
+// A device that refuses the new invoice while it still holds another one open (one that no journal
+// row explains: every row a dead run left was settled before) is given one close, and the new
+// invoice is sent once more.
+// Returns what the close of the invoice gave (validated with its fiscal result, cancelled, or no
+// readable reply), or nothing when the sequence ended before that close or the device fell silent.
 // `attenteMs` is the longest wait for each group of reply bytes.
-std::optional<QStringList> certifierSurAppareil(const QString &reference, ContexteAppareil &execution,
-                                                PortMCF &port, std::ostream &console, int attenteMs);
+std::optional<Fermeture> certifierSurAppareil(const QString &reference, ContexteAppareil &execution,
+                                              PortMCF &port, std::ostream &console, int attenteMs);

@@ -98,7 +98,7 @@ std::optional<ResultatFiscal> ClientEmcf::deciderEnSuspens(const QString &uid, b
     }
     const DecisionEmcf decision = decisionConfirmation(corps, m_parametres.pays);
     m_console << decision.console;
-    return resultatDepuisListe(decision.resultat);
+    return decision.resultat;
 }
 
 void ClientEmcf::regler(const QList<LigneJournal> &enSuspens, const Invoice &facture,
@@ -142,7 +142,7 @@ std::optional<ResultatFiscal> ClientEmcf::certifier(const Invoice &facture, Jour
     m_facture = &facture;
     m_sommeQuantites = 0;
     m_uid.clear();
-    m_resultat.clear();
+    m_resultat.reset();
     m_termine = false;
     // The submission is announced now, while the connection is still being set up, rather than
     // between the status reply and the submission, where the customer would wait for the disk. A
@@ -161,7 +161,7 @@ std::optional<ResultatFiscal> ClientEmcf::certifier(const Invoice &facture, Jour
     m_boucle = nullptr;
     m_facture = nullptr;
     m_journal = nullptr;
-    return resultatDepuisListe(m_resultat);
+    return m_resultat;
 }
 
 void ClientEmcf::traiterEtatServeur(const ReponseEmcf &corps)

@@ -85,7 +85,7 @@ private:
     JournalCertification *m_journal = nullptr;
     double m_sommeQuantites = 0;
     QString m_uid; // the pending invoice, once the service has taken the submission
-    QStringList m_resultat;
+    std::optional<ResultatFiscal> m_resultat;
     QEventLoop *m_boucle = nullptr;
     bool m_termine = false;
     // Since the connection was opened ahead: the first request's time limit counts from then.

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <invoice.h>
+#include <resultatfiscal.h>
 
 #include <QByteArray>
 #include <QStringList>
 #include <QUrl>
 
+#include <optional>
 #include <string>
 
 struct ParametresMoteur;
@@ -60,8 +62,8 @@ struct DecisionEmcf
     QByteArray corps;          // Soumettre: the JSON body, indented, UTF-8
     double sommeQuantites = 0; // Soumettre: sum of the item quantities
     QString uid;               // Confirmer, Annuler: "uid" of the pending invoice (empty when not a text)
-    QStringList resultat;      // Terminer after a confirmation: the six fiscal texts
-    bool annulee = false;      // after a cancellation: the service cancelled the pending invoice
+    std::optional<ResultatFiscal> resultat; // Terminer after a confirmation: its fiscal result
+    bool annulee = false;                   // after a cancellation: the service cancelled the pending invoice
 };
 
 // Everything the submission needs from the run.

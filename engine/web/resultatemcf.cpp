@@ -12,7 +12,7 @@ QString compteurTotal(const QString &compteurs)
     return compteurs.mid(debut, espace - debut);
 }
 
-QStringList resultatConfirmation(const QJsonObject &reponse, const QString &pays)
+ResultatFiscal resultatConfirmation(const QJsonObject &reponse, const QString &pays)
 {
     auto texte = [&reponse](const QString &cle) { return reponse.value(cle).toString(); };
     const QString compteurs = texte(QStringLiteral("counters"));

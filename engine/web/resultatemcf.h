@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QJsonObject>
+#include <resultatfiscal.h>
+
 #include <QStringList>
 
 // The total counter of a "counters" text such as "82/87 FV": what follows the first "/" up to the
@@ -8,7 +10,6 @@
 // the end.
 QString compteurTotal(const QString &compteurs);
 
-// The six fiscal texts of a confirmation reply, in the register's column order: qrCode, total
-// counter, fiscal code (the country's key), nim, counters, dateTime. A key that is missing or not a
-// JSON string gives an empty text.
-QStringList resultatConfirmation(const QJsonObject &reponse, const QString &pays);
+// The fiscal result of a confirmation reply: qrCode, total counter, fiscal code (the country's key),
+// nim, counters, dateTime. A key that is missing or not a JSON string gives an empty text.
+ResultatFiscal resultatConfirmation(const QJsonObject &reponse, const QString &pays);

@@ -40,6 +40,8 @@ private slots:
     void sansResultatFiscal();
     void fermetureDUneFacturePayee_data();
     void fermetureDUneFacturePayee();
+    void fermetureDIssueInconnue_data();
+    void fermetureDIssueInconnue();
 
 private:
     QTemporaryDir m_pki;
@@ -260,7 +262,7 @@ QString defautUneFois(const QList<Validation> &validations, const Caisse &caisse
     for (auto it = valides.begin(); it != valides.end(); ++it) {
         const QString etat = caisse.etatJournal(it.key());
         if (!lignes.contains(it.key()) && etat != QStringLiteral("fermeture envoyee") &&
-            etat != QStringLiteral("confirmation envoyee"))
+            etat != QStringLiteral("issue inconnue") && etat != QStringLiteral("confirmation envoyee"))
             return QStringLiteral("%1 validated (%2), not in the register, journal \"%3\"")
                 .arg(it.key(), it.value(), etat);
     }
@@ -346,7 +348,7 @@ void TestExactementUneFois::executionsSimultanees()
 void TestExactementUneFois::arretBrutal_data()
 {
     QTest::addColumn<bool>("web");
-    QTest::addColumn<QStringList>("pause");      // simulator option
+    QTest::addColumn<QStringList>("pause");      // simulator options
     QTest::addColumn<QString>("recue");          // simulator line: the step arrived, its answer waits
     QTest::addColumn<QString>("repondue");       // simulator line: the late answer went out
     QTest::addColumn<bool>("memeFacture");       // then the same invoice again, or another one
@@ -358,6 +360,7 @@ void TestExactementUneFois::arretBrutal_data()
     {
         const char *nom;
         bool web;
+        const char *option;
         const char *pause;
         const char *recue;
         const char *repondue;
@@ -365,27 +368,33 @@ void TestExactementUneFois::arretBrutal_data()
         const char *etat;
     };
     const Etape etapes[] = {
-        {"device new invoice", false, "C0:1:300", "^pause de 300 ms avant la reponse a 0xC0 n°1$",
-         "^envoye .*0xC0 n°1:", 0, "abandonnee"},
-        {"device item", false, "31:1:300", "^pause de 300 ms avant la reponse a 0x31 n°1$",
+        {"device new invoice", false, "--pause-avant", "C0:1:300",
+         "^pause de 300 ms avant la reponse a 0xC0 n°1$", "^envoye .*0xC0 n°1:", 0, "abandonnee"},
+        {"device item", false, "--pause-avant", "31:1:300", "^pause de 300 ms avant la reponse a 0x31 n°1$",
          "^envoye .*0x31 n°1:", 0, "abandonnee"},
-        {"device payment", false, "35:1:300", "^pause de 300 ms avant la reponse a 0x35 n°1$",
-         "^envoye .*0x35 n°1:", 1, "terminee"},
-        {"device close", false, "38:1:300", "^pause de 300 ms avant la reponse a 0x38 n°1$",
-         "^envoye .*0x38 n°1:", 1, "fermeture envoyee"},
-        {"e-MCF submission", true, "soumission:300", "^  pause de 300 ms", "", 0, "abandonnee"},
-        {"e-MCF confirmation", true, "decision:300", "^  pause de 300 ms", "", 1, "confirmation envoyee"},
+        {"device payment", false, "--pause-avant", "35:1:300",
+         "^pause de 300 ms avant la reponse a 0x35 n°1$", "^envoye .*0x35 n°1:", 1, "terminee"},
+        // Validated, its reply lost: the next run's close is refused, the codes are lost and only the
+        // operator can release the reference.
+        {"device close", false, "--pause-avant", "38:1:300", "^pause de 300 ms avant la reponse a 0x38 n°1$",
+         "^envoye .*0x38 n°1:", 1, "issue inconnue"},
+        // The close never reached the device: the next run closes it again and records it.
+        {"device close never received", false, "--sans-reponse", "38:1", "^silence sur 0x38 n°1$", "", 1,
+         "terminee"},
+        {"e-MCF submission", true, "--pause-avant", "soumission:300", "^  pause de 300 ms", "", 0,
+         "abandonnee"},
+        {"e-MCF confirmation", true, "--pause-avant", "decision:300", "^  pause de 300 ms", "", 1,
+         "confirmation envoyee"},
     };
     for (const Etape &e : etapes) {
         for (const bool meme : {true, false}) {
             // Run again, the killed invoice ends certified once when nothing had committed it yet.
             const bool reprise = meme && e.validations == 0;
             QTest::addRow("%s, killed, %s", e.nom, meme ? "same invoice again" : "another invoice instead")
-                << e.web << QStringList{QStringLiteral("--pause-avant"), QString::fromLatin1(e.pause)}
+                << e.web << QStringList{QString::fromLatin1(e.option), QString::fromLatin1(e.pause)}
                 << QString::fromUtf8(e.recue) << QString::fromUtf8(e.repondue) << meme
                 << (reprise ? 1 : e.validations) << QString::fromLatin1(reprise ? "terminee" : e.etat)
-                << (QByteArray(e.etat) == "fermeture envoyee" ||
-                    QByteArray(e.etat) == "confirmation envoyee");
+                << (QByteArray(e.etat) == "issue inconnue" || QByteArray(e.etat) == "confirmation envoyee");
         }
     }
 }
@@ -616,19 +625,22 @@ void TestExactementUneFois::sansResultatFiscal()
 }
 
 // Only one invoice can be open on a device. A run left FAC-A paid there; the journal also holds
-// FAC-B as "ouverte", as a run leaves it that died just after the device refused its new invoice
-// (FAC-A was open). When FAC-B is run again, its own row is settled first: the close it sends
-// validates FAC-A, which is FAC-A's certification, never FAC-B's (FAC-B was never paid).
+// FAC-B as "ouverte", opened later, as a run leaves it that died just after the device refused its
+// new invoice (FAC-A was open). When FAC-B is run again, the rows are settled first with one close:
+// it validates FAC-A, which is FAC-A's certification, never FAC-B's (FAC-B was never paid).
 void TestExactementUneFois::fermetureDUneFacturePayee_data()
 {
     QTest::addColumn<QString>("etatA"); // FAC-A's row when FAC-B is run again
     QTest::addColumn<QString>("finA");  // and in the end
     QTest::newRow("paid: closed first, recorded as FAC-A") << "payee"
                                                            << "terminee";
-    // Its close announced but lost on the way: only the operator can settle FAC-A; what FAC-B's
-    // close validates is still not FAC-B's.
+    // Its close announced but lost on the way: the device still holds it paid, and the close
+    // validates it.
     QTest::newRow("close announced, never received") << "fermeture envoyee"
-                                                     << "fermeture envoyee";
+                                                     << "terminee";
+    // Released by the operator while the device held it open and paid: recorded rather than lost.
+    QTest::newRow("released by the operator while open") << "abandonnee par l''operateur"
+                                                         << "terminee";
 }
 
 void TestExactementUneFois::fermetureDUneFacturePayee()
@@ -655,10 +667,11 @@ void TestExactementUneFois::fermetureDUneFacturePayee()
         QStringLiteral("update certification set etat = '%1' where reference = 'FAC-A'").arg(etatA));
     // Written after FAC-A's row, by a run that no longer exists.
     caisse.executer(
-        QStringLiteral("insert into certification (reference, etat, chemin, destination, empreinte, "
-                       "uid, pid, identite, cree, modifie) values ('FAC-B', 'ouverte', 'appareil', "
-                       "'%1', '', '', 2147483000, 'disparue', '2999-01-01T00:00:00.000Z', "
-                       "'2999-01-01T00:00:00.000Z')")
+        QStringLiteral(
+            "insert into certification (reference, etat, chemin, destination, empreinte, "
+            "uid, pid, identite, cree, modifie, ouverture) values ('FAC-B', 'ouverte', 'appareil', "
+            "'%1', '', '', 2147483000, 'disparue', '2999-01-01T00:00:00.000Z', "
+            "'2999-01-01T00:00:00.000Z', '2999-01-01T00:00:00.000Z')")
             .arg(appareil.terminal));
     QCOMPARE(caisse.etatJournal(QStringLiteral("FAC-B")), QStringLiteral("ouverte"));
 
@@ -669,12 +682,78 @@ void TestExactementUneFois::fermetureDUneFacturePayee()
     VERIFIER_UNE_FOIS(validations, caisse, contexte);
     QCOMPARE(validationsDe(validations, QStringLiteral("FAC-A")), 1);
     QCOMPARE(caisse.etatJournal(QStringLiteral("FAC-A")), finA);
-    QCOMPARE(console.contains(QStringLiteral("orvane-engine --abandonner FAC-A")),
-             finA == QStringLiteral("fermeture envoyee"));
+    QVERIFY2(!console.contains(QStringLiteral("orvane-engine --abandonner FAC-A")), qPrintable(contexte));
     // FAC-B was never on the device: it is certified now, once.
     QCOMPARE(validationsDe(validations, QStringLiteral("FAC-B")), 1);
     QCOMPARE(caisse.etatJournal(QStringLiteral("FAC-B")), QStringLiteral("terminee"));
     QVERIFY2(caisse.resultat(QStringLiteral("b.csv")), qPrintable(contexte));
+}
+
+// A close whose outcome the run that sent it never learnt. The till goes on with the next invoice,
+// and the left one is settled with the device: recorded once under its own reference when the
+// device still held it, kept from any second certification when its codes are lost.
+void TestExactementUneFois::fermetureDIssueInconnue_data()
+{
+    QTest::addColumn<QStringList>("options");   // of the device simulator
+    QTest::addColumn<bool>("abandonner");       // the operator releases FAC-A before FAC-B
+    QTest::addColumn<QString>("etatA");         // FAC-A's journal state after FAC-B
+    QTest::addColumn<bool>("resultatA");        // FAC-A run again: reprinted
+    QTest::addColumn<bool>("operateurSignale"); // and the operator told to check it
+
+    QTest::newRow("close never arrives, then another invoice")
+        << QStringList{"--sans-reponse", "38:1"} << false << "terminee" << true << false;
+    QTest::newRow("close reply lost, then another invoice, then the first again")
+        << QStringList{"--reponse-perdue", "38:1"} << false << "issue inconnue" << false << true;
+    QTest::newRow("released by the operator while still open, then another invoice")
+        << QStringList{"--sans-reponse", "38:1"} << true << "terminee" << true << false;
+}
+
+void TestExactementUneFois::fermetureDIssueInconnue()
+{
+    QFETCH(QStringList, options);
+    QFETCH(bool, abandonner);
+    QFETCH(QString, etatA);
+    QFETCH(bool, resultatA);
+    QFETCH(bool, operateurSignale);
+
+    Appareil appareil(options);
+    QVERIFY(!appareil.terminal.isEmpty());
+    Caisse caisse(caisseAppareil);
+    caisse.ecrire(QStringLiteral("a.csv"), facture(QStringLiteral("FAC-A")));
+    caisse.ecrire(QStringLiteral("b.csv"),
+                  facture(QStringLiteral("FAC-B"), QStringLiteral("236"), QStringLiteral("1")));
+
+    QString console = caisse.certifier(QStringLiteral("a.csv"), appareil.terminal);
+    QVERIFY2(!caisse.resultat(QStringLiteral("a.csv")), qPrintable(console));
+    QCOMPARE(caisse.etatJournal(QStringLiteral("FAC-A")), QStringLiteral("fermeture envoyee"));
+    if (abandonner) {
+        QProcess operateur;
+        operateur.start(caisse.chemin(QStringLiteral("orvane-engine")), {"--abandonner", "FAC-A"});
+        QVERIFY(operateur.waitForFinished(20000));
+        QCOMPARE(operateur.exitCode(), 0);
+        QCOMPARE(caisse.etatJournal(QStringLiteral("FAC-A")), QStringLiteral("abandonnee par l'operateur"));
+    }
+
+    // The till goes on: the next invoice is certified, whatever FAC-A became.
+    console += caisse.certifier(QStringLiteral("b.csv"), appareil.terminal);
+    QList<Validation> validations = appareil.validations();
+    QString contexte =
+        console + QStringLiteral("\n--- simulator:\n") + appareil.lignes().join(QLatin1Char('\n'));
+    VERIFIER_UNE_FOIS(validations, caisse, contexte);
+    QCOMPARE(validationsDe(validations, QStringLiteral("FAC-B")), 1);
+    QVERIFY2(caisse.resultat(QStringLiteral("b.csv")), qPrintable(contexte));
+    QCOMPARE(validationsDe(validations, QStringLiteral("FAC-A")), 1);
+    QCOMPARE(caisse.etatJournal(QStringLiteral("FAC-A")), etatA);
+
+    // FAC-A again: reprinted when recorded, never certified a second time.
+    const QString encore = caisse.certifier(QStringLiteral("a.csv"), appareil.terminal);
+    validations = appareil.validations();
+    contexte =
+        console + encore + QStringLiteral("\n--- simulator:\n") + appareil.lignes().join(QLatin1Char('\n'));
+    VERIFIER_UNE_FOIS(validations, caisse, contexte);
+    QCOMPARE(validationsDe(validations, QStringLiteral("FAC-A")), 1);
+    QCOMPARE(caisse.resultat(QStringLiteral("a.csv")), resultatA);
+    QCOMPARE(encore.contains(QStringLiteral("orvane-engine --abandonner FAC-A")), operateurSignale);
 }
 
 QTEST_GUILESS_MAIN(TestExactementUneFois)

@@ -1,4 +1,4 @@
-#include "registre.h"
+#include <registre.h>
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -171,8 +171,17 @@ private slots:
         QTest::newRow("dead run left it open: taken over as it stands")
             << "ouverte" << false << false << int(I::Nouvelle) << "ouverte";
         QTest::newRow("dead run left it paid") << "payee" << false << false << int(I::Nouvelle) << "payee";
-        QTest::newRow("dead run sent the close: outcome unknown")
-            << "fermeture envoyee" << false << false << int(I::IssueInconnue) << "fermeture envoyee";
+        QTest::newRow("dead run sent the close: taken over, settled with the device")
+            << "fermeture envoyee" << false << false << int(I::Nouvelle) << "fermeture envoyee";
+        QTest::newRow("close sent again and refused: waits for the operator")
+            << "issue inconnue" << false << false << int(I::IssueInconnue) << "issue inconnue";
+        QTest::newRow("released by the operator while the device may hold it: taken over")
+            << "abandonnee par l'operateur" << false << false << int(I::Nouvelle)
+            << "abandonnee par l'operateur";
+        QTest::newRow("state written by a later version: waits for the operator")
+            << "verifiee ailleurs" << false << false << int(I::IssueInconnue) << "issue inconnue";
+        QTest::newRow("journal done without its facture row: never certified again")
+            << "terminee" << false << false << int(I::Echec) << "terminee";
         QTest::newRow("live run sent the close")
             << "fermeture envoyee" << true << false << int(I::TenueAilleurs) << "fermeture envoyee";
         QTest::newRow("dead run left it pending on the service")
@@ -202,7 +211,7 @@ private slots:
                      QString("insert or replace into certification (reference, etat, chemin, destination, "
                              "empreinte, uid, pid, identite) values ('R1', '%1', 'appareil', '/dev/x', "
                              "'E1', 'u', 111, 'a')")
-                         .arg(etat));
+                         .arg(QString(etat).replace("'", "''")));
         Registre registre("registre-test");
         QVERIFY(registre.ouvrir(fichier));
         const auto estVivante = [&](const TitulaireExecution &t) { return vivante && t.pid == ancienne.pid; };
@@ -225,8 +234,7 @@ private slots:
             QVERIFY(r.precedente);
         }
         // Only the holder can move the state on.
-        QCOMPARE(registre.changerEtat("R1", EtatCertification::Ouverte, ancienne),
-                 !prise && ligne->titulaire.pid == ancienne.pid);
+        QVERIFY(!registre.changerEtat("R1", ligne->etat, prise ? ancienne : moi));
     }
 
     void reprisesDesExecutionsDisparues()
@@ -237,19 +245,21 @@ private slots:
             QVERIFY(registre.ouvrir(fichier));
         }
         const QStringList lignes = {
-            "('OUV', 'ouverte', 'appareil', 'COM1', 'E', '', 1, 'x')",
-            "('PAY', 'payee', 'appareil', 'COM1', 'E', '', 2, 'x')",
-            "('FER', 'fermeture envoyee', 'appareil', 'COM1', 'E', '', 3, 'x')",
-            "('REC', 'reclamee', 'appareil', 'COM1', 'E', '', 4, 'x')",
-            "('VIV', 'ouverte', 'appareil', 'COM1', 'E', '', 5, 'x')",
-            "('AUT', 'ouverte', 'appareil', 'COM2', 'E', '', 6, 'x')",
-            "('MOI', 'ouverte', 'appareil', 'COM1', 'E', '', 7, 'x')",
-            "('FIN', 'terminee', 'appareil', 'COM1', 'E', '', 8, 'x')",
+            "('OUV', 'ouverte', 'appareil', 'COM1', 'E', '', 1, 'x', '1')",
+            "('PAY', 'payee', 'appareil', 'COM1', 'E', '', 2, 'x', '2')",
+            "('FER', 'fermeture envoyee', 'appareil', 'COM1', 'E', '', 3, 'x', '3')",
+            "('OPE', 'abandonnee par l''operateur', 'appareil', 'COM1', 'E', '', 3, 'x', '4')",
+            "('INC', 'issue inconnue', 'appareil', 'COM1', 'E', '', 3, 'x', '5')",
+            "('REC', 'reclamee', 'appareil', 'COM1', 'E', '', 4, 'x', '6')",
+            "('VIV', 'ouverte', 'appareil', 'COM1', 'E', '', 5, 'x', '7')",
+            "('AUT', 'ouverte', 'appareil', 'COM2', 'E', '', 6, 'x', '8')",
+            "('MOI', 'ouverte', 'appareil', 'COM1', 'E', '', 7, 'x', '9')",
+            "('FIN', 'terminee', 'appareil', 'COM1', 'E', '', 8, 'x', 'A')",
         };
         for (const QString &l : lignes)
             executer(fichier,
                      "insert into certification (reference, etat, chemin, destination, empreinte, uid, "
-                     "pid, identite) values " +
+                     "pid, identite, cree) values " +
                          l);
         Registre registre("registre-test");
         QVERIFY(registre.ouvrir(fichier));
@@ -258,21 +268,230 @@ private slots:
         QStringList prises;
         for (const LigneJournal &l : registre.reprendreEnSuspens("appareil", "COM1", "MOI", moi, vivante))
             prises << l.reference + "=" + nomEtat(l.etat);
-        // Open and paid invoices of dead runs on this device; not the one whose close is unknown, not
-        // a live run's, not another device's, not this run's own reference.
-        QCOMPARE(prises, (QStringList{"OUV=ouverte", "PAY=payee"}));
-        QCOMPARE(registre.ligneJournal("OUV")->titulaire.pid, 99);
+        // What dead runs left on this device that it may still hold: opened, paid, close sent,
+        // released by the operator while open. Not what waits for the operator, not a live run's, not
+        // another device's, not this run's own reference.
+        QCOMPARE(prises, (QStringList{"OUV=ouverte", "PAY=payee", "FER=fermeture envoyee",
+                                      "OPE=abandonnee par l'operateur"}));
+        for (const char *r : {"OUV", "PAY", "FER", "OPE"})
+            QCOMPARE(registre.ligneJournal(r)->titulaire.pid, 99);
         QCOMPARE(nomEtat(registre.ligneJournal("REC")->etat), QString("abandonnee"));
+        QCOMPARE(registre.ligneJournal("INC")->titulaire.pid, 3);
         QCOMPARE(registre.ligneJournal("VIV")->titulaire.pid, 5);
         QCOMPARE(registre.ligneJournal("AUT")->titulaire.pid, 6);
-        QCOMPARE(nomEtat(registre.ligneJournal("FER")->etat), QString("fermeture envoyee"));
+        // The operator is told of what waits for them, at every run.
+        QStringList attente;
+        for (const LigneJournal &l : registre.attenteOperateur("appareil", "COM1", "MOI", moi, vivante))
+            attente << l.reference;
+        QCOMPARE(attente, QStringList{"INC"});
+    }
 
-        // The operator releases the unknown close; a finished invoice cannot be released.
-        QCOMPARE(registre.abandonner("FER"),
-                 std::optional<EtatCertification>(EtatCertification::FermetureEnvoyee));
-        QCOMPARE(nomEtat(registre.ligneJournal("FER")->etat), QString("abandonnee"));
-        QVERIFY(!registre.abandonner("FIN"));
-        QVERIFY(!registre.abandonner("ABSENTE"));
+    void abandonParOperateur_data()
+    {
+        QTest::addColumn<QString>("etat");
+        QTest::addColumn<QString>("chemin");
+        QTest::addColumn<bool>("vivante");
+        QTest::addColumn<int>("issue");
+        QTest::addColumn<QString>("etatApres");
+        using I = AbandonOperateur::Issue;
+        const QString op = "abandonnee par l'operateur";
+        QTest::newRow("outcome lost: released") << "issue inconnue"
+                                                << "appareil" << false << int(I::Abandonnee) << "abandonnee";
+        QTest::newRow("close sent: the device may still hold it")
+            << "fermeture envoyee"
+            << "appareil" << false << int(I::Abandonnee) << op;
+        QTest::newRow("paid on the device") << "payee"
+                                            << "appareil" << false << int(I::Abandonnee) << op;
+        QTest::newRow("opened on the device") << "ouverte"
+                                              << "appareil" << false << int(I::Abandonnee) << op;
+        QTest::newRow("confirmation sent to the service")
+            << "confirmation envoyee"
+            << "emcf" << false << int(I::Abandonnee) << "abandonnee";
+        QTest::newRow("claimed only") << "reclamee"
+                                      << "appareil" << false << int(I::Abandonnee) << "abandonnee";
+        QTest::newRow("held by a live run: untouched")
+            << "fermeture envoyee"
+            << "appareil" << true << int(I::TenueAilleurs) << "fermeture envoyee";
+        QTest::newRow("already released by the operator")
+            << op << "appareil" << false << int(I::Aucune) << op;
+        QTest::newRow("finished") << "terminee"
+                                  << "appareil" << false << int(I::Aucune) << "terminee";
+        QTest::newRow("no row") << ""
+                                << "appareil" << false << int(I::Aucune) << "";
+    }
+
+    void abandonParOperateur()
+    {
+        QFETCH(QString, etat);
+        QFETCH(QString, chemin);
+        QFETCH(bool, vivante);
+        QFETCH(int, issue);
+        QFETCH(QString, etatApres);
+        const QString fichier = nouveauFichier();
+        {
+            Registre registre("registre-test");
+            QVERIFY(registre.ouvrir(fichier));
+        }
+        if (!etat.isEmpty())
+            executer(fichier, QString("insert into certification (reference, etat, chemin, destination, pid, "
+                                      "identite) values ('R', '%1', '%2', 'COM1', 4, 'x')")
+                                  .arg(QString(etat).replace("'", "''"), chemin));
+        Registre registre("registre-test");
+        QVERIFY(registre.ouvrir(fichier));
+        const AbandonOperateur a =
+            registre.abandonner("R", [&](const TitulaireExecution &) { return vivante; });
+        QCOMPARE(int(a.issue), issue);
+        const auto ligne = registre.ligneJournal("R");
+        QCOMPARE(ligne ? nomEtat(ligne->etat) : QString(), etatApres);
+        if (a.issue == AbandonOperateur::Issue::Abandonnee)
+            QCOMPARE(nomEtat(a.precedent), etat);
+    }
+
+    void changementsDEtat_data()
+    {
+        // Every pair of states, and whether the journal lets a run move a row it holds from the one
+        // to the other. A change that is refused leaves the row as it was.
+        static const QSet<QString> permis = {
+            "reclamee>ouverte",
+            "reclamee>soumission envoyee",
+            "reclamee>abandonnee",
+            "ouverte>payee",
+            "ouverte>terminee",
+            "ouverte>abandonnee",
+            "ouverte>abandonnee par l'operateur",
+            "payee>fermeture envoyee",
+            "payee>terminee",
+            "payee>abandonnee",
+            "payee>issue inconnue",
+            "payee>abandonnee par l'operateur",
+            "fermeture envoyee>terminee",
+            "fermeture envoyee>abandonnee",
+            "fermeture envoyee>issue inconnue",
+            "fermeture envoyee>abandonnee par l'operateur",
+            "issue inconnue>abandonnee",
+            "soumission envoyee>soumise",
+            "soumission envoyee>confirmation envoyee",
+            "soumission envoyee>abandonnee",
+            "soumise>confirmation envoyee",
+            "soumise>abandonnee",
+            "confirmation envoyee>terminee",
+            "confirmation envoyee>abandonnee",
+            "abandonnee>reclamee",
+            "abandonnee par l'operateur>fermeture envoyee",
+            "abandonnee par l'operateur>terminee",
+            "abandonnee par l'operateur>abandonnee",
+        };
+        QTest::addColumn<int>("de");
+        QTest::addColumn<int>("vers");
+        QTest::addColumn<bool>("permis");
+        for (const EtatCertification de : tousLesEtats) {
+            for (const EtatCertification vers : tousLesEtats) {
+                const QString nom = nomEtat(de) + ">" + nomEtat(vers);
+                const bool attendu = permis.contains(nom) || (de == vers && !etatTermine(de));
+                QTest::newRow(qPrintable(nom)) << int(de) << int(vers) << attendu;
+            }
+        }
+    }
+
+    void changementsDEtat()
+    {
+        QFETCH(int, de);
+        QFETCH(int, vers);
+        QFETCH(bool, permis);
+        QCOMPARE(changementPermis(EtatCertification(de), EtatCertification(vers)), permis);
+
+        const QString fichier = nouveauFichier();
+        {
+            Registre registre("registre-test");
+            QVERIFY(registre.ouvrir(fichier));
+        }
+        const TitulaireExecution moi{7, "m"};
+        executer(fichier, QString("insert into certification (reference, etat, chemin, destination, pid, "
+                                  "identite) values ('R', '%1', 'appareil', 'COM1', 7, 'm')")
+                              .arg(nomEtat(EtatCertification(de)).replace("'", "''")));
+        Registre registre("registre-test");
+        QVERIFY(registre.ouvrir(fichier));
+        QCOMPARE(registre.changerEtat("R", EtatCertification(vers), moi), permis);
+        const EtatCertification apres = registre.ligneJournal("R")->etat;
+        QCOMPARE(nomEtat(apres), nomEtat(EtatCertification(permis ? vers : de)));
+        if (!permis && de != vers)
+            QVERIFY2(registre.erreur().contains("changement d'etat refuse"), qPrintable(registre.erreur()));
+        // Recording a certified invoice is a change to "terminee" like any other.
+        if (vers == int(EtatCertification::Terminee) && !permis && de != vers) {
+            QVERIFY(!registre.enregistrer("R", resultat("R")));
+            QVERIFY(!registre.chercher("R"));
+        }
+    }
+
+    void tempsDOuvertureEtDePaiement()
+    {
+        // The journal keeps when a row was opened and paid on the device: a run settling several
+        // rows tells from them which one the device can still hold.
+        const QString fichier = nouveauFichier();
+        const TitulaireExecution moi{1, "m"};
+        Registre registre("registre-test");
+        QVERIFY(registre.ouvrir(fichier));
+        QCOMPARE(
+            int(registre.reclamer("T", "E", "appareil", "COM1", moi, [](auto &) { return false; }).issue),
+            int(Reclamation::Issue::Nouvelle));
+        QVERIFY(registre.ligneJournal("T")->ouverture.isEmpty());
+        QVERIFY(registre.changerEtat("T", EtatCertification::Ouverte, moi));
+        const QString ouverture = registre.ligneJournal("T")->ouverture;
+        QVERIFY(!ouverture.isEmpty());
+        QVERIFY(registre.ligneJournal("T")->paiement.isEmpty());
+        QVERIFY(registre.changerEtat("T", EtatCertification::Payee, moi));
+        QVERIFY(registre.changerEtat("T", EtatCertification::FermetureEnvoyee, moi));
+        const LigneJournal l = *registre.ligneJournal("T");
+        QCOMPARE(l.ouverture, ouverture);
+        QVERIFY(l.paiement >= ouverture);
+        // A run that takes the row over keeps both, and the time its state last changed.
+        QCOMPARE(registre.reprendreEnSuspens("appareil", "COM1", "", {2, "n"}, [](auto &) { return false; })
+                     .size(),
+                 1);
+        const LigneJournal reprise = *registre.ligneJournal("T");
+        QCOMPARE(reprise.titulaire.pid, 2);
+        QCOMPARE(reprise.modifie, l.modifie);
+        QCOMPARE(reprise.paiement, l.paiement);
+    }
+
+    void registreDUneVersionPrecedente()
+    {
+        // A register written before the journal kept its opening and payment times: its rows are
+        // kept, the columns added, and it is claimed and settled as any other.
+        const QString fichier = nouveauFichier();
+        executer(fichier,
+                 "create table certification (reference text primary key, etat text not null, chemin "
+                 "text, destination text, empreinte text, uid text, pid integer, identite text, cree "
+                 "text, modifie text)");
+        executer(fichier, "insert into certification (reference, etat, chemin, destination, pid, identite) "
+                          "values ('V', 'fermeture envoyee', 'appareil', 'COM1', 3, 'x')");
+        {
+            // The operator's tools read it as it stands and add nothing.
+            Registre outil("registre-test");
+            QVERIFY(outil.ouvrirExistant(fichier));
+            const auto lignes = outil.lignesEnSuspens();
+            QVERIFY(lignes);
+            QCOMPARE(lignes->size(), 1);
+            QVERIFY(!outil.chercher("V"));
+        }
+        Registre registre("registre-test");
+        QVERIFY(registre.ouvrir(fichier));
+        const QList<LigneJournal> prises =
+            registre.reprendreEnSuspens("appareil", "COM1", "", {9, "n"}, [](auto &) { return false; });
+        QCOMPARE(prises.size(), 1);
+        QVERIFY(prises.first().paiement.isEmpty());
+        QVERIFY(registre.enregistrer("V", resultat("V")));
+        QCOMPARE(nomEtat(registre.ligneJournal("V")->etat), QString("terminee"));
+    }
+
+    void outilsNeCreentRien()
+    {
+        // The operator's tools never create a register where there is none.
+        const QString fichier = m_dossier.filePath("aucun.s3db");
+        Registre registre("registre-test");
+        QVERIFY(!registre.ouvrirExistant(fichier));
+        QVERIFY(!registre.erreur().isEmpty());
+        QVERIFY(!QFile::exists(fichier));
     }
 
     void enregistrementEtJournalEnUneTransaction()
@@ -287,7 +506,9 @@ private slots:
             QCOMPARE(int(registre.reclamer("T1", "E", "appareil", "COM1", moi, [](auto &) { return false; })
                              .issue),
                      int(Reclamation::Issue::Nouvelle));
-            QVERIFY(registre.changerEtat("T1", EtatCertification::FermetureEnvoyee, moi));
+            for (const EtatCertification e :
+                 {EtatCertification::Ouverte, EtatCertification::Payee, EtatCertification::FermetureEnvoyee})
+                QVERIFY(registre.changerEtat("T1", e, moi));
         }
         executer(
             fichier,

@@ -355,7 +355,7 @@ void TestDonneesCommandes::fermeture()
 
     const Fermeture f = lireFermeture(champsReponse(reponse));
     QCOMPARE(int(f.issue), issue);
-    QCOMPARE(f.resultat, resultat);
+    QCOMPARE(f.resultat ? f.resultat->textes() : QStringList(), resultat);
 }
 
 QTEST_APPLESS_MAIN(TestDonneesCommandes)

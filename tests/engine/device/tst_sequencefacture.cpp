@@ -267,31 +267,65 @@ void TestSequenceFacture::chemins_data()
         << QStringList{"Initialisation échouee.", "Erreur: Impossible d'initialiser le MCF.",
                        "Le port a ete ferme."}
         << QStringList{};
-    // A device that refuses a new invoice may hold an earlier one open: a close now would validate
-    // that one, whose codes would then be taken for this invoice's.
-    const QString refusNouvelle = QStringLiteral(
-        "Le MCF a refuse la nouvelle facture: elle n'est pas fermee, aucune autre facture n'est validee a sa place.");
+    // A device that refuses a new invoice may hold another one open that no journal row explains
+    // (every row of ours was settled before): one close clears it, and what it validated is never
+    // taken for this invoice. The new invoice is then sent once more.
+    const QString refusNouvelle = QStringLiteral("Le MCF a refuse la nouvelle facture: elle n'est pas "
+                                                 "fermee, aucune autre facture n'est validee a sa place.");
+    const QString fermetureAutre =
+        QStringLiteral("Le MCF tient peut-etre une autre facture ouverte: elle est fermee.");
     const QString refusArticle =
         QStringLiteral("Un article a ete refuse par le MCF: la facture n'est pas payee et sera annulee.");
-    QTest::newRow("refused new invoice: never closed as this invoice")
-        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"C0:nak"} << "C1 C0"
+    QTest::newRow("refused new invoice, nothing open: one close refused, never closed as this invoice")
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"C0:nak", "38:nak"} << "C1 C0 38"
         << "aucun"
-        << QStringList{"Erreur: Impossible de soumettre une facture.", refusNouvelle, "Le port a ete ferme."}
-        << QStringList{"Ajout d'un nouvel article a la facture.", erreurCommentaire, "Fermeture de la facture."};
-    QTest::newRow("new invoice reply with a wrong field count")
-        << "NE" << QString() << OuverturePort::Ouvert << QStringList{"C0:data=1,FV"} << "C1 C3 C0"
-        << "aucun" << QStringList{"Erreur: Impossible de soumettre une facture.", refusNouvelle}
-        << QStringList{"Fermeture de la facture."};
+        << QStringList{"Erreur: Impossible de soumettre une facture.", fermetureAutre,
+                       "Fermeture de la facture.", refusNouvelle, "Le port a ete ferme."}
+        << QStringList{"Ajout d'un nouvel article a la facture.", erreurCommentaire,
+                       "La facture a ete annulee."};
+    QTest::newRow("device held an unpaid invoice open: cancelled, then this one certified")
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"C0#1:nak"}
+        << "C1 C0 38 C0 31 31 33 35 38" << six
+        << QStringList{"Erreur: Impossible de soumettre une facture.",
+                       fermetureAutre,
+                       "La facture a ete annulee.",
+                       "A - Creation d'une nouvelle facture.",
+                       "La facture a ete validee.",
+                       "Le port a ete ferme."}
+        << QStringList{refusNouvelle};
+    QTest::newRow("device held a paid invoice open: its codes printed, never recorded as this one")
+        << "BJ" << QString() << OuverturePort::Ouvert
+        << QStringList{"C0#1:nak", "38#1:data=1,2,FV,20261208090909,EM01,3200,AUTRESIGNATURE"}
+        << "C1 C0 38 C0 31 31 33 35 38" << six
+        << QStringList{fermetureAutre,
+                       "Facture inconnue du registre validee par le MCF a sa fermeture, enregistree sous "
+                       "aucune "
+                       "reference (QR F;EM01;AUTRESIGNATURE;3200;20261208090909, compteurs 1/2 FV).",
+                       "A - Creation d'une nouvelle facture.", "La facture a ete validee."}
+        << QStringList{refusNouvelle};
+    QTest::newRow("new invoice reply with a wrong field count, twice")
+        << "NE" << QString() << OuverturePort::Ouvert << QStringList{"C0:data=1,FV"} << "C1 C3 C0 38 C0"
+        << "aucun"
+        << QStringList{"Erreur: Impossible de soumettre une facture.", "La facture a ete annulee.",
+                       refusNouvelle}
+        << QStringList{"Ajout d'un nouvel article a la facture."};
+    QTest::newRow("device silent after refusing the new invoice: nothing more sent")
+        << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"C0:nak", "38:silence"} << "C1 C0 38"
+        << "aucun"
+        << QStringList{fermetureAutre, "Le MCF ne repond plus: la facture est abandonnee.",
+                       "Le port a ete ferme."}
+        << QStringList{refusNouvelle};
     // No fiscal invoice without one of its items: it is not paid, and the device cancels it.
     QTest::newRow("one refused item among several: not paid, cancelled")
         << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"31#1:nak"} << "C1 C0 31 31 38"
         << ""
-        << QStringList{"NAK recu: Commande incorrecte.", erreurArticle, "Ajout d'un nouvel article a la facture.",
-                       refusArticle, "La facture a ete annulee."}
+        << QStringList{"NAK recu: Commande incorrecte.", erreurArticle,
+                       "Ajout d'un nouvel article a la facture.", refusArticle, "La facture a ete annulee."}
         << QStringList{"Confirmation de la facture.", "La facture a ete validee."};
     QTest::newRow("item reply with a wrong field count: not paid")
         << "NE" << QString() << OuverturePort::Ouvert << QStringList{"31#2:data=1,B,19,236"}
-        << "C1 C3 C0 31 31 36 36 38" << "" << QStringList{erreurArticle, refusArticle, "La facture a ete annulee."}
+        << "C1 C3 C0 31 31 36 36 38"
+        << "" << QStringList{erreurArticle, refusArticle, "La facture a ete annulee."}
         << QStringList{"La facture a ete validee."};
     QTest::newRow("subtotal outside the tolerance: not paid, cancelled")
         << "BJ" << QString() << OuverturePort::Ouvert << QStringList{"33:data=1003.6,0,0,0,0,0,0,0,0"}
@@ -357,11 +391,12 @@ void TestSequenceFacture::chemins()
     port.scripte.repondre = [&](const FluxScripte::Requete &r) { return appareil.repondre(r); };
     std::ostringstream console;
 
-    const std::optional<QStringList> r =
+    const std::optional<Fermeture> r =
         certifierSurAppareil(QStringLiteral("F-1"), execution, port, console, 10);
 
     QCOMPARE(commandes(port.scripte), commandesAttendues);
-    QCOMPARE(r ? r->join('|') : QStringLiteral("aucun"), resultat);
+    QCOMPARE(r ? (r->resultat ? r->resultat->textes().join('|') : QString()) : QStringLiteral("aucun"),
+             resultat);
     QCOMPARE(port.ouvertures, 1);
     QCOMPARE(port.fermetures, ouverture == OuverturePort::Ouvert ? 1 : 0);
 
@@ -394,7 +429,7 @@ void TestSequenceFacture::machineMuette()
     PortFactice port;
     std::ostringstream console;
 
-    const std::optional<QStringList> r =
+    const std::optional<Fermeture> r =
         certifierSurAppareil(QStringLiteral("F-1"), execution, port, console, 10);
 
     QVERIFY(!r.has_value());

@@ -239,7 +239,7 @@ void EchangeEmcf::chaine()
     QCOMPARE(QString::fromStdString(sortie.str()), console);
     // Each step was announced to the journal before it was sent.
     QCOMPARE(journal.etats, etats);
-    const QStringList resultatMCF = resultat ? listeResultat(*resultat) : QStringList();
+    const QStringList resultatMCF = resultat ? resultat->textes() : QStringList();
     QCOMPARE(resultatMCF.size(), tailleResultat);
     if (tailleResultat == 6)
         QCOMPARE(resultatMCF, (QStringList{"F;ED1;SIG;IFU;20261208100000", "87", "ABCD-EFGH", "ED1",

@@ -192,7 +192,7 @@ void DecisionsEmcf::enregistrement()
     QCOMPARE(QString::fromStdString(decision.console), console);
     QCOMPARE(decision.suite, suite);
     QCOMPARE(decision.uid, uid);
-    QVERIFY(decision.resultat.isEmpty());
+    QVERIFY(!decision.resultat);
 }
 
 void DecisionsEmcf::confirmation_data()
@@ -256,7 +256,7 @@ void DecisionsEmcf::confirmation()
     const DecisionEmcf decision = decisionConfirmation(reponse, pays);
     QCOMPARE(QString::fromStdString(decision.console), console);
     QCOMPARE(decision.suite, suite);
-    QCOMPARE(decision.resultat, resultat);
+    QCOMPARE(decision.resultat ? decision.resultat->textes() : QStringList(), resultat);
 }
 
 void DecisionsEmcf::annulation_data()
@@ -283,7 +283,7 @@ void DecisionsEmcf::annulation()
     const DecisionEmcf decision = decisionAnnulation(reponse);
     QCOMPARE(QString::fromStdString(decision.console), console);
     QCOMPARE(decision.suite, Suite::Terminer);
-    QVERIFY(decision.resultat.isEmpty());
+    QVERIFY(!decision.resultat);
 }
 
 void DecisionsEmcf::causes_data()

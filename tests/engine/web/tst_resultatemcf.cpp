@@ -85,7 +85,7 @@ void ResultatEmcf::resultat()
     QFETCH(QString, pays);
     QFETCH(QByteArray, reponse);
     QFETCH(QStringList, attendu);
-    QCOMPARE(resultatConfirmation(QJsonDocument::fromJson(reponse).object(), pays), attendu);
+    QCOMPARE(resultatConfirmation(QJsonDocument::fromJson(reponse).object(), pays).textes(), attendu);
 }
 
 QTEST_GUILESS_MAIN(ResultatEmcf)

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "registre.h"
-#include "resultatfiscal.h"
+
+#include <resultatfiscal.h>
 
 #include <QString>
 
@@ -16,12 +17,15 @@ class JournalCertification
 public:
     virtual ~JournalCertification() = default;
     // Records `etat` (and the e-MCF `uid` when given) for `reference`; false when it could not be
-    // written.
+    // written or the change is not allowed.
     virtual bool annoncer(const QString &reference, EtatCertification etat,
                           const QString &uid = QString()) = 0;
     // An invoice left unfinished by an earlier run has been settled: its fiscal result, recorded
-    // under its own reference, or nothing when it was not certified (its row is then abandoned).
+    // under its own reference, or nothing when it was not certified (its row is then released).
     virtual void regler(const LigneJournal &ligne, const std::optional<ResultatFiscal> &resultat) = 0;
+    // An invoice left unfinished whose outcome can no longer be learnt: it is never certified again
+    // unless the operator releases it.
+    virtual void bloquer(const LigneJournal &ligne) = 0;
 };
 
 // The journal kept in the register for the run that `titulaire` names.
@@ -32,6 +36,7 @@ public:
 
     bool annoncer(const QString &reference, EtatCertification etat, const QString &uid = QString()) override;
     void regler(const LigneJournal &ligne, const std::optional<ResultatFiscal> &resultat) override;
+    void bloquer(const LigneJournal &ligne) override;
 
 private:
     Registre &m_registre;

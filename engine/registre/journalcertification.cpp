@@ -1,5 +1,7 @@
 #include "journalcertification.h"
 
+#include "decisionoperateur.h"
+
 JournalRegistre::JournalRegistre(Registre &registre, const TitulaireExecution &titulaire,
                                  std::ostream &console)
     : m_registre(registre), m_titulaire(titulaire), m_console(console)
@@ -20,17 +22,28 @@ void JournalRegistre::regler(const LigneJournal &ligne, const std::optional<Resu
 {
     const std::string reference = ligne.reference.toStdString();
     if (!resultat) {
-        m_registre.changerEtat(ligne.reference, EtatCertification::Abandonnee, m_titulaire);
-        m_console << "Facture " << reference
-                  << " laissee en suspens par une execution precedente: non certifiee.\n";
+        if (annoncer(ligne.reference, EtatCertification::Abandonnee))
+            m_console << "Facture " << reference
+                      << " laissee en suspens par une execution precedente: non certifiee.\n";
         return;
     }
     if (m_registre.enregistrer(ligne.reference, *resultat)) {
         m_console << "Facture " << reference
-                  << " laissee en suspens par une execution precedente: certifiee et enregistree.\n";
+                  << " laissee en suspens par une execution precedente: certifiee et enregistree (QR "
+                  << resultat->qrcode.toStdString() << ").\n";
     } else {
         // The codes are on the console at least: the operator can record them by hand.
         m_console << "Facture " << reference << " certifiee mais impossible a enregistrer ("
                   << m_registre.erreur().toStdString() << "): QR " << resultat->qrcode.toStdString() << "\n";
     }
+}
+
+void JournalRegistre::bloquer(const LigneJournal &ligne)
+{
+    if (!annoncer(ligne.reference, EtatCertification::IssueInconnue))
+        return;
+    m_console << "Facture " << ligne.reference.toStdString()
+              << ": le MCF l'avait deja fermee, ses codes sont perdus; elle n'est pas certifiee une seconde "
+                 "fois.\n"
+              << instructionAbandon(ligne).toStdString();
 }

@@ -1,0 +1,343 @@
+#include "registre.h"
+
+#include "stockagesqlite.h"
+
+#include <QDateTime>
+
+namespace {
+
+QString maintenant()
+{
+    return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+}
+
+const QString raisonPasTitulaire = QStringLiteral("la facture n'est pas tenue par cette execution");
+
+QString raisonChangement(EtatCertification de, EtatCertification vers)
+{
+    return QStringLiteral("changement d'etat refuse: %1 -> %2").arg(nomEtat(de), nomEtat(vers));
+}
+
+} // namespace
+
+Registre::Registre(const QString &nomConnexion) : m_nomConnexion(nomConnexion) {}
+
+Registre::~Registre() = default;
+
+bool Registre::ouvrir(const QString &chemin)
+{
+    fermer();
+    m_stockage = StockageSqlite::ouvrir(m_nomConnexion, chemin, StockageSqlite::Ouverture::CreerOuMettreAJour,
+                                        m_erreur);
+    return estOuvert();
+}
+
+bool Registre::ouvrirExistant(const QString &chemin)
+{
+    fermer();
+    m_stockage =
+        StockageSqlite::ouvrir(m_nomConnexion, chemin, StockageSqlite::Ouverture::Existant, m_erreur);
+    return estOuvert();
+}
+
+void Registre::utiliser(std::unique_ptr<StockageRegistre> stockage)
+{
+    m_stockage = std::move(stockage);
+}
+
+void Registre::fermer()
+{
+    m_stockage.reset();
+}
+
+bool Registre::echec()
+{
+    m_erreur = m_stockage ? m_stockage->erreur() : m_erreur;
+    return false;
+}
+
+std::optional<FactureOriginale> Registre::trouverOriginale(const QString &reference)
+{
+    std::optional<FactureOriginale> originale;
+    if (m_stockage && !m_stockage->lireOriginale(reference, originale))
+        echec();
+    return originale;
+}
+
+std::optional<ResultatFiscal> Registre::chercher(const QString &reference)
+{
+    std::optional<ResultatFiscal> resultat;
+    if (m_stockage && !m_stockage->lireFacture(reference, resultat))
+        echec();
+    return resultat;
+}
+
+std::optional<LigneJournal> Registre::ligneJournal(const QString &reference)
+{
+    std::optional<LigneJournal> ligne;
+    if (m_stockage && !m_stockage->lireLigne(reference, ligne))
+        echec();
+    return ligne;
+}
+
+std::optional<QList<LigneJournal>> Registre::lignesEnSuspens()
+{
+    QList<LigneJournal> lignes;
+    if (!m_stockage || !m_stockage->lireLignes(QString(), QString(), lignes)) {
+        echec();
+        return std::nullopt;
+    }
+    lignes.removeIf([](const LigneJournal &l) { return etatTermine(l.etat); });
+    return lignes;
+}
+
+Reclamation Registre::reclamer(const QString &reference, const QString &empreinte, const QString &chemin,
+                               const QString &destination, const TitulaireExecution &titulaire,
+                               const EstVivante &estVivante)
+{
+    Reclamation r;
+    if (!m_stockage) {
+        r.erreur = m_erreur;
+        return r;
+    }
+    m_erreur.clear();
+    StockageRegistre &s = *m_stockage;
+    // Everything below is read and written in one transaction; an answer other than a new claim
+    // writes nothing.
+    const bool fait = s.enTransaction([&] {
+        if (!s.lireFacture(reference, r.resultat))
+            return false;
+        if (r.resultat) {
+            r.issue = Reclamation::Issue::DejaValidee;
+            std::optional<LigneJournal> ligne;
+            if (!s.lireLigne(reference, ligne))
+                return false;
+            r.empreinte = ligne ? ligne->empreinte : QString();
+            return true;
+        }
+        if (!s.lireLigne(reference, r.precedente))
+            return false;
+
+        const QString instant = maintenant();
+        LigneJournal ligne;
+        if (r.precedente && !etatTermine(r.precedente->etat)) {
+            const LigneJournal &p = *r.precedente;
+            if (!(p.titulaire == titulaire) && estVivante(p.titulaire)) {
+                r.issue = Reclamation::Issue::TenueAilleurs;
+                return true;
+            }
+            if (etatAttendOperateur(p.etat)) {
+                r.issue = Reclamation::Issue::IssueInconnue;
+                return true;
+            }
+        }
+        // The row this claim leads to must fit table `facture` as it stands, so that no invoice is
+        // certified into a register that cannot take it.
+        if (!s.factureInserable(reference))
+            return false;
+        if (r.precedente && etatEngage(r.precedente->etat)) {
+            // The device or the service may hold something of it: the state stays, this run settles
+            // it first.
+            ligne = *r.precedente;
+            ligne.titulaire = titulaire;
+        } else {
+            // Free, or left by a dead run before anything that could certify it was sent: released,
+            // then claimed anew.
+            if (r.precedente) {
+                const EtatCertification avant = r.precedente->etat;
+                const EtatCertification libre = etatTermine(avant) ? avant : EtatCertification::Abandonnee;
+                if ((avant != libre && !changementPermis(avant, libre)) ||
+                    !changementPermis(libre, EtatCertification::Reclamee)) {
+                    m_erreur = raisonChangement(avant, EtatCertification::Reclamee);
+                    return false;
+                }
+            }
+            ligne.reference = reference;
+            ligne.etat = EtatCertification::Reclamee;
+            ligne.chemin = chemin;
+            ligne.destination = destination;
+            ligne.empreinte = empreinte;
+            ligne.titulaire = titulaire;
+            ligne.cree = instant;
+            ligne.modifie = instant;
+        }
+        if (!s.ecrireLigne(ligne))
+            return false;
+        r.issue = Reclamation::Issue::Nouvelle;
+        return true;
+    });
+    if (!fait) {
+        r.issue = Reclamation::Issue::Echec;
+        r.erreur = m_erreur.isEmpty() ? s.erreur() : m_erreur;
+        m_erreur = r.erreur;
+    }
+    return r;
+}
+
+QList<LigneJournal> Registre::reprendreEnSuspens(const QString &chemin, const QString &destination,
+                                                 const QString &sauf, const TitulaireExecution &titulaire,
+                                                 const EstVivante &estVivante)
+{
+    QList<LigneJournal> retenues;
+    if (!m_stockage)
+        return retenues;
+    StockageRegistre &s = *m_stockage;
+    const bool fait = s.enTransaction([&] {
+        QList<LigneJournal> lignes;
+        if (!s.lireLignes(chemin, destination, lignes))
+            return false;
+        const QString instant = maintenant();
+        for (LigneJournal l : std::as_const(lignes)) {
+            if (l.reference == sauf || etatTermine(l.etat) || etatAttendOperateur(l.etat) ||
+                l.titulaire == titulaire || estVivante(l.titulaire))
+                continue;
+            l.titulaire = titulaire;
+            if (!etatEngage(l.etat)) {
+                // Claimed or submitted and never confirmed: nothing that could certify it was sent.
+                l.etat = EtatCertification::Abandonnee;
+                l.modifie = instant;
+            } else {
+                retenues << l;
+            }
+            if (!s.ecrireLigne(l))
+                return false;
+        }
+        return true;
+    });
+    if (!fait) {
+        echec();
+        retenues.clear();
+    }
+    return retenues;
+}
+
+QList<LigneJournal> Registre::attenteOperateur(const QString &chemin, const QString &destination,
+                                               const QString &sauf, const TitulaireExecution &titulaire,
+                                               const EstVivante &estVivante)
+{
+    QList<LigneJournal> lignes;
+    if (!m_stockage || !m_stockage->lireLignes(chemin, destination, lignes)) {
+        echec();
+        return {};
+    }
+    lignes.removeIf([&](const LigneJournal &l) {
+        return !etatSignaleOperateur(l.etat) || l.reference == sauf ||
+               (!(l.titulaire == titulaire) && estVivante(l.titulaire));
+    });
+    return lignes;
+}
+
+bool Registre::modifierLigne(const QString &reference, const std::function<bool(LigneJournal &)> &changer)
+{
+    std::optional<LigneJournal> ligne;
+    if (!m_stockage->lireLigne(reference, ligne))
+        return echec();
+    if (!ligne) {
+        m_erreur = QStringLiteral("aucune certification de cette facture dans le journal");
+        return false;
+    }
+    const EtatCertification avant = ligne->etat;
+    if (!changer(*ligne))
+        return false;
+    if (!changementPermis(avant, ligne->etat)) {
+        m_erreur = raisonChangement(avant, ligne->etat);
+        return false;
+    }
+    if (ligne->etat != avant) {
+        const QString instant = maintenant();
+        ligne->modifie = instant;
+        if (ligne->etat == EtatCertification::Ouverte)
+            ligne->ouverture = instant;
+        if (ligne->etat == EtatCertification::Payee)
+            ligne->paiement = instant;
+    }
+    return m_stockage->ecrireLigne(*ligne) || echec();
+}
+
+bool Registre::changerEtat(const QString &reference, EtatCertification etat,
+                           const TitulaireExecution &titulaire, const QString &uid)
+{
+    if (!m_stockage)
+        return false;
+    m_erreur.clear();
+    return m_stockage->enTransaction([&] {
+        return modifierLigne(reference, [&](LigneJournal &l) {
+            // Only the run that holds the reference moves it on.
+            if (!(l.titulaire == titulaire)) {
+                m_erreur = raisonPasTitulaire;
+                return false;
+            }
+            l.etat = etat;
+            if (!uid.isEmpty())
+                l.uid = uid;
+            return true;
+        });
+    }) || (m_erreur.isEmpty() && echec());
+}
+
+bool Registre::enregistrer(const QString &reference, const ResultatFiscal &resultat)
+{
+    if (!m_stockage)
+        return false;
+    m_erreur.clear();
+    return m_stockage->enTransaction([&] {
+        std::optional<LigneJournal> ligne;
+        if (!m_stockage->lireLigne(reference, ligne))
+            return echec();
+        if (ligne && !changementPermis(ligne->etat, EtatCertification::Terminee)) {
+            m_erreur = raisonChangement(ligne->etat, EtatCertification::Terminee);
+            return false;
+        }
+        if (!m_stockage->ajouterFacture(reference, resultat))
+            return echec();
+        // A row recorded without a claim (tests, earlier versions) has no journal row to finish.
+        return !ligne || modifierLigne(reference, [](LigneJournal &l) {
+            l.etat = EtatCertification::Terminee;
+            return true;
+        });
+    }) || (m_erreur.isEmpty() && echec());
+}
+
+AbandonOperateur Registre::abandonner(const QString &reference, const EstVivante &estVivante)
+{
+    AbandonOperateur a;
+    if (!m_stockage) {
+        a.erreur = m_erreur;
+        return a;
+    }
+    m_erreur.clear();
+    const bool fait = m_stockage->enTransaction([&] {
+        std::optional<LigneJournal> ligne;
+        if (!m_stockage->lireLigne(reference, ligne))
+            return echec();
+        if (!ligne || etatTermine(ligne->etat) || ligne->etat == EtatCertification::AbandonneeOperateur) {
+            a.issue = AbandonOperateur::Issue::Aucune;
+            return true;
+        }
+        if (estVivante(ligne->titulaire)) {
+            a.issue = AbandonOperateur::Issue::TenueAilleurs;
+            a.titulaire = ligne->titulaire;
+            return true;
+        }
+        a.precedent = ligne->etat;
+        // The device holds at most one open invoice, and an invoice opened, paid or being closed may
+        // still be it: the next run on that device closes it and records what the device says.
+        const bool peutEtreOuverte =
+            ligne->chemin == cheminAppareil &&
+            (ligne->etat == EtatCertification::Ouverte || ligne->etat == EtatCertification::Payee ||
+             ligne->etat == EtatCertification::FermetureEnvoyee);
+        a.etat = peutEtreOuverte ? EtatCertification::AbandonneeOperateur : EtatCertification::Abandonnee;
+        if (!modifierLigne(reference, [&](LigneJournal &l) {
+                l.etat = a.etat;
+                return true;
+            }))
+            return false;
+        a.issue = AbandonOperateur::Issue::Abandonnee;
+        return true;
+    });
+    if (!fait) {
+        a.issue = AbandonOperateur::Issue::Echec;
+        a.erreur = m_erreur.isEmpty() ? m_stockage->erreur() : m_erreur;
+    }
+    return a;
+}

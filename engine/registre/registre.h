@@ -1,0 +1,129 @@
+#pragma once
+
+#include "lignejournal.h"
+#include "stockageregistre.h"
+
+#include <resultatfiscal.h>
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// Outcome of claiming a reference for certification.
+struct Reclamation
+{
+    enum class Issue {
+        Nouvelle,      // claimed by this run: certify it (after settling `precedente` when set)
+        DejaValidee,   // in `facture`: reprint it
+        TenueAilleurs, // a live run is certifying it
+        IssueInconnue, // its outcome is unknown: only the operator can release it
+        Echec,         // the register could not be read or written: nothing may be sent
+    };
+    Issue issue = Issue::Echec;
+    std::optional<ResultatFiscal> resultat; // DejaValidee
+    QString empreinte;                      // DejaValidee: the fingerprint stored with it, if any
+    std::optional<LigneJournal> precedente; // the journal row this run took over or was stopped by
+    QString erreur;                         // Echec: the database's reason
+};
+
+// What the operator's release of a reference came to.
+struct AbandonOperateur
+{
+    enum class Issue {
+        Abandonnee,    // released; `precedent` is the state it was in
+        Aucune,        // no unfinished certification of that reference
+        TenueAilleurs, // a live run is certifying it: it is not touched
+        Echec,         // the register could not be read or written
+    };
+    Issue issue = Issue::Echec;
+    EtatCertification precedent = EtatCertification::Reclamee;
+    // The new state: abandoned, or, for an invoice the device may still hold open, abandoned by the
+    // operator and settled with the device at its next run.
+    EtatCertification etat = EtatCertification::Abandonnee;
+    TitulaireExecution titulaire; // TenueAilleurs
+    QString erreur;
+};
+
+// The invoice register and the policy of its certification journal: every invoice certified at
+// most once, whatever runs die where. A reference is claimed before anything is sent, each step is
+// announced before it is sent, and a run settles what dead runs left on its device or service
+// before certifying. Every change of state goes through the journal's table of allowed changes
+// (etatscertification.h); a change outside it is refused. The rows themselves live in a
+// StockageRegistre, which alone knows the database.
+class Registre
+{
+public:
+    using EstVivante = std::function<bool(const TitulaireExecution &)>;
+
+    // `nomConnexion` names the database connection of this register.
+    explicit Registre(const QString &nomConnexion);
+    ~Registre();
+    Registre(const Registre &) = delete;
+    Registre &operator=(const Registre &) = delete;
+
+    // The engine's register: opens (or creates) the SQLite file `chemin` and brings its tables up to
+    // date. A file that is not a usable register still opens; `reclamer` then fails with the reason.
+    bool ouvrir(const QString &chemin);
+    // The operator's tools: opens the existing file `chemin` and changes nothing but what the
+    // operator asks; false when it is missing or cannot be opened.
+    bool ouvrirExistant(const QString &chemin);
+    // Any storage (tests, other databases).
+    void utiliser(std::unique_ptr<StockageRegistre> stockage);
+    void fermer();
+    bool estOuvert() const { return m_stockage != nullptr; }
+    // The database's reason for the last failure.
+    QString erreur() const { return m_erreur; }
+
+    // First row of the refunded invoice `reference`; nothing when absent or when the query fails.
+    std::optional<FactureOriginale> trouverOriginale(const QString &reference);
+    // Stored result of `reference` (duplicate check); nothing when absent or when the query fails.
+    std::optional<ResultatFiscal> chercher(const QString &reference);
+    // The journal row of `reference`, if any.
+    std::optional<LigneJournal> ligneJournal(const QString &reference);
+    // Every journal row that is not finished, oldest first; nothing when the register cannot be
+    // read (erreur() says why).
+    std::optional<QList<LigneJournal>> lignesEnSuspens();
+
+    // In one transaction: looks `reference` up in `facture`, then in the journal, and claims it for
+    // `titulaire` when it is free or was left by a run that is gone (whose row it then takes over).
+    Reclamation reclamer(const QString &reference, const QString &empreinte, const QString &chemin,
+                         const QString &destination, const TitulaireExecution &titulaire,
+                         const EstVivante &estVivante);
+    // Takes over the rows of `chemin` and `destination`, other than `sauf`, that runs now gone left
+    // in a state that the device or the service must settle. Rows they left before sending anything
+    // are released. Returns the rows taken over.
+    QList<LigneJournal> reprendreEnSuspens(const QString &chemin, const QString &destination,
+                                           const QString &sauf, const TitulaireExecution &titulaire,
+                                           const EstVivante &estVivante);
+    // Rows of `chemin` and `destination`, other than `sauf`, not held by a live run, whose outcome
+    // nobody can learn any more: only the operator can release them.
+    QList<LigneJournal> attenteOperateur(const QString &chemin, const QString &destination,
+                                         const QString &sauf, const TitulaireExecution &titulaire,
+                                         const EstVivante &estVivante);
+
+    // Records the new state of a reference `titulaire` holds (with the e-MCF `uid` when given);
+    // false when the row is not held by `titulaire`, the change is not allowed, or it could not be
+    // written (the step it announces must then not be sent).
+    bool changerEtat(const QString &reference, EtatCertification etat, const TitulaireExecution &titulaire,
+                     const QString &uid = QString());
+    // Adds the row of a certified invoice and marks its journal row done, in one transaction; false
+    // when the transaction failed or the journal row may not become done.
+    bool enregistrer(const QString &reference, const ResultatFiscal &resultat);
+    // The operator releases `reference`, after checking the device or the service. A row held by a
+    // live run is not touched. A device row that may still be open there is marked so, and the next
+    // run on that device settles it.
+    AbandonOperateur abandonner(const QString &reference, const EstVivante &estVivante);
+
+private:
+    // Reads the row of `reference`, lets `changer` edit it, checks the change against the table and
+    // writes it, in the current transaction.
+    bool modifierLigne(const QString &reference, const std::function<bool(LigneJournal &)> &changer);
+    bool echec();
+
+    QString m_nomConnexion;
+    std::unique_ptr<StockageRegistre> m_stockage;
+    QString m_erreur;
+};

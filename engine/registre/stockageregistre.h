@@ -1,0 +1,51 @@
+#pragma once
+
+#include "lignejournal.h"
+
+#include <resultatfiscal.h>
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// Where the register keeps its two tables: `facture` (one row per certified invoice, the seven
+// text columns) and `certification` (the journal). Only reads and writes of rows: what they mean
+// is the register's policy (registre.h), which never sees the database behind.
+//
+// Every read that fails returns false (or nothing) and leaves the reason in erreur(); a read that
+// finds nothing succeeds with an empty answer.
+class StockageRegistre
+{
+public:
+    virtual ~StockageRegistre() = default;
+
+    // The reason of the last failure, as the database gave it.
+    virtual QString erreur() const = 0;
+
+    // Runs `travail` in one transaction taken at once for writing, so that two runs never both read
+    // a reference as free, and commits it when `travail` returns true. False when the transaction
+    // could not be taken, `travail` failed or the commit failed; nothing of it is kept then.
+    virtual bool enTransaction(const std::function<bool()> &travail) = 0;
+
+    // The first `facture` row of `reference`.
+    virtual bool lireFacture(const QString &reference, std::optional<ResultatFiscal> &resultat) = 0;
+    // The columns a refund needs from the first `facture` row of `reference`.
+    virtual bool lireOriginale(const QString &reference, std::optional<FactureOriginale> &originale) = 0;
+    // Adds one `facture` row.
+    virtual bool ajouterFacture(const QString &reference, const ResultatFiscal &resultat) = 0;
+    // True when a `facture` row for `reference` could be added as the table stands (its columns,
+    // constraints and triggers); nothing is kept of the trial.
+    virtual bool factureInserable(const QString &reference) = 0;
+
+    // The journal row of `reference`.
+    virtual bool lireLigne(const QString &reference, std::optional<LigneJournal> &ligne) = 0;
+    // Journal rows, oldest claim first: those of `chemin` and `destination` when given (not empty),
+    // else all of them. Rows whose state this version does not know are read as waiting for the
+    // operator.
+    virtual bool lireLignes(const QString &chemin, const QString &destination,
+                            QList<LigneJournal> &lignes) = 0;
+    // Writes the whole row of `ligne.reference`, adding it when there is none.
+    virtual bool ecrireLigne(const LigneJournal &ligne) = 0;
+};

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "lignejournal.h"
+
+// This process as the journal records a run: its id and a token of its start time.
+TitulaireExecution executionCourante();
+// True while the process `titulaire` names is still running (the same process, not a later one that
+// was given the same id).
+bool executionVivante(const TitulaireExecution &titulaire);

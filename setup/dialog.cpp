@@ -8,8 +8,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTableWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -72,6 +78,7 @@ Dialog::Dialog(const QString &cheminParametres, QWidget *parent)
     masquerSecret(ui->jeton, ui->afficherJeton);
     masquerSecret(ui->password, ui->afficherPassword);
     m_dossierInstallation = QCoreApplication::applicationDirPath();
+    preparerPageSuspens();
 
     m_fichier = lireFichierParametres(m_chemin);
     if (m_fichier.etat == EtatParametres::Charge) {
@@ -273,4 +280,129 @@ void Dialog::on_stopBtn_clicked()
                          ui->stopBtn->text(), messageArret(issue, commande), QMessageBox::Ok, this);
     resultat.setObjectName(QStringLiteral("resultatArret"));
     resultat.exec();
+}
+
+void Dialog::preparerPageSuspens()
+{
+    // One line per invoice; the chosen one's whole advice is shown below the table.
+    QHeaderView *entete = ui->tableSuspens->horizontalHeader();
+    entete->setSectionResizeMode(QHeaderView::Interactive);
+    entete->setStretchLastSection(true);
+    connect(ui->tableSuspens, &QTableWidget::itemSelectionChanged, this, &Dialog::choixSuspensChange);
+    // Read each time the page is shown, so that the register is never held open for nothing and
+    // what is shown is what the engine left last.
+    connect(ui->tabWidget, &QTabWidget::currentChanged, this, [this](int index) {
+        if (ui->tabWidget->widget(index) == ui->suspens_tab)
+            actualiserSuspens();
+    });
+}
+
+void Dialog::actualiserSuspens()
+{
+    const ListeEnSuspens liste = m_suspens.lire();
+    m_facturesSuspens = liste.factures;
+    QTableWidget *table = ui->tableSuspens;
+    table->clearSelection();
+    table->setRowCount(0);
+    table->setRowCount(int(m_facturesSuspens.size()));
+    for (int rangee = 0; rangee < m_facturesSuspens.size(); ++rangee) {
+        const FactureEnSuspens &facture = m_facturesSuspens.at(rangee);
+        const QStringList textes = {facture.ligne.reference, facture.chemin, facture.etat, facture.depuis,
+                                    facture.conseil};
+        for (int colonne = 0; colonne < textes.size(); ++colonne) {
+            auto *cellule = new QTableWidgetItem(textes.at(colonne));
+            cellule->setToolTip(textes.at(colonne));
+            table->setItem(rangee, colonne, cellule);
+        }
+    }
+    // A long endpoint must not push the advice out of sight: it is shortened, its tooltip whole.
+    for (int colonne = 0; colonne < 4; ++colonne)
+        table->resizeColumnToContents(colonne);
+    const int cheminMax = table->fontMetrics().horizontalAdvance(QStringLiteral("e-MCF https://exemple.bj"));
+    if (table->columnWidth(1) > cheminMax)
+        table->setColumnWidth(1, cheminMax);
+    elargirPourSuspens();
+
+    if (!liste.lisible)
+        ui->etatSuspens->setText(QStringLiteral("Registre illisible: %1").arg(liste.erreur));
+    else if (m_facturesSuspens.isEmpty())
+        ui->etatSuspens->setText(QStringLiteral("Aucune facture en attente de décision."));
+    else
+        ui->etatSuspens->setText(
+            m_facturesSuspens.size() == 1
+                ? QStringLiteral("1 facture en suspens.")
+                : QStringLiteral("%1 factures en suspens.").arg(m_facturesSuspens.size()));
+    choixSuspensChange();
+}
+
+// The form tabs need less room than the table: the dialog grows, within the screen, when the page
+// is shown so that the advice column can be read beside the others. It never shrinks.
+void Dialog::elargirPourSuspens()
+{
+    QTableWidget *table = ui->tableSuspens;
+    if (!isVisible() || table->rowCount() == 0)
+        return;
+    int utile = 2 * table->frameWidth() + table->verticalScrollBar()->sizeHint().width() +
+                table->fontMetrics().averageCharWidth() * 40;
+    for (int colonne = 0; colonne < 4; ++colonne)
+        utile += table->columnWidth(colonne);
+    int cible = width() + utile - table->width();
+    if (screen())
+        cible = std::min(cible, screen()->availableGeometry().width() - 40);
+    if (cible > width())
+        resize(cible, height());
+}
+
+int Dialog::factureChoisie() const
+{
+    const QModelIndexList rangees = ui->tableSuspens->selectionModel()->selectedRows();
+    if (rangees.isEmpty() || rangees.first().row() >= m_facturesSuspens.size())
+        return -1;
+    return rangees.first().row();
+}
+
+void Dialog::choixSuspensChange()
+{
+    const int rangee = factureChoisie();
+    ui->abandonnerBtn->setEnabled(rangee >= 0 && m_facturesSuspens.at(rangee).abandonnable);
+    if (rangee >= 0)
+        ui->detailSuspens->setText(FacturesEnSuspens::texteDetail(m_facturesSuspens.at(rangee)));
+    else if (!m_facturesSuspens.isEmpty())
+        ui->detailSuspens->setText(
+            QStringLiteral("Choisissez une facture pour lire ce qu'il faut vérifier avant de l'abandonner."));
+    else
+        ui->detailSuspens->clear();
+}
+
+void Dialog::on_actualiserBtn_clicked()
+{
+    actualiserSuspens();
+}
+
+void Dialog::on_abandonnerBtn_clicked()
+{
+    const int rangee = factureChoisie();
+    if (rangee < 0 || !m_facturesSuspens.at(rangee).abandonnable)
+        return;
+    const LigneJournal ligne = m_facturesSuspens.at(rangee).ligne;
+    const QString titre = ui->tabWidget->tabText(ui->tabWidget->indexOf(ui->suspens_tab));
+
+    QMessageBox confirmation(QMessageBox::Question, titre, FacturesEnSuspens::questionAbandon(ligne),
+                             QMessageBox::Yes | QMessageBox::No, this);
+    confirmation.setObjectName(QStringLiteral("confirmationAbandon"));
+    confirmation.button(QMessageBox::Yes)->setText(QStringLiteral("Oui"));
+    confirmation.button(QMessageBox::No)->setText(QStringLiteral("Non"));
+    confirmation.setDefaultButton(QMessageBox::No);
+    if (confirmation.exec() != QMessageBox::Yes)
+        return;
+
+    // The register may be busy with a run for a few seconds.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const IssueAbandonPage issue = m_suspens.abandonner(ligne.reference);
+    QApplication::restoreOverrideCursor();
+    QMessageBox resultat(issue.abandonnee ? QMessageBox::Information : QMessageBox::Warning, titre,
+                         issue.texte, QMessageBox::Ok, this);
+    resultat.setObjectName(QStringLiteral("resultatAbandon"));
+    resultat.exec();
+    actualiserSuspens();
 }

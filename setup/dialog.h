@@ -1,6 +1,7 @@
 #pragma once
 
 #include "enregistrement.h"
+#include "facturesensuspens.h"
 
 #include <parametres.h>
 
@@ -16,7 +17,8 @@ class Dialog;
 }
 
 // The settings editor: three tabs of fields loaded from app.xml when the dialog is built and
-// written back to it on OK, and a button that stops the background server program.
+// written back to it on OK, a button that stops the background server program, and a page of the
+// invoices whose certification no run can finish, read from the register each time it is shown.
 class Dialog : public QDialog
 {
     Q_OBJECT
@@ -31,11 +33,16 @@ public:
     // Folder of the programs, where the stop button finds the engine (outside Windows); the
     // folder of this program unless told otherwise.
     void definirDossierInstallation(const QString &dossier) { m_dossierInstallation = dossier; }
+    // The register the page of invoices in suspense reads; mcf.s3db in the folder of this program
+    // unless told otherwise.
+    void definirRegistre(const QString &chemin) { m_suspens.definirCheminRegistre(chemin); }
 
 private slots:
     void on_buttonBox_accepted();
     void on_buttonBox_rejected();
     void on_stopBtn_clicked();
+    void on_actualiserBtn_clicked();
+    void on_abandonnerBtn_clicked();
 
 private:
     void charger(const FichierParametres &fichier);
@@ -46,6 +53,12 @@ private:
     // For a file that exists but could not be read: tells so and offers to keep a copy of it
     // before it is replaced. False when nothing must be written.
     bool accepterRemplacementIllisible();
+    void preparerPageSuspens();
+    void actualiserSuspens();
+    void elargirPourSuspens();
+    // The row chosen in the table of invoices in suspense, -1 when none.
+    int factureChoisie() const;
+    void choixSuspensChange();
 
     std::unique_ptr<Ui::Dialog> ui;
     QString m_chemin;
@@ -54,4 +67,7 @@ private:
     // The file exists and holds something that could not be read: never replaced unasked.
     bool m_fichierIllisible = false;
     QString m_dossierInstallation;
+    FacturesEnSuspens m_suspens;
+    // The invoices of the table, in its order.
+    QList<FactureEnSuspens> m_facturesSuspens;
 };

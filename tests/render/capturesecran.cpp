@@ -1,14 +1,17 @@
-// Screenshots of the settings dialog's three tabs and of the A4 invoice's print preview, as an
+// Screenshots of the settings dialog's tabs and of the A4 invoice's print preview, as an
 // integrator sees them, for the documentation:
 //   xvfb-run -s "-screen 0 1280x900x24" build/tests/captures-ecran docs/images
-// Run from the repository root; the settings and invoice are the sample ones of tests/data/render.
+// Run from the repository root; the settings and invoice are the sample ones of tests/data/render,
+// the invoices in suspense those of a sample register written here.
 #include "dialog.h"
 
 #include <document.h>
 #include <imagesqr.h>
 #include <lecturefacture.h>
 #include <parametres.h>
+#include <registre.h>
 #include <sortie.h>
+#include <titulaire.h>
 #include <traduction.h>
 #include <worker.h>
 
@@ -19,6 +22,7 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -39,6 +43,56 @@ bool capturer(QWidget &fenetre, const QString &fichier)
     return ok;
 }
 
+// A register holding a few invoices a run could not finish, as the engine leaves them: one whose
+// close was lost on the device, one whose e-MCF confirmation got no answer, one already released by
+// the operator, and one this program holds as a live run would.
+bool ecrireRegistreExemple(const QString &chemin)
+{
+    Registre registre(QStringLiteral("captures"));
+    if (!registre.ouvrir(chemin))
+        return false;
+    const TitulaireExecution morte{QCoreApplication::applicationPid(), QStringLiteral("execution-terminee")};
+    const TitulaireExecution vivante = executionCourante();
+    const auto jamaisVivante = [](const TitulaireExecution &) { return false; };
+    const QString port = QStringLiteral("COM3");
+    const QString service = QStringLiteral("https://developper.impots.bj/sygmef-emcf/api/invoice");
+    using E = EtatCertification;
+    struct Exemple
+    {
+        QString reference;
+        QString chemin;
+        QList<E> etats;
+        bool vivante;
+    };
+    const QList<Exemple> exemples = {
+        {QStringLiteral("FAC-2026-0142"),
+         cheminAppareil,
+         {E::Ouverte, E::Payee, E::FermetureEnvoyee, E::IssueInconnue},
+         false},
+        {QStringLiteral("FAC-2026-0145"),
+         cheminEmcf,
+         {E::SoumissionEnvoyee, E::Soumise, E::ConfirmationEnvoyee},
+         false},
+        {QStringLiteral("FAC-2026-0147"), cheminAppareil, {E::Ouverte, E::Payee}, false},
+        {QStringLiteral("FAC-2026-0148"), cheminAppareil, {E::Ouverte}, true},
+    };
+    for (const Exemple &e : exemples) {
+        const TitulaireExecution titulaire = e.vivante ? vivante : morte;
+        if (registre
+                .reclamer(e.reference, e.reference, e.chemin, e.chemin == cheminEmcf ? service : port,
+                          titulaire, jamaisVivante)
+                .issue != Reclamation::Issue::Nouvelle)
+            return false;
+        for (E etat : e.etats) {
+            if (!registre.changerEtat(e.reference, etat, titulaire,
+                                      etat == E::Soumise ? QStringLiteral("UID-0145") : QString()))
+                return false;
+        }
+    }
+    return registre.abandonner(QStringLiteral("FAC-2026-0147"), jamaisVivante).issue ==
+           AbandonOperateur::Issue::Abandonnee;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -51,16 +105,23 @@ int main(int argc, char *argv[])
     QDir().mkpath(sortie);
     QTemporaryDir dossier;
 
-    // The dialog on the sample settings, one picture per tab.
+    // The dialog on the sample settings and register, one picture per tab.
     QFile::copy(donnees + "app.xml", dossier.filePath("app.xml"));
+    if (!ecrireRegistreExemple(dossier.filePath("mcf.s3db")))
+        std::cout << "registre d'exemple : echec\n";
     {
         Dialog dialogue(dossier.filePath("app.xml"));
+        dialogue.definirRegistre(dossier.filePath("mcf.s3db"));
         dialogue.move(40, 40);
         dialogue.show();
         auto *onglets = dialogue.findChild<QTabWidget *>("tabWidget");
-        const QStringList noms = {"setup-application.png", "setup-general.png", "setup-ftp.png"};
-        for (int i = 0; i < onglets->count(); ++i) {
+        const QStringList noms = {"setup-application.png", "setup-general.png", "setup-ftp.png",
+                                  "setup-suspens.png"};
+        for (int i = 0; i < onglets->count() && i < noms.size(); ++i) {
             onglets->setCurrentIndex(i);
+            // The invoice in suspense that may be released is chosen, as the operator would.
+            if (auto *table = onglets->currentWidget()->findChild<QTableWidget *>("tableSuspens"))
+                table->selectRow(0);
             capturer(dialogue, QDir(sortie).filePath(noms.at(i)));
         }
     }

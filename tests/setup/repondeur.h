@@ -25,9 +25,10 @@ public:
         m_minuterie.start(10);
     }
 
-    QStringList boitesVues;  // object names, in order
-    QStringList textesVus;   // their texts
-    QStringList inattendues; // object names of boxes that were not expected
+    QStringList boitesVues;              // object names, in order
+    QStringList textesVus;               // their texts
+    QList<QMessageBox::Icon> iconesVues; // their icons
+    QStringList inattendues;             // object names of boxes that were not expected
 
 private:
     void regarder()
@@ -37,6 +38,7 @@ private:
             return;
         boitesVues << boite->objectName();
         textesVus << boite->text();
+        iconesVues << boite->icon();
         if (m_reponses.isEmpty() || m_reponses.first().boite != boite->objectName()) {
             inattendues << boite->objectName();
             boite->reject();

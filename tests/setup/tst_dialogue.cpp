@@ -317,10 +317,11 @@ void TestDialogue::formulaire()
     auto *onglets = dialogue.findChild<QTabWidget *>("tabWidget");
     QVERIFY(onglets);
     QCOMPARE(onglets->currentIndex(), 0);
-    QCOMPARE(onglets->count(), 3);
-    const QStringList titres = {onglets->tabText(0), onglets->tabText(1), onglets->tabText(2)};
-    QCOMPARE(titres,
-             QStringList({"Configuration de l'application", "Paramètres généraux", "Paramètres FTP"}));
+    QCOMPARE(onglets->count(), 4);
+    const QStringList titres = {onglets->tabText(0), onglets->tabText(1), onglets->tabText(2),
+                                onglets->tabText(3)};
+    QCOMPARE(titres, QStringList({"Configuration de l'application", "Paramètres généraux", "Paramètres FTP",
+                                  "Factures en suspens"}));
 
     QWidget *page = onglets->findChild<QWidget *>(onglet);
     QVERIFY(page);

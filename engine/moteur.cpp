@@ -42,7 +42,8 @@ int commandeAbandonner(const QString &dossierApplication, const QString &referen
 {
     Registre registre(nomConnexionRegistre);
     AbandonOperateur abandon;
-    if (registre.ouvrir(dossierApplication + QStringLiteral("/mcf.s3db")))
+    // The operator's release never creates a register nor alters its tables.
+    if (registre.ouvrirExistant(dossierApplication + QStringLiteral("/mcf.s3db")))
         abandon = abandonnerFacture(registre, reference);
     else
         abandon.erreur = registre.erreur();

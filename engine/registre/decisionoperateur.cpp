@@ -39,8 +39,12 @@ QString conseilOperateur(const LigneJournal &ligne)
 
 bool abandonPossible(const LigneJournal &ligne, const Registre::EstVivante &estVivante)
 {
+    const bool regleeParAppareil =
+        ligne.chemin == cheminAppareil &&
+        (ligne.etat == EtatCertification::Ouverte || ligne.etat == EtatCertification::Payee ||
+         ligne.etat == EtatCertification::FermetureEnvoyee);
     return !etatTermine(ligne.etat) && ligne.etat != EtatCertification::AbandonneeOperateur &&
-           !estVivante(ligne.titulaire);
+           !regleeParAppareil && !estVivante(ligne.titulaire);
 }
 
 AbandonOperateur abandonnerFacture(Registre &registre, const QString &reference)

@@ -14,7 +14,9 @@ QString instructionAbandon(const LigneJournal &ligne);
 // What the operator should check before deciding about `ligne`, in one sentence.
 QString conseilOperateur(const LigneJournal &ligne);
 
-// True when the operator may release `ligne` now (unfinished, not held by a live run).
+// True when the operator is offered to release `ligne` now: unfinished, not held by a live run, and
+// not an invoice that the next run on its device settles by itself (opened, paid, close sent): a
+// release there would turn a lost close into a second certification.
 bool abandonPossible(const LigneJournal &ligne, const Registre::EstVivante &estVivante);
 
 // Releases `reference` for the operator (see Registre::abandonner), judging live runs by this

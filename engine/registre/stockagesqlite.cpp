@@ -55,7 +55,9 @@ std::unique_ptr<StockageSqlite> StockageSqlite::ouvrir(const QString &nomConnexi
                                                        Ouverture mode, QString &erreur)
 {
     if (mode == Ouverture::Existant && !QFileInfo(chemin).isFile()) {
-        erreur = QStringLiteral("fichier %1 introuvable").arg(chemin);
+        erreur = (QFileInfo::exists(chemin) ? QStringLiteral("%1 n'est pas un fichier")
+                                            : QStringLiteral("fichier %1 introuvable"))
+                     .arg(chemin);
         return nullptr;
     }
     std::unique_ptr<StockageSqlite> stockage(new StockageSqlite(nomConnexion));
@@ -133,9 +135,11 @@ void StockageSqlite::preparerTables()
 void StockageSqlite::lireColonnes()
 {
     m_colonnes.clear();
+    m_journalLu = false;
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
     if (!q.exec(QStringLiteral("pragma table_info(certification)")))
         return;
+    m_journalLu = true;
     while (q.next())
         m_colonnes.insert(q.value(1).toString());
 }
@@ -276,6 +280,9 @@ bool StockageSqlite::lireLignes(const QString &chemin, const QString &destinatio
                                 QList<LigneJournal> &lignes)
 {
     lignes.clear();
+    // A register written before the journal existed (or an empty file) has no journal: no rows.
+    if (m_journalLu && m_colonnes.isEmpty())
+        return true;
     const bool avecTemps = m_colonnes.contains(QStringLiteral("paiement"));
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
     QString sql = QStringLiteral("select ") + colonnesJournal +

@@ -44,6 +44,8 @@ private:
 
     QString m_nomConnexion;
     QString m_erreur;
-    // Journal columns added after the first version; absent from an older file opened as it is.
+    // The journal's columns (some added after the first version, absent from an older file opened
+    // as it is); none when there is no journal. `m_journalLu`: the file could be asked at all.
     QSet<QString> m_colonnes;
+    bool m_journalLu = false;
 };

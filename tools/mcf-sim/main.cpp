@@ -55,6 +55,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption sansReponse(QStringLiteral("sans-reponse"),
                                          QStringLiteral("Ne pas repondre a cette commande (repetable)."),
                                          QStringLiteral("commande[:n]"));
+    const QCommandLineOption reponsePerdue(
+        QStringLiteral("reponse-perdue"),
+        QStringLiteral("Executer cette commande sans rien y repondre, comme si la reponse s'etait perdue "
+                       "sur la ligne (repetable)."),
+        QStringLiteral("commande[:n]"));
     const QCommandLineOption nak(QStringLiteral("nak"),
                                  QStringLiteral("Refuser cette commande par NAK (repetable)."),
                                  QStringLiteral("commande[:n]"));
@@ -111,9 +116,9 @@ int main(int argc, char *argv[])
                                  QStringLiteral("nim"), QStringLiteral("SIM0100001"));
     const QCommandLineOption ifu(QStringLiteral("ifu"), QStringLiteral("Numero du contribuable (IFU)."),
                                  QStringLiteral("ifu"), QStringLiteral("3200900012345"));
-    p.addOptions({aide, pays, peripherique, sansReponse, nak, syn, morceaux, pause, ecart, synSansFin,
-                  octetsSansFin, octetFinal, autreSequence, autreCommande, muetDes, debit, pauseAvant, nim,
-                  ifu});
+    p.addOptions({aide,          pays,    peripherique, sansReponse, reponsePerdue, nak,        syn,
+                  morceaux,      pause,   ecart,        synSansFin,  octetsSansFin, octetFinal, autreSequence,
+                  autreCommande, muetDes, debit,        pauseAvant,  nim,           ifu});
     if (!p.parse(application.arguments())) {
         // The parser's messages are English.
         const QStringList inconnues = p.unknownOptionNames();
@@ -159,8 +164,9 @@ int main(int argc, char *argv[])
         }
     }
     QList<RegleSim> muet;
-    if (!lireRegles(p.values(sansReponse), options.sansReponse) || !lireRegles(p.values(nak), options.nak) ||
-        !lireRegles(p.values(synSansFin), options.synSansFin) ||
+    if (!lireRegles(p.values(sansReponse), options.sansReponse) ||
+        !lireRegles(p.values(reponsePerdue), options.reponsePerdue) ||
+        !lireRegles(p.values(nak), options.nak) || !lireRegles(p.values(synSansFin), options.synSansFin) ||
         !lireRegles(p.values(octetsSansFin), options.octetsSansFin) ||
         !lireRegles(p.values(autreSequence), options.autreSequence) ||
         !lireRegles(p.values(autreCommande), options.autreCommande) || !lireRegles(p.values(muetDes), muet))

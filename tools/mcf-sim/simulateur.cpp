@@ -169,6 +169,12 @@ void Simulateur::repondre(const RequeteSim &requete)
         m_journal(QStringLiteral("facture %1 %2 reference \"%3\" article \"%4\"")
                       .arg(cloture->validee ? QStringLiteral("validee") : QStringLiteral("annulee"),
                            cloture->compteurs, cloture->reference, cloture->article));
+    // Lost after the device acted: its state stays as it is, and the next request is served as usual.
+    if (concerne(m_options.reponsePerdue, commande, occurrence)) {
+        m_journal(QStringLiteral("reponse perdue sur ") + nom +
+                  (reponse ? QString() : QStringLiteral(" (commande refusee)")));
+        return;
+    }
     for (const PauseSim &p : std::as_const(m_options.pauses)) {
         if (concerne({p.regle}, commande, occurrence)) {
             m_journal(QStringLiteral("pause de %1 ms avant la reponse a ").arg(p.ms) + nom);

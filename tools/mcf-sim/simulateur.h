@@ -40,6 +40,8 @@ std::optional<QString> lirePays(const QString &texte);
 struct OptionsSim
 {
     QList<RegleSim> sansReponse;
+    // Carried out by the device, but its reply never leaves: the engine cannot tell what happened.
+    QList<RegleSim> reponsePerdue;
     QList<RegleSim> nak;
     int syn = 0;      // SYN bytes sent, each on its own, before every reply
     int morceaux = 1; // every reply written in this many separate pieces

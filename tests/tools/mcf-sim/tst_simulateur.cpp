@@ -72,6 +72,8 @@ private slots:
     void lirePause();
     void clotures_data();
     void clotures();
+    void reponsePerdue_data();
+    void reponsePerdue();
 };
 
 void TestSimulateurMCF::extraireRequete_data()
@@ -409,6 +411,134 @@ void TestSimulateurMCF::clotures()
     const QStringList clotures = journal.filter(QRegularExpression(QStringLiteral("^facture ")));
     QCOMPARE(clotures, QStringList{ligne});
     QVERIFY(journal.contains(QStringLiteral("pause de 1 ms avant la reponse a 0x38 n°1")));
+}
+
+void TestSimulateurMCF::reponsePerdue_data()
+{
+    QTest::addColumn<QStringList>("sansReponse"); // rules as given on the command line
+    QTest::addColumn<QStringList>("perdues");
+    QTest::addColumn<QStringList>("requetes"); // "C0=data", in order
+    QTest::addColumn<QStringList>("reponses"); // per request: "-" nothing written, "NAK", or the reply data
+    QTest::addColumn<bool>("ouverte");
+    QTest::addColumn<int>("compteurTotal");
+    QTest::addColumn<QStringList>("lignes"); // closes, lost replies, silences and NAKs logged
+
+    const QString nouvelle = QStringLiteral("C0=7,Awa,SIM01,0,18,0,18,FV,3209,Kofi");
+    const QString pain = QStringLiteral("31=Pain\tB100*1");
+    const QString paye = QStringLiteral("35=E100");
+    const QString fermer = QStringLiteral("38=");
+    const QString etat = QStringLiteral("C1=");
+    const QString validee1 = QStringLiteral("^1,1,FV,20261208101112,SIM01,3200,[A-Z2-7]{24}$");
+    const QString validee2 = QStringLiteral("^2,2,FV,20261208101112,SIM01,3200,[A-Z2-7]{24}$");
+    const QString ligneValidee1 = QStringLiteral("facture validee 1/1 FV reference \"\" article \"Pain\"");
+    const QString ligneValidee2 = QStringLiteral("facture validee 2/2 FV reference \"\" article \"Pain\"");
+    const QStringList payee{nouvelle, pain, paye, fermer};
+    const QStringList reponsesPayee{"^1,FV$", "^1,B,100,100$", "^100,0$"};
+
+    QTest::newRow("close reply lost validates a paid invoice")
+        << QStringList{} << QStringList{"38"} << payee << reponsesPayee + QStringList{"-"} << false << 1
+        << QStringList{ligneValidee1, QStringLiteral("reponse perdue sur 0x38 n°1")};
+    QTest::newRow("close reply lost cancels an unpaid invoice")
+        << QStringList{} << QStringList{"0x38"} << QStringList{nouvelle, pain, fermer}
+        << QStringList{"^1,FV$", "^1,B,100,100$", "-"} << false << 0
+        << QStringList{QStringLiteral("facture annulee 0/0 FV reference \"\" article \"Pain\""),
+                       QStringLiteral("reponse perdue sur 0x38 n°1")};
+    QTest::newRow("close reply lost on the second close only")
+        << QStringList{} << QStringList{"38:2"} << payee + payee
+        << reponsesPayee + QStringList{validee1, "^2,FV$", "^1,B,100,100$", "^100,0$", "-"} << false << 2
+        << QStringList{ligneValidee1, ligneValidee2, QStringLiteral("reponse perdue sur 0x38 n°2")};
+    QTest::newRow("a later new invoice is accepted after a lost close reply")
+        << QStringList{} << QStringList{"38:1"} << payee + QStringList{etat} + payee
+        << reponsesPayee + QStringList{"-",       "^0,SIM01,3200,1,1,20261208101112,0,18,0,18$",
+                                       "^2,FV$",  "^1,B,100,100$",
+                                       "^100,0$", validee2}
+        << false << 2
+        << QStringList{ligneValidee1, QStringLiteral("reponse perdue sur 0x38 n°1"), ligneValidee2};
+    QTest::newRow("close retried after a lost reply is refused: nothing left open")
+        << QStringList{} << QStringList{"38:1"} << payee + QStringList{fermer}
+        << reponsesPayee + QStringList{"-", "NAK"} << false << 1
+        << QStringList{ligneValidee1, QStringLiteral("reponse perdue sur 0x38 n°1"),
+                       QStringLiteral("envoye 15  NAK: commande refusee 0x38 n°2")};
+    QTest::newRow("item reply lost, the item still counts")
+        << QStringList{} << QStringList{"31:1"}
+        << QStringList{nouvelle, pain, QStringLiteral("31=Lait\tB50*1"), QStringLiteral("33=")}
+        << QStringList{"^1,FV$", "-", "^2,B,50,150$", "^150,"} << true << 0
+        << QStringList{QStringLiteral("reponse perdue sur 0x31 n°1")};
+    QTest::newRow("refused close with its reply lost writes no NAK")
+        << QStringList{} << QStringList{"38"} << QStringList{fermer} << QStringList{"-"} << false << 0
+        << QStringList{QStringLiteral("reponse perdue sur 0x38 n°1 (commande refusee)")};
+    // No answer at all: the close was never carried out.
+    QTest::newRow("close never answered leaves the paid invoice open, a new invoice refused")
+        << QStringList{"38:1"} << QStringList{} << payee + QStringList{etat, nouvelle}
+        << reponsesPayee + QStringList{"-", "^1,SIM01,3200,0,0,20261208101112,0,18,0,18$", "NAK"} << true << 0
+        << QStringList{QStringLiteral("silence sur 0x38 n°1"),
+                       QStringLiteral("envoye 15  NAK: commande refusee 0xC0 n°2 (une facture est deja "
+                                      "ouverte)")};
+    QTest::newRow("close retried after no answer validates the invoice")
+        << QStringList{"38:1"} << QStringList{} << payee + QStringList{fermer}
+        << reponsesPayee + QStringList{"-", validee1} << false << 1
+        << QStringList{QStringLiteral("silence sur 0x38 n°1"), ligneValidee1};
+    QTest::newRow("no answer wins over a lost reply on the same close")
+        << QStringList{"38"} << QStringList{"38"} << payee << reponsesPayee + QStringList{"-"} << true << 0
+        << QStringList{QStringLiteral("silence sur 0x38 n°1")};
+}
+
+void TestSimulateurMCF::reponsePerdue()
+{
+    QFETCH(QStringList, sansReponse);
+    QFETCH(QStringList, perdues);
+    QFETCH(QStringList, requetes);
+    QFETCH(QStringList, reponses);
+    QFETCH(bool, ouverte);
+    QFETCH(int, compteurTotal);
+    QFETCH(QStringList, lignes);
+    QCOMPARE(reponses.size(), requetes.size());
+
+    AppareilSim a(configuration(QStringLiteral("BJ")));
+    TransportEnregistre transport;
+    OptionsSim options;
+    options.pauseMs = 0;
+    for (const QString &t : sansReponse) {
+        const std::optional<RegleSim> r = ::lireRegle(t);
+        QVERIFY(r);
+        options.sansReponse << *r;
+    }
+    for (const QString &t : perdues) {
+        const std::optional<RegleSim> r = ::lireRegle(t);
+        QVERIFY(r);
+        options.reponsePerdue << *r;
+    }
+    QStringList journal;
+    Simulateur s(transport, a, options, [&](const QString &l) { journal << l; });
+
+    int sequence = 0x1F;
+    for (qsizetype i = 0; i < requetes.size(); ++i) {
+        const int commande = requetes.at(i).section('=', 0, 0).toInt(nullptr, 16);
+        const QString quoi = QStringLiteral("request %1: %2").arg(i + 1).arg(requetes.at(i));
+        transport.ecrits.clear();
+        s.recevoir(*construireTrame(commande, requetes.at(i).section('=', 1), sequence));
+        const QString attendu = reponses.at(i);
+        if (attendu == QStringLiteral("-")) {
+            QVERIFY2(transport.ecrits.isEmpty(), qPrintable(quoi));
+            continue;
+        }
+        QVERIFY2(transport.ecrits.size() == 1, qPrintable(quoi));
+        const QByteArray ecrit = transport.ecrits.first();
+        if (attendu == QStringLiteral("NAK")) {
+            QCOMPARE(ecrit, QByteArray(1, 0x15));
+            continue;
+        }
+        // Read as the engine reads it: the reply to this very request, sequence and command alike.
+        const DecoupageReponse d = decouperReponse(ecrit, sequence, commande);
+        QVERIFY2(d.nature == DecoupageReponse::Reponse, qPrintable(quoi));
+        QCOMPARE(d.octets, ecrit.size());
+        const QString donnees = donneesReponse(d.trame);
+        QVERIFY2(QRegularExpression(attendu).match(donnees).hasMatch(), qPrintable(quoi + " -> " + donnees));
+    }
+    QCOMPARE(a.factureOuverte(), ouverte);
+    QCOMPARE(a.compteurTotal(), compteurTotal);
+    QCOMPARE(journal.filter(QRegularExpression(QStringLiteral("^(facture |reponse perdue |silence )|  NAK"))),
+             lignes);
 }
 
 QTEST_GUILESS_MAIN(TestSimulateurMCF)

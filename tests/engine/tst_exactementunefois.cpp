@@ -368,10 +368,14 @@ void TestExactementUneFois::arretBrutal_data()
         const char *etat;
     };
     const Etape etapes[] = {
+        {"device machine state", false, "--pause-avant", "C1:1:300",
+         "^pause de 300 ms avant la reponse a 0xC1 n°1$", "^envoye .*0xC1 n°1:", 0, "abandonnee"},
         {"device new invoice", false, "--pause-avant", "C0:1:300",
          "^pause de 300 ms avant la reponse a 0xC0 n°1$", "^envoye .*0xC0 n°1:", 0, "abandonnee"},
         {"device item", false, "--pause-avant", "31:1:300", "^pause de 300 ms avant la reponse a 0x31 n°1$",
          "^envoye .*0x31 n°1:", 0, "abandonnee"},
+        {"device subtotal", false, "--pause-avant", "33:1:300",
+         "^pause de 300 ms avant la reponse a 0x33 n°1$", "^envoye .*0x33 n°1:", 0, "abandonnee"},
         {"device payment", false, "--pause-avant", "35:1:300",
          "^pause de 300 ms avant la reponse a 0x35 n°1$", "^envoye .*0x35 n°1:", 1, "terminee"},
         // Validated, its reply lost: the next run's close is refused, the codes are lost and only the

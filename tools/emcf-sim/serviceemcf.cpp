@@ -7,17 +7,43 @@
 #include <QUrl>
 #include <QUuid>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
-const QSet<QString> typesFacture = {QStringLiteral("FV"), QStringLiteral("FA"), QStringLiteral("EV"),
-                                    QStringLiteral("EA"), QStringLiteral("FT"), QStringLiteral("ET")};
-const QSet<QString> modesPaiement = {QStringLiteral("ESPECES"),       QStringLiteral("VIREMENT"),
-                                     QStringLiteral("CARTEBANCAIRE"), QStringLiteral("MOBILEMONEY"),
-                                     QStringLiteral("CHEQUES"),       QStringLiteral("CREDIT"),
-                                     QStringLiteral("AUTRE")};
+// Code and description, in the order the information requests list them.
+const QList<QPair<QString, QString>> typesFacture = {
+    {QStringLiteral("FV"), QStringLiteral("Facture de vente")},
+    {QStringLiteral("FA"), QStringLiteral("Facture d'avoir")},
+    {QStringLiteral("EV"), QStringLiteral("Facture de vente a l'exportation")},
+    {QStringLiteral("EA"), QStringLiteral("Facture d'avoir a l'exportation")},
+    {QStringLiteral("FT"), QStringLiteral("Facture d'acompte")},
+    {QStringLiteral("ET"), QStringLiteral("Facture d'acompte a l'exportation")}};
+const QList<QPair<QString, QString>> modesPaiement = {
+    {QStringLiteral("ESPECES"), QStringLiteral("Especes")},
+    {QStringLiteral("VIREMENT"), QStringLiteral("Virement")},
+    {QStringLiteral("CARTEBANCAIRE"), QStringLiteral("Carte bancaire")},
+    {QStringLiteral("MOBILEMONEY"), QStringLiteral("Mobile money")},
+    {QStringLiteral("CHEQUES"), QStringLiteral("Cheques")},
+    {QStringLiteral("CREDIT"), QStringLiteral("Credit")},
+    {QStringLiteral("AUTRE"), QStringLiteral("Autre")}};
 const QString groupes = QStringLiteral("ABCDEF");
+const QStringList informations = {QStringLiteral("status"), QStringLiteral("taxGroups"),
+                                  QStringLiteral("invoiceTypes"), QStringLiteral("paymentTypes")};
+
+bool connu(const QList<QPair<QString, QString>> &liste, const QString &code)
+{
+    return std::any_of(liste.begin(), liste.end(), [&](const auto &p) { return p.first == code; });
+}
+
+QJsonArray listeInformation(const QList<QPair<QString, QString>> &liste)
+{
+    QJsonArray a;
+    for (const auto &[code, description] : liste)
+        a.append(QJsonObject{{QStringLiteral("type"), code}, {QStringLiteral("description"), description}});
+    return a;
+}
 
 QByteArray json(const QJsonObject &o)
 {
@@ -54,11 +80,14 @@ double arrondiCentimes(double montant)
     return std::round(montant * 100) / 100;
 }
 
-// VAT rate of a tax group: the standard rate for B and D (18 % in Bénin, 19 % in Niger), none else.
+// VAT rate of a tax group: 18 % on B and D in Bénin; 19 % on B and 5 % on D in Niger, the rates our
+// invoices print; none on the other groups.
 double tauxGroupe(QChar groupe, bool niger)
 {
-    if (groupe == QLatin1Char('B') || groupe == QLatin1Char('D'))
+    if (groupe == QLatin1Char('B'))
         return niger ? 0.19 : 0.18;
+    if (groupe == QLatin1Char('D'))
+        return niger ? 0.05 : 0.18;
     return 0;
 }
 
@@ -149,8 +178,10 @@ ReponseService ServiceEmcf::traiter(const RequeteHttp &requete)
     if (chemin.size() > 1 && chemin.endsWith(QLatin1Char('/')))
         chemin.chop(1);
     const QString base = m_options.chemin;
+    const QString baseInformation = cheminInformation();
     std::optional<EtapeEmcf> etape;
     QString uid;
+    QString nomInformation;
     if (chemin == base) {
         if (requete.methode == "GET")
             etape = EtapeEmcf::Etat;
@@ -174,6 +205,12 @@ ReponseService ServiceEmcf::traiter(const RequeteHttp &requete)
         } else {
             return erreur(404, QStringLiteral("Ressource introuvable"));
         }
+    } else if (chemin.startsWith(baseInformation + QLatin1Char('/'))) {
+        nomInformation = chemin.mid(baseInformation.size() + 1);
+        if (!informations.contains(nomInformation))
+            return erreur(404, QStringLiteral("Ressource introuvable"));
+        if (requete.methode != "GET")
+            return erreur(405, QStringLiteral("Methode non permise"));
     } else {
         return erreur(404, QStringLiteral("Ressource introuvable"));
     }
@@ -192,7 +229,9 @@ ReponseService ServiceEmcf::traiter(const RequeteHttp &requete)
 
     oublierExpirees();
     ReponseService reponse;
-    if (!etape)
+    if (!nomInformation.isEmpty())
+        reponse = information(nomInformation);
+    else if (!etape)
         reponse = details(uid);
     else if (*etape == EtapeEmcf::Etat)
         reponse = etat();
@@ -215,9 +254,16 @@ ReponseService ServiceEmcf::etat() const
             "{\"status\":" + m_options.etatStatus.toUtf8() + ",\"title\":\"Service indisponible\"}";
         return {200, "application/json", corps, false};
     }
+    QJsonObject o = etatService();
+    if (m_options.etatSansStatus)
+        o.remove(QStringLiteral("status"));
+    return {200, "application/json", json(o), false};
+}
+
+QJsonObject ServiceEmcf::etatService() const
+{
     QJsonObject o;
-    if (!m_options.etatSansStatus)
-        o.insert(QStringLiteral("status"), true);
+    o.insert(QStringLiteral("status"), true);
     o.insert(QStringLiteral("version"), QStringLiteral("1.0"));
     o.insert(cleIdentifiant(), m_options.identifiantVendeur);
     o.insert(QStringLiteral("nim"), m_options.nim);
@@ -229,7 +275,36 @@ ReponseService ServiceEmcf::etat() const
         liste.append(QJsonObject{{QStringLiteral("uid"), f.uid},
                                  {QStringLiteral("date"), f.date.toString(Qt::ISODate)}});
     o.insert(QStringLiteral("pendingRequestsList"), liste);
-    return {200, "application/json", json(o), false};
+    return o;
+}
+
+QString ServiceEmcf::cheminInformation() const
+{
+    // The information resources are the invoices' sibling: /emcf/api/invoice gives /emcf/api/info.
+    QString parent = m_options.chemin;
+    while (parent.endsWith(QLatin1Char('/')))
+        parent.chop(1);
+    parent.truncate(qMax<qsizetype>(0, parent.lastIndexOf(QLatin1Char('/'))));
+    return parent + QStringLiteral("/info");
+}
+
+ReponseService ServiceEmcf::information(const QString &nom) const
+{
+    // The same rates and codes as the submissions are checked and computed with.
+    if (nom == QStringLiteral("status"))
+        return {200, "application/json", json(etatService()), false};
+    if (nom == QStringLiteral("taxGroups")) {
+        QJsonObject o;
+        for (const QChar g : groupes)
+            o.insert(QString(g.toLower()), arrondiCentimes(tauxGroupe(g, m_options.niger) * 100));
+        const QString prelevement = m_options.niger ? QStringLiteral("isb") : QStringLiteral("aib");
+        for (const QString &code : {QStringLiteral("A"), QStringLiteral("B")})
+            o.insert(prelevement + code, arrondiCentimes(*tauxPrelevement(code, m_options.niger) * 100));
+        return {200, "application/json", json(o), false};
+    }
+    const QJsonArray liste =
+        listeInformation(nom == QStringLiteral("invoiceTypes") ? typesFacture : modesPaiement);
+    return {200, "application/json", QJsonDocument(liste).toJson(QJsonDocument::Compact), false};
 }
 
 ServiceEmcf::Calcul ServiceEmcf::calculer(const QJsonObject &f) const
@@ -245,21 +320,24 @@ ServiceEmcf::Calcul ServiceEmcf::calculer(const QJsonObject &f) const
     if (f.value(cleIdentifiant()).toString() != m_options.identifiantVendeur)
         return refuser(CodeRefus::autre, QStringLiteral("Numero fiscal du vendeur incorrect"));
     const QString type = f.value(QStringLiteral("type")).toString();
-    if (!typesFacture.contains(type))
-        return refuser(CodeRefus::autre, QStringLiteral("Type de facture inconnu"));
+    if (!connu(typesFacture, type))
+        return refuser(CodeRefus::typeInconnu, QStringLiteral("Type de facture inconnu"));
     const QJsonArray articles = f.value(QStringLiteral("items")).toArray();
     if (articles.isEmpty())
         return refuser(CodeRefus::sansArticle, QStringLiteral("Facture sans article"));
-    if (!f.value(QStringLiteral("client")).isObject() ||
-        !f.value(QStringLiteral("client")).toObject().value(cleIdentifiant()).isString())
+    // Published clients may leave out the client and the payment, or send them as null.
+    const QJsonValue client = f.value(QStringLiteral("client"));
+    if (!client.isUndefined() && !client.isNull() &&
+        !(client.isObject() && client.toObject().value(cleIdentifiant()).isString()))
         return refuser(CodeRefus::autre, QStringLiteral("Client invalide"));
     if (!f.value(QStringLiteral("operator")).toObject().value(QStringLiteral("name")).isString())
         return refuser(CodeRefus::autre, QStringLiteral("Operateur invalide"));
-    const QJsonArray paiements = f.value(QStringLiteral("payment")).toArray();
-    if (paiements.isEmpty())
-        return refuser(CodeRefus::paiementInvalide, QStringLiteral("Paiement absent"));
+    const QJsonValue paiement = f.value(QStringLiteral("payment"));
+    const QJsonArray paiements = paiement.toArray();
+    if (!paiement.isUndefined() && !paiement.isNull() && (!paiement.isArray() || paiements.isEmpty()))
+        return refuser(CodeRefus::paiementInvalide, QStringLiteral("Liste des paiements vide ou invalide"));
     for (const QJsonValue &p : paiements) {
-        if (!modesPaiement.contains(p.toObject().value(QStringLiteral("name")).toString()) ||
+        if (!connu(modesPaiement, p.toObject().value(QStringLiteral("name")).toString()) ||
             !p.toObject().value(QStringLiteral("amount")).isDouble())
             return refuser(CodeRefus::paiementInvalide, QStringLiteral("Paiement invalide"));
     }
@@ -337,7 +415,7 @@ ServiceEmcf::Calcul ServiceEmcf::calculer(const QJsonObject &f) const
     const QString lettres = QStringLiteral("abcdef");
     for (int i = 0; i < 4; ++i)
         calcul.ventilation.insert(QStringLiteral("t") + lettres.at(i),
-                                  tauxGroupe(groupes.at(i), niger) * 100);
+                                  arrondiCentimes(tauxGroupe(groupes.at(i), niger) * 100));
     for (int i = 0; i < 6; ++i)
         calcul.ventilation.insert(QStringLiteral("ta") + lettres.at(i),
                                   arrondiCentimes(totauxGroupes.value(groupes.at(i))));
@@ -361,7 +439,7 @@ ReponseService ServiceEmcf::soumettre(const QByteArray &corps)
     if (calcul.codeRefus != 0)
         return refus(calcul.codeRefus, calcul.refus);
     if (m_enAttente.size() >= maximumEnAttente)
-        return refus(CodeRefus::autre, QStringLiteral("Trop de factures en attente"));
+        return refus(CodeRefus::tropEnAttente, QStringLiteral("Trop de factures en attente"));
 
     FactureEnAttente attente;
     attente.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -370,7 +448,8 @@ ReponseService ServiceEmcf::soumettre(const QByteArray &corps)
     attente.total = calcul.total + m_options.ecartTotal;
     attente.depuisMs = m_horlogeMs();
     attente.date = maintenant();
-    QJsonObject &o = attente.reponse;
+    attente.facture = document.object();
+    QJsonObject o;
     o.insert(QStringLiteral("uid"), attente.uid);
     for (auto it = calcul.ventilation.begin(); it != calcul.ventilation.end(); ++it)
         o.insert(it.key(), it.value());
@@ -385,7 +464,7 @@ ReponseService ServiceEmcf::details(const QString &uid) const
     const qsizetype i = indexEnAttente(uid);
     if (i < 0)
         return refus(CodeRefus::uidInconnu, QStringLiteral("Facture en attente introuvable"));
-    return {200, "application/json", json(m_enAttente.at(i).reponse), false};
+    return {200, "application/json", json(m_enAttente.at(i).facture), false};
 }
 
 ReponseService ServiceEmcf::confirmer(const QString &uid)

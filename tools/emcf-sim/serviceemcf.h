@@ -50,6 +50,8 @@ struct ReponseService
 
 // The refusal codes of the service, as its published clients know them.
 namespace CodeRefus {
+constexpr int tropEnAttente = 1;
+constexpr int typeInconnu = 3;
 constexpr int referenceAbsente = 4;
 constexpr int referenceMalFormee = 5;
 constexpr int prelevementInvalide = 6;
@@ -64,7 +66,8 @@ constexpr int autre = 99;
 
 // The e-MCF service stand-in: checks the bearer token, answers the status request, validates and
 // keeps a submitted invoice pending with its own total and tax breakdown, then confirms (fiscal
-// codes and running counters) or cancels it. No I/O: the server hands it whole requests.
+// codes and running counters) or cancels it; also answers the information requests (status, tax
+// groups, invoice and payment types). No I/O: the server hands it whole requests.
 class ServiceEmcf
 {
 public:
@@ -94,12 +97,14 @@ private:
         QString type;
         QString reference; // the refund's original invoice
         double total = 0;
-        QJsonObject reponse; // the submission reply, also the pending invoice's details
+        QJsonObject facture; // as submitted: the pending invoice's details
         qint64 depuisMs = 0;
         QDateTime date;
     };
 
     ReponseService etat() const;
+    QJsonObject etatService() const;
+    ReponseService information(const QString &nom) const;
     ReponseService soumettre(const QByteArray &corps);
     ReponseService details(const QString &uid) const;
     ReponseService confirmer(const QString &uid);
@@ -109,6 +114,7 @@ private:
     qsizetype indexEnAttente(const QString &uid) const;
     QDateTime maintenant() const;
     QString cleIdentifiant() const { return m_options.niger ? QStringLiteral("nif") : QStringLiteral("ifu"); }
+    QString cheminInformation() const;
 
     OptionsService m_options;
     std::function<qint64()> m_horlogeMs;

@@ -603,8 +603,8 @@ void CertificationEnLigne::refusDuService_data()
         << true << QStringList{avoir.arg("F1"), "B;Pain;20;100;118;;;;"}
         << "Erreur 12: Le montant de l'avoir depasse celui de la facture d'origine\n"
         << QStringList{};
-    QTest::newRow("99 unknown invoice type")
-        << false << QStringList{"F2;XX;Awa;7;E;;;;;;;;", pain} << "Erreur 99: Type de facture inconnu\n"
+    QTest::newRow("3 unknown invoice type")
+        << false << QStringList{"F2;XX;Awa;7;E;;;;;;;;", pain} << "Erreur 3: Type de facture inconnu\n"
         << QStringList{};
     QTest::newRow("6 levy code, refused with HTTP 400 in the old style")
         << false << QStringList{"F2;FV;Awa;7;E;;;;;;AIB9;;", pain}

@@ -4,8 +4,8 @@
 #include <QJsonDocument>
 #include <QtTest>
 
-// The e-MCF test double's own logic: totals and breakdown, refusal codes, routes, pending invoices,
-// counters and the token check.
+// The e-MCF test double's own logic: totals and breakdown, refusal codes, routes, pending invoices
+// and their details, information requests, counters and the token check.
 class ServiceEmcfTest : public QObject
 {
     Q_OBJECT
@@ -16,6 +16,10 @@ private slots:
     void ventilation();
     void routes_data();
     void routes();
+    void details_data();
+    void details();
+    void informations_data();
+    void informations();
     void enAttente();
     void expiration();
     void cycleDeVie();
@@ -99,6 +103,13 @@ void ServiceEmcfTest::calcul_data()
     QTest::newRow("niger tax-exclusive prices and ISB") << true << niger << 255.15 << 0 << "";
     niger.insert("mode", "ttc");
     QTest::newRow("niger tax-inclusive prices") << true << niger << 215.25 << 0 << "";
+    QJsonObject nigerD = niger;
+    nigerD.insert("mode", "ht");
+    nigerD.remove("isb");
+    nigerD.insert("items",
+                  QJsonArray{objet(R"({"name":"Lait","price":"100","quantity":"2","taxGroup":"D"})")});
+    // Group D is taxed at 5 % in Niger, as our invoices print it: 2 x 100 plus 10.
+    QTest::newRow("niger group D at 5 %") << true << nigerD << 210.0 << 0 << "";
 
     auto refusee = [](const char *cle, const QJsonValue &valeur) {
         QJsonObject f = venteBenin();
@@ -112,7 +123,26 @@ void ServiceEmcfTest::calcul_data()
                                   << "Numero fiscal du vendeur incorrect";
     QTest::newRow("null seller") << false << refusee("ifu", QJsonValue::Null) << 0.0 << 99
                                  << "Numero fiscal du vendeur incorrect";
-    QTest::newRow("unknown type") << false << refusee("type", "XX") << 0.0 << 99 << "Type de facture inconnu";
+    QTest::newRow("unknown type is code 3")
+        << false << refusee("type", "XX") << 0.0 << 3 << "Type de facture inconnu";
+    QTest::newRow("advance type FT is accepted") << false << refusee("type", "FT") << 736.0 << 0 << "";
+    QTest::newRow("no client is accepted")
+        << false << refusee("client", QJsonValue::Undefined) << 736.0 << 0 << "";
+    QTest::newRow("null client is accepted")
+        << false << refusee("client", QJsonValue::Null) << 736.0 << 0 << "";
+    QTest::newRow("client as a text is refused")
+        << false << refusee("client", "Kofi") << 0.0 << 99 << "Client invalide";
+    QTest::newRow("client without its tax number is refused")
+        << false << refusee("client", objet(R"({"name":"Kofi"})")) << 0.0 << 99 << "Client invalide";
+    QTest::newRow("no payment is accepted")
+        << false << refusee("payment", QJsonValue::Undefined) << 736.0 << 0 << "";
+    QTest::newRow("null payment is accepted")
+        << false << refusee("payment", QJsonValue::Null) << 736.0 << 0 << "";
+    QTest::newRow("empty payment list is code 7")
+        << false << refusee("payment", QJsonArray()) << 0.0 << 7 << "Liste des paiements vide ou invalide";
+    QTest::newRow("payment as an object is code 7")
+        << false << refusee("payment", objet(R"({"name":"ESPECES","amount":736})")) << 0.0 << 7
+        << "Liste des paiements vide ou invalide";
     QTest::newRow("no items is code 8")
         << false << refusee("items", QJsonArray()) << 0.0 << 8 << "Facture sans article";
     QTest::newRow("price that is not a number")
@@ -230,6 +260,169 @@ void ServiceEmcfTest::routes()
         QCOMPARE(corps.value("errorCode").toString(), QString("20"));
 }
 
+void ServiceEmcfTest::details_data()
+{
+    QTest::addColumn<bool>("niger");
+    QTest::addColumn<QJsonObject>("facture");
+    QTest::addColumn<QByteArray>("suite"); // what follows the uid in the details request
+    QTest::addColumn<QByteArray>("avant"); // "confirm" or "cancel" sent before the details, if any
+
+    QTest::newRow("benin sale as submitted") << false << venteBenin() << QByteArray() << QByteArray();
+    QTest::newRow("details with a trailing slash")
+        << false << venteBenin() << QByteArray("/") << QByteArray();
+    QJsonObject nombres = avecArticle(R"({"name":"Eau","price":500,"quantity":1.5,"taxGroup":"A"})");
+    nombres.insert("aib", "A");
+    QTest::newRow("numbers and texts kept as sent") << false << nombres << QByteArray() << QByteArray();
+    QJsonObject nue = venteBenin();
+    nue.remove("client");
+    nue.remove("payment");
+    QTest::newRow("sale without client nor payment") << false << nue << QByteArray() << QByteArray();
+    QTest::newRow("niger sale with its comments")
+        << true << objet(R"({"nif":"3201234567890","type":"FV","isf":"Orvane","mode":"ttc","rn":"N1",
+            "cmta":"Merci","items":[{"name":"Pain","price":"119","quantity":"1","taxGroup":"B"}],
+            "client":{"nif":""},"operator":{"id":"3","name":"Ali"},
+            "payment":[{"name":"MOBILEMONEY","amount":119}]})")
+        << QByteArray() << QByteArray();
+    QTest::newRow("confirmed invoice is code 20")
+        << false << venteBenin() << QByteArray() << QByteArray("confirm");
+    QTest::newRow("cancelled invoice is code 20")
+        << false << venteBenin() << QByteArray() << QByteArray("cancel");
+}
+
+void ServiceEmcfTest::details()
+{
+    QFETCH(bool, niger);
+    QFETCH(QJsonObject, facture);
+    QFETCH(QByteArray, suite);
+    QFETCH(QByteArray, avant);
+    OptionsService options;
+    options.niger = niger;
+    const QByteArray chemin = niger ? "/api/invoice" : base;
+    options.chemin = QString::fromUtf8(chemin);
+    ServiceEmcf service(options);
+    // Another pending invoice beside it: the details are those of the uid asked for.
+    QJsonObject autre = facture;
+    autre.insert("type", "EV");
+    const ReponseService autreSoumise = service.traiter(requete("POST", chemin, texte(autre)));
+    QVERIFY2(objet(autreSoumise.corps).contains("uid"), autreSoumise.corps.constData());
+    const QJsonObject soumise = objet(service.traiter(requete("POST", chemin, texte(facture))).corps);
+    const QByteArray uid = soumise.value("uid").toString().toUtf8();
+    QVERIFY2(!uid.isEmpty(), qPrintable(QJsonDocument(soumise).toJson()));
+    if (!avant.isEmpty())
+        QCOMPARE(service.traiter(requete("PUT", chemin + "/" + uid + "/" + avant)).statut, 200);
+
+    const ReponseService r = service.traiter(requete("GET", chemin + "/" + uid + suite));
+    QCOMPARE(r.statut, 200);
+    if (avant.isEmpty()) {
+        // The invoice as it was submitted, nothing the service computed added.
+        QCOMPARE(objet(r.corps), facture);
+    } else {
+        QCOMPARE(objet(r.corps).value("errorCode").toString(), QString("20"));
+        QVERIFY(!objet(r.corps).contains("items"));
+    }
+}
+
+void ServiceEmcfTest::informations_data()
+{
+    QTest::addColumn<bool>("niger");
+    QTest::addColumn<QString>("cheminFactures"); // empty: the country's default
+    QTest::addColumn<bool>("etatSansStatus");
+    QTest::addColumn<QByteArray>("methode");
+    QTest::addColumn<QByteArray>("chemin");
+    QTest::addColumn<QByteArray>("jeton");
+    QTest::addColumn<int>("statut");
+    QTest::addColumn<QByteArray>("attendu");
+
+    const QByteArray jeton = "jeton-de-test";
+    const QByteArray typesFacture = R"([{"type":"FV","description":"Facture de vente"},
+        {"type":"FA","description":"Facture d'avoir"},
+        {"type":"EV","description":"Facture de vente a l'exportation"},
+        {"type":"EA","description":"Facture d'avoir a l'exportation"},
+        {"type":"FT","description":"Facture d'acompte"},
+        {"type":"ET","description":"Facture d'acompte a l'exportation"}])";
+    const QByteArray introuvable = R"({"status":404,"title":"Ressource introuvable"})";
+
+    QTest::newRow("benin tax groups")
+        << false << QString() << false << QByteArray("GET") << QByteArray("/emcf/api/info/taxGroups") << jeton
+        << 200 << QByteArray(R"({"a":0,"b":18,"c":0,"d":18,"e":0,"f":0,"aibA":1,"aibB":5})");
+    QTest::newRow("niger tax groups")
+        << true << QString() << false << QByteArray("GET") << QByteArray("/api/info/taxGroups") << jeton
+        << 200 << QByteArray(R"({"a":0,"b":19,"c":0,"d":5,"e":0,"f":0,"isbA":2,"isbB":5})");
+    QTest::newRow("benin invoice types")
+        << false << QString() << false << QByteArray("GET") << QByteArray("/emcf/api/info/invoiceTypes")
+        << jeton << 200 << typesFacture;
+    QTest::newRow("niger payment types with a trailing slash")
+        << true << QString() << false << QByteArray("GET") << QByteArray("/api/info/paymentTypes/") << jeton
+        << 200 << QByteArray(R"([{"type":"ESPECES","description":"Especes"},
+            {"type":"VIREMENT","description":"Virement"},
+            {"type":"CARTEBANCAIRE","description":"Carte bancaire"},
+            {"type":"MOBILEMONEY","description":"Mobile money"},
+            {"type":"CHEQUES","description":"Cheques"},{"type":"CREDIT","description":"Credit"},
+            {"type":"AUTRE","description":"Autre"}])");
+    QTest::newRow("benin status") << false << QString() << false << QByteArray("GET")
+                                  << QByteArray("/emcf/api/info/status") << jeton << 200
+                                  << QByteArray(R"({"status":true,"version":"1.0","ifu":"3201234567890",
+            "nim":"ED04000001","tokenValid":"2027-12-08T10:00:00","serverDateTime":"2026-12-08T10:00:00",
+            "pendingRequestsCount":0,"pendingRequestsList":[]})");
+    QTest::newRow("niger status names the seller by nif")
+        << true << QString() << false << QByteArray("GET") << QByteArray("/api/info/status") << jeton << 200
+        << QByteArray(R"({"status":true,"version":"1.0","nif":"3201234567890",
+            "nim":"ED04000001","tokenValid":"2027-12-08T10:00:00","serverDateTime":"2026-12-08T10:00:00",
+            "pendingRequestsCount":0,"pendingRequestsList":[]})");
+    QTest::newRow("status fault of the engine's step leaves the information alone")
+        << false << QString() << true << QByteArray("GET") << QByteArray("/emcf/api/info/status") << jeton
+        << 200 << QByteArray(R"({"status":true,"version":"1.0","ifu":"3201234567890",
+            "nim":"ED04000001","tokenValid":"2027-12-08T10:00:00","serverDateTime":"2026-12-08T10:00:00",
+            "pendingRequestsCount":0,"pendingRequestsList":[]})");
+    QTest::newRow("test server path has its own information path")
+        << false << QString("/sygmef-emcf/api/invoice") << false << QByteArray("GET")
+        << QByteArray("/sygmef-emcf/api/info/invoiceTypes") << jeton << 200 << typesFacture;
+    QTest::newRow("information of another path is 404")
+        << false << QString("/sygmef-emcf/api/invoice") << false << QByteArray("GET")
+        << QByteArray("/emcf/api/info/invoiceTypes") << jeton << 404 << introuvable;
+    QTest::newRow("niger path on benin is 404")
+        << false << QString() << false << QByteArray("GET") << QByteArray("/api/info/status") << jeton << 404
+        << introuvable;
+    QTest::newRow("unknown information is 404")
+        << false << QString() << false << QByteArray("GET") << QByteArray("/emcf/api/info/taxes") << jeton
+        << 404 << introuvable;
+    QTest::newRow("information root is 404") << false << QString() << false << QByteArray("GET")
+                                             << QByteArray("/emcf/api/info/") << jeton << 404 << introuvable;
+    QTest::newRow("POST on information is 405")
+        << false << QString() << false << QByteArray("POST") << QByteArray("/emcf/api/info/taxGroups")
+        << jeton << 405 << QByteArray(R"({"status":405,"title":"Methode non permise"})");
+    QTest::newRow("wrong token on information is 401")
+        << false << QString() << false << QByteArray("GET") << QByteArray("/emcf/api/info/paymentTypes")
+        << QByteArray("autre") << 401 << QByteArray(R"({"status":401,"title":"Jeton invalide ou expire"})");
+}
+
+void ServiceEmcfTest::informations()
+{
+    QFETCH(bool, niger);
+    QFETCH(QString, cheminFactures);
+    QFETCH(bool, etatSansStatus);
+    QFETCH(QByteArray, methode);
+    QFETCH(QByteArray, chemin);
+    QFETCH(QByteArray, jeton);
+    QFETCH(int, statut);
+    QFETCH(QByteArray, attendu);
+    OptionsService options;
+    options.niger = niger;
+    if (!cheminFactures.isEmpty())
+        options.chemin = cheminFactures;
+    else if (niger)
+        options.chemin = "/api/invoice";
+    options.etatSansStatus = etatSansStatus;
+    options.dateFixe = QDateTime(QDate(2026, 12, 8), QTime(10, 0));
+    ServiceEmcf service(options);
+    const ReponseService r = service.traiter(requete(methode, chemin, {}, jeton));
+    QCOMPARE(r.statut, statut);
+    QJsonParseError erreur;
+    const QJsonDocument attenduJson = QJsonDocument::fromJson(attendu, &erreur);
+    QCOMPARE(erreur.error, QJsonParseError::NoError);
+    QCOMPARE(QJsonDocument::fromJson(r.corps), attenduJson);
+}
+
 void ServiceEmcfTest::enAttente()
 {
     OptionsService options;
@@ -241,15 +434,28 @@ void ServiceEmcfTest::enAttente()
     QCOMPARE(vide.value("pendingRequestsList").toArray(), QJsonArray());
 
     QStringList uids;
+    QList<QJsonObject> factures;
     for (int i = 0; i < ServiceEmcf::maximumEnAttente; ++i) {
-        const QJsonObject r = objet(service.traiter(requete("POST", base, texte(venteBenin()))).corps);
+        QJsonObject f = venteBenin();
+        f.insert("operator", QJsonObject{{"name", QString("Awa %1").arg(i)}});
+        factures << f;
+        const QJsonObject r = objet(service.traiter(requete("POST", base, texte(f))).corps);
         uids << r.value("uid").toString();
-        // The details of a pending invoice are its submission reply.
-        QCOMPARE(objet(service.traiter(requete("GET", base + "/" + uids.last().toUtf8())).corps), r);
     }
-    // The eleventh pending invoice is refused.
-    const QJsonObject onzieme = objet(service.traiter(requete("POST", base, texte(venteBenin()))).corps);
-    QCOMPARE(onzieme.value("errorCode").toString(), QString("99"));
+    // Each pending invoice's details are that invoice as submitted.
+    for (int i = 0; i < uids.size(); ++i)
+        QCOMPARE(objet(service.traiter(requete("GET", base + "/" + uids.at(i).toUtf8())).corps),
+                 factures.at(i));
+    // The eleventh pending invoice is refused with code 1.
+    const ReponseService onzieme = service.traiter(requete("POST", base, texte(venteBenin())));
+    QCOMPARE(onzieme.statut, 200);
+    QCOMPARE(objet(onzieme.corps).value("errorCode").toString(), QString("1"));
+    QCOMPARE(objet(onzieme.corps).value("errorDesc").toString(), QString("Trop de factures en attente"));
+    QVERIFY(!objet(onzieme.corps).contains("uid"));
+    // The information status lists the same pending invoices as the status request.
+    const QJsonObject etat = objet(service.traiter(requete("GET", base)).corps);
+    QCOMPARE(etat.value("pendingRequestsCount").toInt(), ServiceEmcf::maximumEnAttente);
+    QCOMPARE(objet(service.traiter(requete("GET", "/emcf/api/info/status")).corps), etat);
 
     QCOMPARE(service.traiter(requete("PUT", base + "/" + uids.at(3).toUtf8() + "/cancel")).statut, 200);
     const QJsonArray liste =

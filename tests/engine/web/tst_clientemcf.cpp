@@ -81,6 +81,7 @@ public:
         return true;
     }
     void regler(const LigneJournal &, const std::optional<ResultatFiscal> &) override {}
+    void bloquer(const LigneJournal &) override {}
 };
 
 const QByteArray etatPret = R"({"status":true,"ifu":"3201234567890"})";

@@ -19,9 +19,9 @@ class CheminCertification
 {
 public:
     virtual ~CheminCertification() = default;
-    // Starts what certifying will need and sends nothing: called before the register is read, so
-    // that it goes on while the run reads the invoice and writes its claim. The e-MCF path opens its
-    // TLS connection; the device path has nothing to start (opening the port locks the device).
+    // Starts what certifying will need and sends nothing: called as soon as the run has claimed its
+    // invoice, so that it goes on while the run reads what earlier runs left. The e-MCF path opens
+    // its TLS connection; the device path has nothing to start (opening the port locks the device).
     virtual void preparer() {}
     // Settles invoices that earlier runs left open, paid or pending on this device or service,
     // reporting each one through `journal.regler`. A pending e-MCF invoice is confirmed only when

@@ -90,9 +90,10 @@ CheminPrepare chargerCheminEmcf(const Execution &execution, const ReglagesEmcf &
             QString()};
 }
 
-// The certification path of the run, made before the register is read and started at once (see
-// CheminCertification::preparer). The serial port is touched only by the device path, TLS only by
-// the e-MCF path.
+// The certification path of the run, made once the invoice is claimed and started at once (see
+// CheminCertification::preparer): a reprint, a refusal or an invoice held elsewhere never loads the
+// network libraries nor opens a connection. The serial port is touched only by the device path, TLS
+// only by the e-MCF path.
 CheminPrepare preparerChemin(const Execution &execution, std::ostream &console)
 {
     const ParametresMoteur &parametres = execution.parametres;
@@ -134,9 +135,8 @@ void reimprimer(MCF &mcf, const ResultatFiscal &resultat, const QString &emprein
 class Traitement
 {
 public:
-    Traitement(MCF &mcf, Execution &execution, Registre &registre, const CheminPrepare &prepare,
-               std::ostream &console)
-        : m_mcf(mcf), m_facture(execution.facture), m_registre(registre), m_prepare(prepare),
+    Traitement(MCF &mcf, Execution &execution, Registre &registre, std::ostream &console)
+        : m_mcf(mcf), m_execution(execution), m_facture(execution.facture), m_registre(registre),
           m_console(console), m_reference(execution.facture.reference.toStdString()),
           m_enLigne(execution.parametres.modeEnLigne), m_chemin(m_enLigne ? cheminEmcf : cheminAppareil),
           m_destination(m_enLigne ? adresseEmcf(execution) : execution.parametres.portMCF),
@@ -154,6 +154,7 @@ public:
         m_empreinte = empreinteFacture(m_facture);
         if (!reclamer())
             return;
+        m_prepare = preparerChemin(m_execution, m_console);
         m_console << "\nTraitement de la nouvelle facture.\n";
         if (m_enLigne)
             m_console << "Connexion au serveur\n";
@@ -263,9 +264,10 @@ private:
     }
 
     MCF &m_mcf;
+    const Execution &m_execution;
     const Invoice &m_facture;
     Registre &m_registre;
-    const CheminPrepare &m_prepare;
+    CheminPrepare m_prepare;
     std::ostream &m_console;
     const std::string m_reference;
     const bool m_enLigne;
@@ -337,9 +339,6 @@ int traiterEntree(Execution &execution, std::ostream &console)
     }
     console << "orvane-engine: Fichier d'entree ouvert.\n";
 
-    // The path is made before the register is read: the e-MCF connection opens meanwhile. Nothing is
-    // sent before the claim.
-    CheminPrepare chemin = demonstration ? CheminPrepare() : preparerChemin(execution, console);
     {
         Registre registre(nomConnexionRegistre);
         if (registre.ouvrir(execution.dossierApplication + QStringLiteral("/mcf.s3db"))) {
@@ -351,7 +350,7 @@ int traiterEntree(Execution &execution, std::ostream &console)
             if (demonstration)
                 traiterDemonstration(mcf, execution.facture, registre, console);
             else
-                Traitement(mcf, execution, registre, chemin, console).executer();
+                Traitement(mcf, execution, registre, console).executer();
             registre.fermer();
             console << "\nLa base de donnee a ete deconnecte.\n";
         }

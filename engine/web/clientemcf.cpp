@@ -1,6 +1,6 @@
 #include "clientemcf.h"
 
-#include "connexionhttps.h"
+#include "liaisonreseau.h"
 #include "decisionsemcf.h"
 
 #include <QEventLoop>
@@ -10,7 +10,7 @@ ClientEmcf::ClientEmcf(const ParametresMoteur &parametres, const TablesReference
                        const ReglagesEmcf &reglages, std::ostream &console, LiaisonHttp *liaison)
     : m_parametres(parametres), m_tables(tables), m_reglages(reglages), m_console(console),
       m_liaisonPropre(liaison ? nullptr
-                              : new ConnexionHttps(QUrl(reglages.adresse), reglages.fichierAutorites)),
+                              : new LiaisonReseau(QUrl(reglages.adresse), reglages.fichierAutorites)),
       m_liaison(liaison ? liaison : m_liaisonPropre.get()), m_limite(new QTimer(this))
 {
     m_limite->setSingleShot(true);

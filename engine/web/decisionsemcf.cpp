@@ -105,6 +105,10 @@ std::string ligneCause(const ReponseEmcf &reponse)
     case Echec::TropLongue:
         return "Cause: reponse de plus de " + std::to_string(tailleMaximaleReponse) +
                " octets refusee, non affichee.\n";
+    case Echec::Proxy:
+        return "Cause: proxy injoignable (" + reponse.detail + ").\n";
+    case Echec::ProxyAuthentification:
+        return "Cause: le proxy demande une authentification, qui n'est pas prise en charge.\n";
     case Echec::Reseau:
         return "Cause: erreur reseau (" + reponse.detail + ").\n";
     case Echec::Aucun:

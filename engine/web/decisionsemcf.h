@@ -25,6 +25,8 @@ struct ReponseEmcf
         ServeurIntrouvable, // the host name does not resolve
         Certificat,         // the TLS handshake failed, the server's certificate was refused
         TropLongue,         // the body grew over tailleMaximaleReponse
+        Proxy,              // the proxy could not be reached or refused to carry the request
+        ProxyAuthentification, // the proxy wants credentials, which nobody gives it
         Reseau,             // any other network failure
     };
 
@@ -32,7 +34,7 @@ struct ReponseEmcf
     Echec echec = Echec::Aucun;
     int statutHttp = 0; // 0 when no HTTP answer came
     int delaiMs = 0;    // Delai: the limit that ran out
-    std::string detail; // Reseau: the system's text
+    std::string detail; // Reseau, Proxy: the system's text
 
     ReponseEmcf() = default;
     // A body that came whole, without a transport failure.

@@ -307,6 +307,12 @@ void DecisionsEmcf::causes_data()
     QTest::newRow("reply too long is never shown")
         << longue << "Cause: reponse de plus de 1048576 octets refusee, non affichee.\n"
         << "";
+    ReponseEmcf proxy = echec(Echec::Proxy);
+    proxy.detail = "Connection refused";
+    QTest::newRow("proxy unreachable") << proxy << "Cause: proxy injoignable (Connection refused).\n" << "";
+    QTest::newRow("proxy wants credentials")
+        << echec(Echec::ProxyAuthentification)
+        << "Cause: le proxy demande une authentification, qui n'est pas prise en charge.\n" << "";
     QTest::newRow("other network failure") << reseau << "Cause: erreur reseau (Remote host closed).\n"
                                            << "";
     QTest::newRow("token refused 403") << http(403, "{}") << "Cause: jeton refuse (HTTP 403).\n"

@@ -1,0 +1,192 @@
+#include "liaisonreseau.h"
+
+#include "transportemcf.h"
+
+#include <QNetworkProxyFactory>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+namespace {
+
+// Whether `erreur` says that an HTTP reply came with an error status (its body is then the
+// service's report), rather than that the exchange itself failed.
+bool statutHttpEnErreur(QNetworkReply::NetworkError erreur)
+{
+    return (erreur >= QNetworkReply::ContentAccessDenied && erreur <= QNetworkReply::UnknownContentError) ||
+           erreur == QNetworkReply::ProtocolInvalidOperationError ||
+           (erreur >= QNetworkReply::InternalServerError && erreur <= QNetworkReply::UnknownServerError);
+}
+
+ReponseEmcf::Echec echecReseau(QNetworkReply::NetworkError erreur)
+{
+    using E = ReponseEmcf::Echec;
+    switch (erreur) {
+    case QNetworkReply::ConnectionRefusedError:
+        return E::ConnexionRefusee;
+    case QNetworkReply::HostNotFoundError:
+        return E::ServeurIntrouvable;
+    case QNetworkReply::SslHandshakeFailedError:
+        return E::Certificat;
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+        return E::ProxyAuthentification;
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyTimeoutError:
+    case QNetworkReply::UnknownProxyError:
+        return E::Proxy;
+    default:
+        return E::Reseau;
+    }
+}
+
+} // namespace
+
+ReponseEmcf reponseDuReseau(QNetworkReply &reponse)
+{
+    ReponseEmcf r;
+    const QVariant statut = reponse.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const QNetworkReply::NetworkError erreur = reponse.error();
+    if (erreur == QNetworkReply::NoError || (statut.isValid() && statutHttpEnErreur(erreur))) {
+        r.statutHttp = statut.toInt();
+        return r;
+    }
+    r.echec = echecReseau(erreur);
+    r.detail = reponse.errorString().toStdString();
+    return r;
+}
+
+LiaisonReseau::LiaisonReseau(const QUrl &adresse, const QString &fichierAutorites, QObject *parent)
+    : QObject(parent), m_adresse(adresse), m_fichierAutorites(fichierAutorites)
+{
+    // The shop's proxy, as the system names it (environment on Linux, Internet options on Windows).
+    // Credentials are asked of nobody: a proxy that wants them fails the request with its cause.
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
+    m_gestionnaire.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    m_gestionnaire.setAutoDeleteReplies(false);
+}
+
+LiaisonReseau::~LiaisonReseau()
+{
+    abandonner();
+}
+
+const QSslConfiguration &LiaisonReseau::tls()
+{
+    if (!m_tls)
+        m_tls = configurationTls(autoritesEmcf(m_fichierAutorites));
+    return *m_tls;
+}
+
+void LiaisonReseau::ouvrir()
+{
+    const int port = m_adresse.port(m_adresse.scheme() == QLatin1String("https") ? 443 : 80);
+    if (m_adresse.scheme() == QLatin1String("https"))
+        m_gestionnaire.connectToHostEncrypted(m_adresse.host(), quint16(port), tls());
+    else
+        m_gestionnaire.connectToHost(m_adresse.host(), quint16(port));
+}
+
+void LiaisonReseau::envoyer(const RequeteEmcf &requete, Fin fin)
+{
+    abandonner();
+    QNetworkRequest r(requete.url);
+    if (requete.url.scheme() == QLatin1String("https")) {
+        r.setSslConfiguration(tls());
+        // HTTP/1.1, as on the connection opened ahead (a request that allows HTTP/2 would not be
+        // given that connection).
+        r.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    }
+    r.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    // Bodies come as they are: the reply limit then counts the bytes the server sent.
+    r.setRawHeader("Accept-Encoding", "identity");
+    // Header values cannot carry line breaks (Qt refuses them); the token is sent as written.
+    r.setRawHeader("Authorization", "Bearer " + requete.jeton.toUtf8());
+    if (!requete.typeContenu.isEmpty())
+        r.setRawHeader("Content-Type", requete.typeContenu);
+    QNetworkReply *reponse = nullptr;
+    if (requete.methode == "GET")
+        reponse = m_gestionnaire.get(r);
+    else if (requete.methode == "POST")
+        reponse = m_gestionnaire.post(r, requete.corps);
+    else if (requete.methode == "PUT")
+        reponse = m_gestionnaire.put(r, requete.corps);
+    else
+        reponse = m_gestionnaire.sendCustomRequest(r, requete.methode, requete.corps);
+    m_fin = std::move(fin);
+    m_reponse = reponse;
+    surveiller(reponse);
+}
+
+void LiaisonReseau::surveiller(QNetworkReply *reponse)
+{
+    // The manager reads ahead of us by at most this much; the body is taken from it as it comes, so
+    // no more than one byte over the maximum is ever held: that byte tells that the body is too long.
+    reponse->setReadBufferSize(tailleMaximaleReponse + 1);
+    m_corps.clear();
+    connect(reponse, &QNetworkReply::metaDataChanged, this, [this, reponse] {
+        const QVariant longueur = reponse->header(QNetworkRequest::ContentLengthHeader);
+        if (longueur.isValid() && longueur.toLongLong() > tailleMaximaleReponse)
+            depasser(reponse);
+    });
+    connect(reponse, &QIODevice::readyRead, this, [this, reponse] {
+        m_corps += reponse->read(tailleMaximaleReponse + 1 - m_corps.size());
+        if (m_corps.size() > tailleMaximaleReponse)
+            depasser(reponse);
+    });
+    connect(reponse, &QNetworkReply::finished, this, [this, reponse] { finir(reponse); });
+}
+
+void LiaisonReseau::depasser(QNetworkReply *reponse)
+{
+    if (reponse != m_reponse && m_reponse)
+        return;
+    m_reponse = reponse;
+    abandonner();
+    m_corps.clear();
+    ReponseEmcf r;
+    r.echec = ReponseEmcf::Echec::TropLongue;
+    rendre(r);
+}
+
+void LiaisonReseau::finir(QNetworkReply *reponse)
+{
+    if (reponse != m_reponse)
+        return;
+    m_reponse = nullptr;
+    reponse->deleteLater();
+    m_corps += reponse->read(tailleMaximaleReponse + 1 - m_corps.size());
+    if (m_corps.size() > tailleMaximaleReponse) {
+        depasser(reponse);
+        return;
+    }
+    ReponseEmcf r = reponseDuReseau(*reponse);
+    if (r.echec == ReponseEmcf::Echec::Aucun)
+        r.corps = std::exchange(m_corps, QByteArray());
+    rendre(r);
+}
+
+void LiaisonReseau::rendre(const ReponseEmcf &reponse)
+{
+    // The handler may send the next request, which replaces m_fin.
+    const Fin fin = std::exchange(m_fin, nullptr);
+    if (fin)
+        fin(reponse);
+}
+
+void LiaisonReseau::abandonner()
+{
+    if (QNetworkReply *reponse = m_reponse) {
+        m_reponse = nullptr;
+        reponse->disconnect(this);
+        // Aborting a request under way also closes the connection it was on.
+        reponse->abort();
+        reponse->deleteLater();
+    }
+}
+
+void LiaisonReseau::fermer()
+{
+    abandonner();
+    m_gestionnaire.clearConnectionCache();
+}

@@ -31,6 +31,9 @@ QString conseilOperateur(const LigneJournal &ligne)
         return QStringLiteral("Abandonnee: le MCF la fermera a la prochaine facture de cette caisse.");
     case EtatCertification::Soumise:
         return QStringLiteral("En attente sur le service e-MCF: reglee a la prochaine facture en ligne.");
+    case EtatCertification::SoumissionEnvoyee:
+        return QStringLiteral("Peut-etre en attente sur le service e-MCF: retrouvee et annulee a la "
+                              "prochaine facture en ligne.");
     default:
         return QStringLiteral("Aucune facture n'a ete envoyee qui puisse la certifier: elle peut etre "
                               "abandonnee sans risque.");

@@ -98,6 +98,7 @@ bool etatEngage(EtatCertification etat)
     case E::Ouverte:
     case E::Payee:
     case E::FermetureEnvoyee:
+    case E::SoumissionEnvoyee:
     case E::Soumise:
     case E::ConfirmationEnvoyee:
     case E::AbandonneeOperateur:

@@ -10,7 +10,18 @@ JournalRegistre::JournalRegistre(Registre &registre, const TitulaireExecution &t
 
 bool JournalRegistre::annoncer(const QString &reference, EtatCertification etat, const QString &uid)
 {
-    if (m_registre.changerEtat(reference, etat, m_titulaire, uid))
+    return ecrire(reference, etat, uid, QString());
+}
+
+bool JournalRegistre::annoncerSoumission(const QString &reference, const QString &empreinteSoumission)
+{
+    return ecrire(reference, EtatCertification::SoumissionEnvoyee, QString(), empreinteSoumission);
+}
+
+bool JournalRegistre::ecrire(const QString &reference, EtatCertification etat, const QString &uid,
+                             const QString &empreinteSoumission)
+{
+    if (m_registre.changerEtat(reference, etat, m_titulaire, uid, empreinteSoumission))
         return true;
     m_console << "Registre: impossible d'ecrire l'etat \"" << nomEtat(etat).toStdString()
               << "\" de la facture " << reference.toStdString() << ": " << m_registre.erreur().toStdString()

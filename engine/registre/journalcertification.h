@@ -20,6 +20,13 @@ public:
     // written or the change is not allowed.
     virtual bool annoncer(const QString &reference, EtatCertification etat,
                           const QString &uid = QString()) = 0;
+    // Records that the e-MCF submission of `reference` is about to go, with the fingerprint of what
+    // it carries, by which a later run finds its pending invoice when the reply is lost.
+    virtual bool annoncerSoumission(const QString &reference, const QString &empreinteSoumission)
+    {
+        Q_UNUSED(empreinteSoumission);
+        return annoncer(reference, EtatCertification::SoumissionEnvoyee);
+    }
     // An invoice left unfinished by an earlier run has been settled: its fiscal result, recorded
     // under its own reference, or nothing when it was not certified (its row is then released).
     virtual void regler(const LigneJournal &ligne, const std::optional<ResultatFiscal> &resultat) = 0;
@@ -35,10 +42,14 @@ public:
     JournalRegistre(Registre &registre, const TitulaireExecution &titulaire, std::ostream &console);
 
     bool annoncer(const QString &reference, EtatCertification etat, const QString &uid = QString()) override;
+    bool annoncerSoumission(const QString &reference, const QString &empreinteSoumission) override;
     void regler(const LigneJournal &ligne, const std::optional<ResultatFiscal> &resultat) override;
     void bloquer(const LigneJournal &ligne) override;
 
 private:
+    bool ecrire(const QString &reference, EtatCertification etat, const QString &uid,
+                const QString &empreinteSoumission);
+
     Registre &m_registre;
     TitulaireExecution m_titulaire;
     std::ostream &m_console;

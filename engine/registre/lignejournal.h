@@ -39,6 +39,9 @@ struct LigneJournal
     QString modifie;   // its state last changed
     QString ouverture; // the new-invoice command was announced to the device (empty: never)
     QString paiement;  // the payment command was announced to the device (empty: never)
+    // e-MCF: fingerprint of what the submission carries, to find its pending invoice again when
+    // the reply with its uid was lost
+    QString empreinteSoumission;
 };
 
 inline const QString cheminAppareil = QStringLiteral("appareil");

@@ -193,7 +193,7 @@ QList<LigneJournal> Registre::reprendreEnSuspens(const QString &chemin, const QS
                 continue;
             l.titulaire = titulaire;
             if (!etatEngage(l.etat)) {
-                // Claimed or submitted and never confirmed: nothing that could certify it was sent.
+                // Only claimed: nothing that could certify it was sent.
                 l.etat = EtatCertification::Abandonnee;
                 l.modifie = instant;
             } else {
@@ -255,7 +255,8 @@ bool Registre::modifierLigne(const QString &reference, const std::function<bool(
 }
 
 bool Registre::changerEtat(const QString &reference, EtatCertification etat,
-                           const TitulaireExecution &titulaire, const QString &uid)
+                           const TitulaireExecution &titulaire, const QString &uid,
+                           const QString &empreinteSoumission)
 {
     if (!m_stockage)
         return false;
@@ -270,6 +271,8 @@ bool Registre::changerEtat(const QString &reference, EtatCertification etat,
             l.etat = etat;
             if (!uid.isEmpty())
                 l.uid = uid;
+            if (!empreinteSoumission.isEmpty())
+                l.empreinteSoumission = empreinteSoumission;
             return true;
         });
     }) || (m_erreur.isEmpty() && echec());

@@ -104,11 +104,12 @@ public:
                                          const QString &sauf, const TitulaireExecution &titulaire,
                                          const EstVivante &estVivante);
 
-    // Records the new state of a reference `titulaire` holds (with the e-MCF `uid` when given);
-    // false when the row is not held by `titulaire`, the change is not allowed, or it could not be
-    // written (the step it announces must then not be sent).
+    // Records the new state of a reference `titulaire` holds (with the e-MCF `uid`, or the
+    // fingerprint of what its submission carries, when given); false when the row is not held by
+    // `titulaire`, the change is not allowed, or it could not be written (the step it announces must
+    // then not be sent).
     bool changerEtat(const QString &reference, EtatCertification etat, const TitulaireExecution &titulaire,
-                     const QString &uid = QString());
+                     const QString &uid = QString(), const QString &empreinteSoumission = QString());
     // Adds the row of a certified invoice and marks its journal row done, in one transaction; false
     // when the transaction failed or the journal row may not become done.
     bool enregistrer(const QString &reference, const ResultatFiscal &resultat);

@@ -7,16 +7,27 @@
 #include <QUrl>
 #include <QVariant>
 
+struct ColonneAjoutee
+{
+    QString nom;
+    QString declaration;
+    QString LigneJournal::*champ;
+};
+
 namespace {
 
 // The version of the tables this program writes, kept in SQLite's user_version: 0 for a file made
-// before the journal knew when an invoice was opened and paid on the device.
-constexpr int versionSchema = 2;
+// before the journal knew when an invoice was opened and paid on the device, 2 before it kept what an
+// e-MCF submission carried.
+constexpr int versionSchema = 3;
 
-// Journal columns added since the first version, and how they are declared.
-const QList<QPair<QString, QString>> colonnesAjoutees = {
-    {QStringLiteral("ouverture"), QStringLiteral("text")},
-    {QStringLiteral("paiement"), QStringLiteral("text")},
+// Journal columns added since the first version: how each is declared and the field it holds. A
+// register that could not be migrated (locked, read-only) is read and written without the ones it
+// lacks.
+const QList<ColonneAjoutee> colonnesAjoutees = {
+    {QStringLiteral("ouverture"), QStringLiteral("text"), &LigneJournal::ouverture},
+    {QStringLiteral("paiement"), QStringLiteral("text"), &LigneJournal::paiement},
+    {QStringLiteral("soumission"), QStringLiteral("text"), &LigneJournal::empreinteSoumission},
 };
 
 // Empty texts are stored as empty texts: a null QString would be bound as SQL NULL, which no
@@ -121,10 +132,10 @@ void StockageSqlite::preparerTables()
                                 "integer, identite text, cree text, modifie text)"));
     if (fait) {
         lireColonnes();
-        for (const auto &colonne : colonnesAjoutees) {
-            if (!m_colonnes.contains(colonne.first))
+        for (const ColonneAjoutee &colonne : colonnesAjoutees) {
+            if (!m_colonnes.contains(colonne.nom))
                 fait = fait && executer(QStringLiteral("alter table certification add column %1 %2")
-                                            .arg(colonne.first, colonne.second));
+                                            .arg(colonne.nom, colonne.declaration));
         }
     }
     fait = fait && executer(QStringLiteral("pragma user_version = %1").arg(versionSchema));
@@ -236,7 +247,7 @@ bool StockageSqlite::factureInserable(const QString &reference)
 
 namespace {
 
-LigneJournal lireLigneJournal(const QSqlQuery &q, bool avecTemps)
+LigneJournal lireLigneJournal(const QSqlQuery &q, const QList<const ColonneAjoutee *> &ajoutees)
 {
     LigneJournal l;
     l.reference = q.value(0).toString();
@@ -249,30 +260,44 @@ LigneJournal lireLigneJournal(const QSqlQuery &q, bool avecTemps)
     l.titulaire = {q.value(6).toLongLong(), q.value(7).toString()};
     l.cree = q.value(8).toString();
     l.modifie = q.value(9).toString();
-    if (avecTemps) {
-        l.ouverture = q.value(10).toString();
-        l.paiement = q.value(11).toString();
-    }
+    for (int i = 0; i < ajoutees.size(); ++i)
+        l.*(ajoutees.at(i)->champ) = q.value(10 + i).toString();
     return l;
 }
 
 } // namespace
 
+QList<const ColonneAjoutee *> StockageSqlite::ajoutees() const
+{
+    QList<const ColonneAjoutee *> presentes;
+    for (const ColonneAjoutee &c : colonnesAjoutees) {
+        if (m_colonnes.contains(c.nom))
+            presentes << &c;
+    }
+    return presentes;
+}
+
+QString StockageSqlite::selectionJournal(const QList<const ColonneAjoutee *> &ajoutees)
+{
+    QString sql = QStringLiteral("select ") + colonnesJournal;
+    for (const ColonneAjoutee *c : ajoutees)
+        sql += QStringLiteral(", ") + c->nom;
+    return sql + QStringLiteral(" from certification");
+}
+
 bool StockageSqlite::lireLigne(const QString &reference, std::optional<LigneJournal> &ligne)
 {
     ligne.reset();
-    const bool avecTemps = m_colonnes.contains(QStringLiteral("paiement"));
+    const QList<const ColonneAjoutee *> colonnes = ajoutees();
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    q.prepare(QStringLiteral("select ") + colonnesJournal +
-              (avecTemps ? QStringLiteral(", ouverture, paiement") : QString()) +
-              QStringLiteral(" from certification where reference = ?"));
+    q.prepare(selectionJournal(colonnes) + QStringLiteral(" where reference = ?"));
     q.addBindValue(texte(reference));
     if (!q.exec()) {
         m_erreur = q.lastError().text();
         return false;
     }
     if (q.next())
-        ligne = lireLigneJournal(q, avecTemps);
+        ligne = lireLigneJournal(q, colonnes);
     return true;
 }
 
@@ -283,11 +308,9 @@ bool StockageSqlite::lireLignes(const QString &chemin, const QString &destinatio
     // A register written before the journal existed (or an empty file) has no journal: no rows.
     if (m_journalLu && m_colonnes.isEmpty())
         return true;
-    const bool avecTemps = m_colonnes.contains(QStringLiteral("paiement"));
+    const QList<const ColonneAjoutee *> colonnes = ajoutees();
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    QString sql = QStringLiteral("select ") + colonnesJournal +
-                  (avecTemps ? QStringLiteral(", ouverture, paiement") : QString()) +
-                  QStringLiteral(" from certification");
+    QString sql = selectionJournal(colonnes);
     const bool filtre = !chemin.isEmpty() || !destination.isEmpty();
     if (filtre)
         sql += QStringLiteral(" where chemin = ? and destination = ?");
@@ -301,28 +324,28 @@ bool StockageSqlite::lireLignes(const QString &chemin, const QString &destinatio
         return false;
     }
     while (q.next())
-        lignes << lireLigneJournal(q, avecTemps);
+        lignes << lireLigneJournal(q, colonnes);
     return true;
 }
 
 bool StockageSqlite::ecrireLigne(const LigneJournal &l)
 {
-    const bool avecTemps = m_colonnes.contains(QStringLiteral("paiement"));
+    const QList<const ColonneAjoutee *> colonnes = ajoutees();
+    QString noms = colonnesJournal;
+    for (const ColonneAjoutee *c : colonnes)
+        noms += QStringLiteral(", ") + c->nom;
+    QStringList marques(10 + colonnes.size(), QStringLiteral("?"));
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    q.prepare(QStringLiteral("insert or replace into certification (") + colonnesJournal +
-              (avecTemps
-                   ? QStringLiteral(", ouverture, paiement) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                   : QStringLiteral(") values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")));
+    q.prepare(QStringLiteral("insert or replace into certification (%1) values (%2)")
+                  .arg(noms, marques.join(QStringLiteral(", "))));
     for (const QString &v : {l.reference, nomEtat(l.etat), l.chemin, l.destination, l.empreinte, l.uid})
         q.addBindValue(texte(v));
     q.addBindValue(l.titulaire.pid);
     q.addBindValue(texte(l.titulaire.identite));
     q.addBindValue(texte(l.cree));
     q.addBindValue(texte(l.modifie));
-    if (avecTemps) {
-        q.addBindValue(texte(l.ouverture));
-        q.addBindValue(texte(l.paiement));
-    }
+    for (const ColonneAjoutee *c : colonnes)
+        q.addBindValue(texte(l.*(c->champ)));
     if (q.exec())
         return true;
     m_erreur = q.lastError().text();

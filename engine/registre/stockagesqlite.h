@@ -6,6 +6,8 @@
 
 #include <memory>
 
+struct ColonneAjoutee;
+
 // The register in one SQLite file (mcf.s3db beside the engine), through Qt's "QSQLITE" driver on a
 // named connection. Values are always bound, never pasted into the statements.
 class StockageSqlite : public StockageRegistre
@@ -41,6 +43,9 @@ private:
     bool executer(const QString &sql);
     void preparerTables();
     void lireColonnes();
+    // The added journal columns this file has, in their order.
+    QList<const ColonneAjoutee *> ajoutees() const;
+    static QString selectionJournal(const QList<const ColonneAjoutee *> &ajoutees);
 
     QString m_nomConnexion;
     QString m_erreur;

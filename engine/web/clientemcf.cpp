@@ -1,7 +1,9 @@
 #include "clientemcf.h"
 
 #include "liaisonreseau.h"
+#include "corpsfacture.h"
 #include "decisionsemcf.h"
+#include "empreintesoumission.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -106,21 +108,25 @@ void ClientEmcf::regler(const QList<LigneJournal> &enSuspens, const Invoice &fac
 {
     m_console << "Factures laissees en attente sur le service e-MCF par une execution interrompue: "
               << enSuspens.size() << "\n";
+    QList<LigneJournal> sansReponse;
     for (const LigneJournal &ligne : enSuspens) {
-        if (ligne.uid.isEmpty())
+        if (ligne.uid.isEmpty()) {
+            if (ligne.etat == EtatCertification::SoumissionEnvoyee)
+                sansReponse << ligne;
             continue;
+        }
         if (ligne.etat == EtatCertification::ConfirmationEnvoyee) {
             // The service keeps a pending invoice's details; a confirmed or cancelled one is gone.
-            const QUrl url(m_reglages.adresse + QLatin1Char('/') +
-                           QString::fromLatin1(QUrl::toPercentEncoding(ligne.uid)));
-            const ReponseEmcf corps = echanger(requete("GET", url));
-            if (!factureEnAttente(corps)) {
+            if (!detailsEnAttente(echanger(requete("GET", urlEnAttente(ligne.uid))))) {
                 m_console << "Facture " << ligne.reference.toStdString()
                           << ": le service ne dit pas si sa confirmation a abouti, elle reste en suspens.\n";
                 continue;
             }
         }
-        const bool confirmer = ligne.reference == facture.reference && ligne.empreinte == empreinte;
+        // Only a confirmation decided after the total check is carried out: a submission whose total
+        // was refused is cancelled, whatever invoice this run certifies.
+        const bool confirmer = ligne.etat == EtatCertification::ConfirmationEnvoyee &&
+                               ligne.reference == facture.reference && ligne.empreinte == empreinte;
         if (confirmer && !journal.annoncer(ligne.reference, EtatCertification::ConfirmationEnvoyee))
             continue;
         m_console << (confirmer ? "Confirmation" : "Annulation") << " de la facture en attente "
@@ -134,6 +140,53 @@ void ClientEmcf::regler(const QList<LigneJournal> &enSuspens, const Invoice &fac
         }
         journal.regler(ligne, resultat);
     }
+    if (!sansReponse.isEmpty())
+        retrouverSoumissions(sansReponse, journal);
+}
+
+QUrl ClientEmcf::urlEnAttente(const QString &uid) const
+{
+    return QUrl(m_reglages.adresse + QLatin1Char('/') + QString::fromLatin1(QUrl::toPercentEncoding(uid)));
+}
+
+void ClientEmcf::retrouverSoumissions(const QList<LigneJournal> &sansReponse, JournalCertification &journal)
+{
+    // The service lists its pending invoices and gives each one's details: a submission is known
+    // by what it carries. Another till of the same account may have invoices pending too: only one
+    // that carries what a row submitted is touched.
+    m_console << "Recherche des factures soumises sans reponse sur le service e-MCF\n";
+    const std::optional<QStringList> uids = uidsEnAttente(echanger(requete("GET", QUrl(m_reglages.adresse))));
+    if (!uids) {
+        m_console << "Etat du service illisible: les factures soumises sans reponse restent en suspens.\n";
+        return;
+    }
+    QList<QPair<QString, QString>> enAttente; // uid, fingerprint of what it carries
+    for (const QString &uid : *uids) {
+        const std::optional<QJsonObject> details = detailsEnAttente(echanger(requete("GET", urlEnAttente(uid))));
+        if (!details) {
+            m_console << "Details de la facture en attente " << uid.toStdString()
+                      << " illisibles: les factures soumises sans reponse restent en suspens.\n";
+            return;
+        }
+        enAttente.append({uid, empreinteSoumission(*details)});
+    }
+    for (const LigneJournal &ligne : sansReponse) {
+        const std::string reference = ligne.reference.toStdString();
+        const auto trouvee = std::find_if(enAttente.begin(), enAttente.end(), [&ligne](const auto &a) {
+            return !ligne.empreinteSoumission.isEmpty() && a.second == ligne.empreinteSoumission;
+        });
+        if (trouvee == enAttente.end()) {
+            m_console << "Facture " << reference << ": aucune facture en attente ne porte sa soumission.\n";
+        } else {
+            // Its submission reply was lost, so its total was never checked: it is cancelled, and
+            // certified afresh when this run is for it.
+            m_console << "Facture " << reference << ": soumission retrouvee en attente ("
+                      << trouvee->first.toStdString() << "), annulation.\n";
+            deciderEnSuspens(trouvee->first, false);
+            enAttente.erase(trouvee);
+        }
+        journal.regler(ligne, std::nullopt);
+    }
 }
 
 std::optional<ResultatFiscal> ClientEmcf::certifier(const Invoice &facture, JournalCertification &journal)
@@ -145,10 +198,12 @@ std::optional<ResultatFiscal> ClientEmcf::certifier(const Invoice &facture, Jour
     m_resultat.reset();
     m_termine = false;
     // The submission is announced now, while the connection is still being set up, rather than
-    // between the status reply and the submission, where the customer would wait for the disk. A
-    // submission alone engages nothing the service could certify (unconfirmed, it expires), so this
-    // state is released like a claim when the run stops before submitting.
-    if (!m_journal->annoncer(facture.reference, EtatCertification::SoumissionEnvoyee)) {
+    // between the status reply and the submission, where the customer would wait for the disk. With
+    // it goes the fingerprint of what it will carry (the seller's number, from the status reply,
+    // does not count): should its reply be lost, a later run finds its pending invoice by it. The
+    // run releases this state itself when it ends sure that nothing is left pending.
+    const QJsonObject corps = corpsSoumission(facture, m_parametres, m_tables, QJsonObject()).corps;
+    if (!m_journal->annoncerSoumission(facture.reference, empreinteSoumission(corps))) {
         m_facture = nullptr;
         m_journal = nullptr;
         return std::nullopt;
@@ -169,6 +224,8 @@ void ClientEmcf::traiterEtatServeur(const ReponseEmcf &corps)
     const DecisionEmcf decision = decisionEtatServeur(corps, {*m_facture, m_parametres, m_tables});
     m_console << decision.console;
     if (decision.suite != DecisionEmcf::Suite::Soumettre) {
+        // Nothing was submitted.
+        m_journal->annoncer(m_facture->reference, EtatCertification::Abandonnee);
         terminer();
         return;
     }
@@ -185,6 +242,10 @@ void ClientEmcf::traiterEnregistrement(const ReponseEmcf &corps)
         decisionEnregistrement(corps, m_facture->totalFacture, m_parametres.tolerance, m_sommeQuantites);
     m_console << decision.console;
     if (decision.suite == DecisionEmcf::Suite::Terminer) {
+        // The service answered without a uid: it refused the invoice and keeps nothing pending. A
+        // reply that never came may hide a pending invoice, which a later run looks for.
+        if (corps.echec == ReponseEmcf::Echec::Aucun)
+            m_journal->annoncer(m_facture->reference, EtatCertification::Abandonnee);
         terminer();
         return;
     }

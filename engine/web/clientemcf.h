@@ -36,9 +36,10 @@ public:
     // Opens the connection to the service that the run's requests will use.
     void preparer() override;
 
-    // Settles invoices that runs which died left pending on the service: the one pending for this
-    // very invoice (same reference and fingerprint) is confirmed, any other is cancelled. One whose
-    // confirmation was sent is looked up first; the service then tells whether it is still pending.
+    // Settles invoices that runs which died left pending on the service: the one whose confirmation
+    // was decided for this very invoice (same reference and fingerprint) is confirmed, any other is
+    // cancelled. One whose confirmation was sent is looked up first; the service then tells whether
+    // it is still pending. A submission whose reply was lost is looked for among the pending ones.
     void regler(const QList<LigneJournal> &enSuspens, const Invoice &facture, const QString &empreinte,
                 JournalCertification &journal) override;
     // Runs the whole exchange for `facture` in a local event loop.
@@ -71,6 +72,11 @@ private:
     void envoyerDecision(const QString &uid, bool annuler);
     // Confirms or cancels a pending invoice outside the chain; the fiscal result of a confirmation.
     std::optional<ResultatFiscal> deciderEnSuspens(const QString &uid, bool confirmer);
+    // The details of the pending invoice `uid`.
+    QUrl urlEnAttente(const QString &uid) const;
+    // Submissions whose reply was lost: each one's pending invoice, found by what it carries, is
+    // cancelled, and its row released.
+    void retrouverSoumissions(const QList<LigneJournal> &sansReponse, JournalCertification &journal);
     void terminer();
 
     const ParametresMoteur &m_parametres;

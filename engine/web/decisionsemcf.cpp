@@ -235,7 +235,11 @@ QUrl urlDecision(const QString &adresseApi, const QString &uid, bool confirmer)
 bool factureEnAttente(const ReponseEmcf &reponse)
 {
     const std::optional<QJsonDocument> document = lireJsonReponse(reponse);
-    // Only the details of a pending invoice (with its total) say so; an error of any shape does not.
-    return document && document->isObject() && !document->object().contains(QStringLiteral("errorCode")) &&
-           document->object().value(QStringLiteral("total")).isDouble();
+    // Only the details of a pending invoice say so: the invoice as submitted (its items), or as the
+    // service computed it (its total); an error of any shape does not.
+    if (!document || !document->isObject())
+        return false;
+    const QJsonObject details = document->object();
+    return !details.contains(QStringLiteral("errorCode")) &&
+           (details.value(QStringLiteral("items")).isArray() || details.value(QStringLiteral("total")).isDouble());
 }

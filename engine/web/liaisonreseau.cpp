@@ -80,6 +80,17 @@ const QSslConfiguration &LiaisonReseau::tls()
 
 void LiaisonReseau::ouvrir()
 {
+    // The manager tells when the connection opened ahead is ready (or failed) as it tells of any
+    // request's end. A request sent before then would be given a second connection.
+    m_ouvertureEnCours = true;
+    connect(&m_gestionnaire, &QNetworkAccessManager::finished, this, [this](QNetworkReply *reponse) {
+        if (!reponse->url().scheme().startsWith(QLatin1String("preconnect")))
+            return;
+        reponse->deleteLater();
+        m_ouvertureEnCours = false;
+        if (m_enAttente)
+            lancer(*std::exchange(m_enAttente, std::nullopt));
+    });
     const int port = m_adresse.port(m_adresse.scheme() == QLatin1String("https") ? 443 : 80);
     if (m_adresse.scheme() == QLatin1String("https"))
         m_gestionnaire.connectToHostEncrypted(m_adresse.host(), quint16(port), tls());
@@ -90,6 +101,15 @@ void LiaisonReseau::ouvrir()
 void LiaisonReseau::envoyer(const RequeteEmcf &requete, Fin fin)
 {
     abandonner();
+    m_fin = std::move(fin);
+    if (m_ouvertureEnCours)
+        m_enAttente = requete;
+    else
+        lancer(requete);
+}
+
+void LiaisonReseau::lancer(const RequeteEmcf &requete)
+{
     QNetworkRequest r(requete.url);
     if (requete.url.scheme() == QLatin1String("https")) {
         r.setSslConfiguration(tls());
@@ -113,7 +133,6 @@ void LiaisonReseau::envoyer(const RequeteEmcf &requete, Fin fin)
         reponse = m_gestionnaire.put(r, requete.corps);
     else
         reponse = m_gestionnaire.sendCustomRequest(r, requete.methode, requete.corps);
-    m_fin = std::move(fin);
     m_reponse = reponse;
     surveiller(reponse);
 }
@@ -176,6 +195,7 @@ void LiaisonReseau::rendre(const ReponseEmcf &reponse)
 
 void LiaisonReseau::abandonner()
 {
+    m_enAttente.reset();
     if (QNetworkReply *reponse = m_reponse) {
         m_reponse = nullptr;
         reponse->disconnect(this);

@@ -29,6 +29,7 @@ public:
 
 private:
     const QSslConfiguration &tls();
+    void lancer(const RequeteEmcf &requete);
     void surveiller(QNetworkReply *reponse);
     void finir(QNetworkReply *reponse);
     void depasser(QNetworkReply *reponse);
@@ -39,6 +40,8 @@ private:
     QNetworkAccessManager m_gestionnaire;
     // Made when first needed: even an empty configuration starts the TLS back-end.
     std::optional<QSslConfiguration> m_tls;
+    bool m_ouvertureEnCours = false;
+    std::optional<RequeteEmcf> m_enAttente; // sent once the connection opened ahead is ready
     QPointer<QNetworkReply> m_reponse;
     QByteArray m_corps; // the body received so far
     Fin m_fin;

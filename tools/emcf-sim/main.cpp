@@ -46,7 +46,7 @@ int main(int argc, char *argv[])
 
     ServiceEmcf service(options->service);
     ServeurEmcf serveur(service, tls, std::cout);
-    serveur.retarder(options->pausesMs);
+    serveur.retarder(options->pauses);
     if (!serveur.ecouter(options->adresse, options->port)) {
         std::cerr << "orvane-emcf-sim: " << serveur.erreur().toStdString() << std::endl;
         return 1;

@@ -121,8 +121,9 @@ std::optional<OptionsSimulateur> lireOptions(const QStringList &arguments, QStri
     const QCommandLineOption pauseAvant(
         QStringLiteral("pause-avant"),
         QStringLiteral("Traite la requete de cette etape (etat, soumission ou decision), puis attend MS "
-                       "avant d'y repondre (repetable), par exemple decision:500."),
-        QStringLiteral("etape:ms"));
+                       "avant d'y repondre, pour les N premieres seulement si N est donne (repetable), "
+                       "par exemple decision:500 ou soumission:1500:1."),
+        QStringLiteral("etape:ms[:n]"));
     p.addOptions({optionAide, certificat, cle,      adresse,     port,       pays,      jeton, chemin,
                   vendeur,    nim,        compteur, date,        expiration, refus400,  ecart, nonJson,
                   tableau,    silence,    geant,    tailleGeant, sansStatus, etatStatus, pauseAvant});
@@ -229,13 +230,17 @@ std::optional<OptionsSimulateur> lireOptions(const QStringList &arguments, QStri
     }
     for (const QString &t : p.values(pauseAvant)) {
         const QString nom = t.section(QLatin1Char(':'), 0, 0);
-        const int ms = t.section(QLatin1Char(':'), 1).toInt(&ok);
-        if (!ok || ms < 0 ||
+        Pause pause;
+        pause.ms = t.section(QLatin1Char(':'), 1, 1).toInt(&ok);
+        bool nombreOk = true;
+        if (t.count(QLatin1Char(':')) == 2)
+            pause.nombre = t.section(QLatin1Char(':'), 2).toInt(&nombreOk);
+        if (!ok || !nombreOk || pause.ms < 0 || pause.nombre < -1 || t.count(QLatin1Char(':')) > 2 ||
             !QStringList{QStringLiteral("etat"), QStringLiteral("soumission"), QStringLiteral("decision")}.contains(nom)) {
             erreur = QStringLiteral("--pause-avant invalide: ") + t;
             return std::nullopt;
         }
-        o.pausesMs.insert(nom, ms);
+        o.pauses.insert(nom, pause);
     }
     return o;
 }

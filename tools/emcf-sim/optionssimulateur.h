@@ -16,7 +16,7 @@ struct OptionsSimulateur
     QString cle;
     // Step name (etat: GET, soumission: POST, decision: PUT) -> wait before its answer is written,
     // the request already carried out.
-    QMap<QString, int> pausesMs;
+    QMap<QString, Pause> pauses;
 };
 
 // The country of a --pays value: false for BJ or Bénin, true for NE or Niger, nothing otherwise.

@@ -102,7 +102,10 @@ void ServeurEmcf::lire(QSslSocket *socket)
         const QString etape = requete.methode == "GET"    ? QStringLiteral("etat")
                               : requete.methode == "POST" ? QStringLiteral("soumission")
                                                           : QStringLiteral("decision");
-        if (const int pause = m_pausesMs.value(etape); pause > 0) {
+        Pause &p = m_pauses[etape];
+        if (const int pause = p.nombre != 0 ? p.ms : 0; pause > 0) {
+            if (p.nombre > 0)
+                --p.nombre;
             // Carried out and logged already; the answer is late (lost when the client is gone).
             journaliser("  pause de " + std::to_string(pause) + " ms avant la reponse");
             QTimer::singleShot(pause, socket, [socket, octets] { socket->write(octets); });

@@ -24,7 +24,7 @@ public:
 
     bool ecouter(const QHostAddress &adresse, quint16 port);
     // Waits before writing the answers of a step (etat, soumission, decision), in milliseconds.
-    void retarder(const QMap<QString, int> &pausesMs) { m_pausesMs = pausesMs; }
+    void retarder(const QMap<QString, Pause> &pauses) { m_pauses = pauses; }
     quint16 port() const { return m_serveur.serverPort(); }
     QString erreur() const { return m_serveur.errorString(); }
     // TLS connections accepted since start (handshake done).
@@ -40,5 +40,5 @@ private:
     QSslServer m_serveur;
     QHash<QSslSocket *, QByteArray> m_tampons;
     int m_connexions = 0;
-    QMap<QString, int> m_pausesMs;
+    QMap<QString, Pause> m_pauses;
 };

@@ -16,6 +16,13 @@
 // The requests of one certification, as fault injection names them.
 enum class EtapeEmcf { Etat, Soumission, Confirmation, Annulation };
 
+// A late answer: the wait, and for how many requests of its step (the first ones; -1: all).
+struct Pause
+{
+    int ms = 0;
+    int nombre = -1;
+};
+
 // How the test double behaves: the country's vocabulary, the token and numbers it answers with,
 // and the faults it injects.
 struct OptionsService

@@ -164,16 +164,16 @@ void EchangeEmcf::chaine_data()
         << QStringList{"GET " + adresse}
         << R"({"status":401,"title":"Jeton invalide"})"
            "\nLe serveur a retourne: 401 Jeton invalide\n"
-        << 0 << QStringList{"soumission envoyee"};
+        << 0 << QStringList{"soumission envoyee", "abandonnee"};
     QTest::newRow("refused submission ends without a decision")
         << QList<QByteArray>{etatPret, R"({"errorCode":"3"})", confirme}
         << QStringList{"GET " + adresse, "POST " + adresse}
         << QString(etatPret) + pret + R"({"errorCode":"3"})" + "Echec enregistrement\nErreur 3\n"
-        << 0 << QStringList{"soumission envoyee"};
+        << 0 << QStringList{"soumission envoyee", "abandonnee"};
     QTest::newRow("status reply that never comes")
         << QList<QByteArray>{silence, etatPret, confirme} << QStringList{"GET " + adresse}
         << "Reponse invalide\nCause: delai de 300 ms depasse.\n"
-        << 0 << QStringList{"soumission envoyee"};
+        << 0 << QStringList{"soumission envoyee", "abandonnee"};
     QTest::newRow("submission reply that never comes")
         << QList<QByteArray>{etatPret, silence, confirme} << QStringList{"GET " + adresse, "POST " + adresse}
         << QString(etatPret) + pret + "Echec enregistrement\nCause: delai de 300 ms depasse.\n"

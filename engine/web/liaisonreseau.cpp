@@ -2,6 +2,7 @@
 
 #include "transportemcf.h"
 
+#include <QHostAddress>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -17,9 +18,14 @@ bool statutHttpEnErreur(QNetworkReply::NetworkError erreur)
            (erreur >= QNetworkReply::InternalServerError && erreur <= QNetworkReply::UnknownServerError);
 }
 
-ReponseEmcf::Echec echecReseau(QNetworkReply::NetworkError erreur)
+ReponseEmcf::Echec echecReseau(QNetworkReply::NetworkError erreur, bool parProxy)
 {
     using E = ReponseEmcf::Echec;
+    // Through a proxy, Qt reports a proxy it cannot reach (or that cannot reach the service) as an
+    // unknown error, a refused connection or the service's host not found.
+    if (parProxy && (erreur == QNetworkReply::UnknownNetworkError || erreur == QNetworkReply::ConnectionRefusedError ||
+                     erreur == QNetworkReply::HostNotFoundError))
+        return E::Proxy;
     switch (erreur) {
     case QNetworkReply::ConnectionRefusedError:
         return E::ConnexionRefusee;
@@ -42,7 +48,17 @@ ReponseEmcf::Echec echecReseau(QNetworkReply::NetworkError erreur)
 
 } // namespace
 
-ReponseEmcf reponseDuReseau(QNetworkReply &reponse)
+QNetworkProxy proxyVers(const QUrl &adresse)
+{
+    // Qt never sends a connection to this machine through a proxy.
+    const QString hote = adresse.host();
+    if (hote == QLatin1String("localhost") || QHostAddress(hote).isLoopback())
+        return QNetworkProxy(QNetworkProxy::NoProxy);
+    const QList<QNetworkProxy> proxys = QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(adresse));
+    return proxys.isEmpty() ? QNetworkProxy(QNetworkProxy::NoProxy) : proxys.first();
+}
+
+ReponseEmcf reponseDuReseau(QNetworkReply &reponse, const QNetworkProxy &proxy)
 {
     ReponseEmcf r;
     const QVariant statut = reponse.attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -51,8 +67,15 @@ ReponseEmcf reponseDuReseau(QNetworkReply &reponse)
         r.statutHttp = statut.toInt();
         return r;
     }
-    r.echec = echecReseau(erreur);
+    const bool parProxy = proxy.type() != QNetworkProxy::NoProxy && proxy.type() != QNetworkProxy::DefaultProxy;
+    r.echec = echecReseau(erreur, parProxy);
     r.detail = reponse.errorString().toStdString();
+    if (r.echec == ReponseEmcf::Echec::Proxy)
+        r.detail = QStringLiteral("%1:%2: %3")
+                       .arg(proxy.hostName())
+                       .arg(proxy.port())
+                       .arg(reponse.errorString())
+                       .toStdString();
     return r;
 }
 
@@ -61,9 +84,13 @@ LiaisonReseau::LiaisonReseau(const QUrl &adresse, const QString &fichierAutorite
 {
     // The shop's proxy, as the system names it (environment on Linux, Internet options on Windows).
     // Credentials are asked of nobody: a proxy that wants them fails the request with its cause.
-    QNetworkProxyFactory::setUseSystemConfiguration(true);
     m_gestionnaire.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     m_gestionnaire.setAutoDeleteReplies(false);
+    // The proxy is asked of the system once, and given to the manager for every connection: the one
+    // opened ahead would otherwise be asked for a scheme of Qt's own, which no proxy configuration
+    // names, and go direct while the requests go through the proxy.
+    m_proxy = proxyVers(m_adresse);
+    m_gestionnaire.setProxy(m_proxy);
 }
 
 LiaisonReseau::~LiaisonReseau()
@@ -179,7 +206,7 @@ void LiaisonReseau::finir(QNetworkReply *reponse)
         depasser(reponse);
         return;
     }
-    ReponseEmcf r = reponseDuReseau(*reponse);
+    ReponseEmcf r = reponseDuReseau(*reponse, m_proxy);
     if (r.echec == ReponseEmcf::Echec::Aucun)
         r.corps = std::exchange(m_corps, QByteArray());
     rendre(r);

@@ -3,6 +3,7 @@
 #include "liaisonhttp.h"
 
 #include <QNetworkAccessManager>
+#include <QNetworkProxy>
 #include <QObject>
 #include <QPointer>
 #include <QSslConfiguration>
@@ -38,6 +39,7 @@ private:
     QUrl m_adresse;
     QString m_fichierAutorites;
     QNetworkAccessManager m_gestionnaire;
+    QNetworkProxy m_proxy;
     // Made when first needed: even an empty configuration starts the TLS back-end.
     std::optional<QSslConfiguration> m_tls;
     bool m_ouvertureEnCours = false;
@@ -49,5 +51,8 @@ private:
 
 // What a finished reply of the manager makes for the exchange, without its body, which the caller
 // has read: its HTTP status, or the failure on the way. An HTTP error status is a reply, not a
-// failure.
-ReponseEmcf reponseDuReseau(QNetworkReply &reponse);
+// failure. `proxy` is the one the request went through (NoProxy when none).
+ReponseEmcf reponseDuReseau(QNetworkReply &reponse, const QNetworkProxy &proxy);
+
+// The proxy Qt uses to reach `adresse`: the system's, none for this machine.
+QNetworkProxy proxyVers(const QUrl &adresse);

@@ -454,15 +454,27 @@ private slots:
         QCOMPARE(reprise.paiement, l.paiement);
     }
 
+    void registreDUneVersionPrecedente_data()
+    {
+        QTest::addColumn<QString>("colonnesEnPlus");
+        QTest::addColumn<int>("version");
+        QTest::newRow("first version") << QString() << 0;
+        QTest::newRow("with opening and payment times") << QString(", ouverture text, paiement text") << 2;
+    }
+
     void registreDUneVersionPrecedente()
     {
-        // A register written before the journal kept its opening and payment times: its rows are
-        // kept, the columns added, and it is claimed and settled as any other.
+        // A register written by an earlier version: its rows are kept, the missing columns added, and
+        // it is claimed and settled as any other.
+        QFETCH(QString, colonnesEnPlus);
+        QFETCH(int, version);
         const QString fichier = nouveauFichier();
         executer(fichier,
                  "create table certification (reference text primary key, etat text not null, chemin "
                  "text, destination text, empreinte text, uid text, pid integer, identite text, cree "
-                 "text, modifie text)");
+                 "text, modifie text" +
+                     colonnesEnPlus + ")");
+        executer(fichier, QString("pragma user_version = %1").arg(version));
         executer(fichier, "insert into certification (reference, etat, chemin, destination, pid, identite) "
                           "values ('V', 'fermeture envoyee', 'appareil', 'COM1', 3, 'x')");
         {
@@ -473,15 +485,26 @@ private slots:
             QVERIFY(lignes);
             QCOMPARE(lignes->size(), 1);
             QVERIFY(!outil.chercher("V"));
+            QVERIFY(outil.ligneJournal("V")->empreinteSoumission.isEmpty());
         }
         Registre registre("registre-test");
         QVERIFY(registre.ouvrir(fichier));
+        const TitulaireExecution moi{9, "n"};
         const QList<LigneJournal> prises =
-            registre.reprendreEnSuspens("appareil", "COM1", "", {9, "n"}, [](auto &) { return false; });
+            registre.reprendreEnSuspens("appareil", "COM1", "", moi, [](auto &) { return false; });
         QCOMPARE(prises.size(), 1);
         QVERIFY(prises.first().paiement.isEmpty());
         QVERIFY(registre.enregistrer("V", resultat("V")));
         QCOMPARE(nomEtat(registre.ligneJournal("V")->etat), QString("terminee"));
+
+        // What an e-MCF submission carries is kept from now on, and read back by a later run.
+        QCOMPARE(registre.reclamer("W", "E", "emcf", "https://x", moi, [](auto &) { return false; }).issue,
+                 Reclamation::Issue::Nouvelle);
+        QVERIFY(registre.changerEtat("W", EtatCertification::SoumissionEnvoyee, moi, QString(), "abc123"));
+        Registre suivant("registre-suivant");
+        QVERIFY(suivant.ouvrir(fichier));
+        QCOMPARE(suivant.ligneJournal("W")->empreinteSoumission, QString("abc123"));
+        QCOMPARE(nomEtat(suivant.ligneJournal("W")->etat), QString("soumission envoyee"));
     }
 
     void outilsNeCreentRien()

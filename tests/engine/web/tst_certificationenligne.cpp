@@ -6,13 +6,20 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QEventLoop>
 #include <QNetworkAccessManager>
+#include <QNetworkInterface>
+#include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSslConfiguration>
+#include <QStandardPaths>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -51,6 +58,9 @@ private slots:
     void serveurAbsent();
     void moduleAbsent();
     void poigneeDeMainSansFin();
+    void parProxy_data();
+    void parProxy();
+    void soumissionPerdueRetrouvee();
 
 private:
     QString pki(const QString &nom) const { return m_pki.filePath(nom); }
@@ -72,9 +82,17 @@ private:
                                const QString &cle = "serveur.key");
     // Stops the test double and returns its request lines ("METHOD path [body]").
     QStringList requetesSimulateur();
+    // Sends one request to the test double as another client of the same account would, and returns
+    // the JSON object it answered.
+    QJsonObject demanderAuDouble(const QString &url, const QByteArray &methode, const QByteArray &corps = {});
+    // Starts tinyproxy on a free port with `reglages` added to its configuration; returns the port.
+    quint16 demarrerProxy(const QString &reglages);
 
     QTemporaryDir m_pki;
+    // An address of this machine other than loopback, which Qt never sends through a proxy.
+    QString m_adresseMachine;
     std::unique_ptr<QProcess> m_simulateur;
+    std::unique_ptr<QProcess> m_proxy;
 };
 
 namespace {
@@ -114,7 +132,10 @@ struct Installation
 
         QProcess moteur;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *v : {"ORVANE_EMCF_URL", "ORVANE_EMCF_CA", "ORVANE_EMCF_TIMEOUT_MS"})
+        // Only what the test names reaches the engine: a proxy of the machine's own would change the path.
+        for (const char *v : {"ORVANE_EMCF_URL", "ORVANE_EMCF_CA", "ORVANE_EMCF_TIMEOUT_MS", "http_proxy",
+                              "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy",
+                              "NO_PROXY"})
             env.remove(v);
         for (auto it = environnement.begin(); it != environnement.end(); ++it)
             env.insert(it.key(), it.value());
@@ -240,8 +261,15 @@ void CertificationEnLigne::initTestCase()
     const QStringList cleEc = {"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
     QFile extensions(pki("serveur.ext"));
     QVERIFY(extensions.open(QIODevice::WriteOnly));
-    extensions.write("subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\n"
-                     "extendedKeyUsage=serverAuth\n");
+    for (const QHostAddress &a : QNetworkInterface::allAddresses()) {
+        if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback()) {
+            m_adresseMachine = a.toString();
+            break;
+        }
+    }
+    const QByteArray autreAdresse = m_adresseMachine.isEmpty() ? QByteArray() : ",IP:" + m_adresseMachine.toLatin1();
+    extensions.write("subjectAltName=IP:127.0.0.1,DNS:localhost" + autreAdresse +
+                     "\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n");
     extensions.close();
     // Our authority, a server certificate it signs, and a self-signed server nobody trusts.
     QVERIFY(openssl(
@@ -251,6 +279,15 @@ void CertificationEnLigne::initTestCase()
                     QStringList{"-keyout", "serveur.key", "-out", "serveur.csr", "-subj", "/CN=127.0.0.1"}));
     QVERIFY(openssl({"x509", "-req", "-in", "serveur.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
                      "-CAcreateserial", "-out", "serveur.pem", "-days", "2", "-extfile", "serveur.ext"}));
+    // A certificate of our own authority, for another host name than the one the engine reaches.
+    QFile autreHote(pki("autrehote.ext"));
+    QVERIFY(autreHote.open(QIODevice::WriteOnly));
+    autreHote.write("subjectAltName=DNS:autre.test\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n");
+    autreHote.close();
+    QVERIFY(openssl(QStringList{"req"} + cleEc +
+                    QStringList{"-keyout", "autrehote.key", "-out", "autrehote.csr", "-subj", "/CN=autre.test"}));
+    QVERIFY(openssl({"x509", "-req", "-in", "autrehote.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                     "-CAcreateserial", "-out", "autrehote.pem", "-days", "2", "-extfile", "autrehote.ext"}));
     QVERIFY(openssl(QStringList{"req", "-x509"} + cleEc +
                     QStringList{"-keyout", "autre.key", "-out", "autre.pem", "-days", "2", "-subj",
                                 "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"}));
@@ -258,6 +295,11 @@ void CertificationEnLigne::initTestCase()
 
 void CertificationEnLigne::cleanup()
 {
+    if (m_proxy) {
+        m_proxy->kill();
+        m_proxy->waitForFinished();
+        m_proxy.reset();
+    }
     if (m_simulateur) {
         m_simulateur->kill();
         m_simulateur->waitForFinished();
@@ -297,6 +339,64 @@ QStringList CertificationEnLigne::requetesSimulateur()
         QString::fromUtf8(m_simulateur->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     m_simulateur.reset();
     return lignes;
+}
+
+QJsonObject CertificationEnLigne::demanderAuDouble(const QString &url, const QByteArray &methode,
+                                                 const QByteArray &corps)
+{
+    QNetworkAccessManager reseau;
+    reseau.setProxy(QNetworkProxy::NoProxy);
+    QNetworkRequest requete{QUrl(url)};
+    requete.setRawHeader("Authorization", "Bearer jeton-de-test");
+    if (!corps.isEmpty())
+        requete.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.addCaCertificates(pki("ca.pem"));
+    requete.setSslConfiguration(tls);
+    std::unique_ptr<QNetworkReply> reponse(reseau.sendCustomRequest(requete, methode, corps));
+    QEventLoop boucle;
+    connect(reponse.get(), &QNetworkReply::finished, &boucle, &QEventLoop::quit);
+    QTimer::singleShot(10000, &boucle, &QEventLoop::quit);
+    if (!reponse->isFinished())
+        boucle.exec();
+    return QJsonDocument::fromJson(reponse->readAll()).object();
+}
+
+quint16 CertificationEnLigne::demarrerProxy(const QString &reglages)
+{
+    // A free port: the one the system gives a listening socket, closed just before tinyproxy takes it.
+    quint16 port = 0;
+    {
+        QTcpServer libre;
+        if (!libre.listen(QHostAddress::LocalHost))
+            return 0;
+        port = libre.serverPort();
+    }
+    const QString configuration = pki(QStringLiteral("tinyproxy-%1.conf").arg(port));
+    QFile fichier(configuration);
+    if (!fichier.open(QIODevice::WriteOnly))
+        return 0;
+    fichier.write(QStringLiteral("Port %1\nListen 127.0.0.1\nTimeout 30\nLogLevel Connect\nMaxClients 10\n%2\n")
+                      .arg(port)
+                      .arg(reglages)
+                      .toUtf8());
+    fichier.close();
+    m_proxy = std::make_unique<QProcess>();
+    m_proxy->setProcessChannelMode(QProcess::MergedChannels);
+    m_proxy->start(QStringLiteral("tinyproxy"), {QStringLiteral("-d"), QStringLiteral("-c"), configuration});
+    if (!m_proxy->waitForStarted(10000))
+        return 0;
+    // Ready once it accepts connections.
+    QElapsedTimer chrono;
+    chrono.start();
+    while (chrono.elapsed() < 10000) {
+        QTcpSocket essai;
+        essai.connectToHost(QHostAddress::LocalHost, port);
+        if (essai.waitForConnected(1000))
+            return port;
+        QThread::msleep(50);
+    }
+    return 0;
 }
 
 void CertificationEnLigne::venteConfirmee_data()
@@ -339,6 +439,10 @@ void CertificationEnLigne::venteConfirmee()
     Installation installation;
     QVERIFY(installation.preparer(attributs));
     QCOMPARE(installation.certifier("facture.csv", facture, versDouble(url)), 0);
+    const QString sortie = installation.sortie;
+    // A reprint reads the register alone: the double sees no further request and no connection.
+    QCOMPARE(installation.certifier("facture.csv", facture, versDouble(url)), 0);
+    QVERIFY2(installation.sortie.contains("Cette facture est deja validee.\n"), qPrintable(installation.sortie));
     const QStringList journal = requetesSimulateur();
     QCOMPARE(methodes(journal), (QStringList{"GET", "POST", "PUT"}));
     // The three requests share one kept-alive connection: one TCP and one TLS handshake per run.
@@ -353,8 +457,8 @@ void CertificationEnLigne::venteConfirmee()
     QVERIFY(corpsJournal(journal, "> PUT").isEmpty());
     QVERIFY(journal.filter("/confirm").size() == 1 && journal.filter("/cancel").isEmpty());
 
-    QVERIFY2(installation.sortie.contains("Validation reussie.\n\n"), qPrintable(installation.sortie));
-    QVERIFY(installation.sortie.contains("Insertion de la facture dans la base de donnees reussie.\n"));
+    QVERIFY2(sortie.contains("Validation reussie.\n\n"), qPrintable(sortie));
+    QVERIFY(sortie.contains("Insertion de la facture dans la base de donnees reussie.\n"));
 
     const QString code = reponse.value(cleCode).toString();
     const QString compteurs = reponse.value("counters").toString();
@@ -470,6 +574,8 @@ void CertificationEnLigne::certificatNonReconnu_data()
                                         << "autre.key" << true;
     QTest::newRow("test authority not trusted") << "serveur.pem"
                                                 << "serveur.key" << false;
+    QTest::newRow("trusted authority, another host name") << "autrehote.pem"
+                                                          << "autrehote.key" << true;
 }
 
 void CertificationEnLigne::certificatNonReconnu()
@@ -679,16 +785,7 @@ void CertificationEnLigne::abandonApresDelai()
     QVERIFY(installation.dureeMs < 2 * delaiMs + 8000);
 
     // Read the service's pending invoices with the status request: none is left.
-    QNetworkAccessManager reseau;
-    QNetworkRequest requete{QUrl(url)};
-    requete.setRawHeader("Authorization", "Bearer jeton-de-test");
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.addCaCertificates(pki("ca.pem"));
-    requete.setSslConfiguration(tls);
-    QNetworkReply *reponse = reseau.get(requete);
-    QTRY_VERIFY_WITH_TIMEOUT(reponse->isFinished(), 10000);
-    const QJsonObject etat = QJsonDocument::fromJson(reponse->readAll()).object();
-    delete reponse;
+    const QJsonObject etat = demanderAuDouble(url, "GET");
     QCOMPARE(etat.value("status"), QJsonValue(true));
     QCOMPARE(etat.value("pendingRequestsList").toArray(), QJsonArray());
 
@@ -820,6 +917,119 @@ void CertificationEnLigne::poigneeDeMainSansFin()
              qPrintable(QString::number(installation.dureeMs)));
     QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
     QVERIFY(installation.registre().isEmpty());
+}
+
+void CertificationEnLigne::parProxy_data()
+{
+    QTest::addColumn<QString>("reglages");
+    QTest::addColumn<bool>("arrete");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("proxy relays") << QString() << false << "Validation reussie.\n";
+    QTest::newRow("proxy wants credentials")
+        << "BasicAuth caisse secret" << false
+        << "Connexion au serveur\nReponse invalide\nCause: le proxy demande une authentification, qui "
+           "n'est pas prise en charge.\n";
+    QTest::newRow("proxy stopped") << QString() << true
+                                   << "Connexion au serveur\nReponse invalide\nCause: proxy injoignable (";
+}
+
+void CertificationEnLigne::parProxy()
+{
+    QFETCH(QString, reglages);
+    QFETCH(bool, arrete);
+    QFETCH(QString, message);
+
+    QVERIFY2(!QStandardPaths::findExecutable("tinyproxy").isEmpty(),
+             "tinyproxy is missing: scripts/preparer installs it");
+    if (m_adresseMachine.isEmpty())
+        QSKIP("this machine has no address but loopback, which is never reached through a proxy");
+    const QString url = demarrerSimulateur({"--adresse", m_adresseMachine});
+    QVERIFY2(url.startsWith("https://" + m_adresseMachine + ":"), qPrintable(url));
+    const quint16 port = demarrerProxy(reglages);
+    QVERIFY(port != 0);
+    if (arrete) {
+        m_proxy->kill();
+        m_proxy->waitForFinished();
+    }
+    Installation installation;
+    QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
+    // The shop's proxy as the system names it to every program.
+    QMap<QString, QString> env = versDouble(url);
+    env.insert("https_proxy", QStringLiteral("http://127.0.0.1:%1").arg(port));
+    QCOMPARE(installation.certifier("facture.csv", venteBenin, env), 0);
+    QVERIFY2(installation.sortie.contains(message), qPrintable(installation.sortie));
+    const QStringList journal = requetesSimulateur();
+    if (!reglages.isEmpty() || arrete) {
+        // Nothing reached the service, nothing was certified, and the claim was released for a retry.
+        QCOMPARE(methodes(journal), QStringList());
+        QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
+        QCOMPARE(installation.etatJournal("F1"), QStringLiteral("abandonnee"));
+        return;
+    }
+    // The whole run went through the proxy's tunnel: one CONNECT, one TLS connection, three requests.
+    m_proxy->terminate(); // its log is flushed as it stops
+    QVERIFY(m_proxy->waitForFinished(10000));
+    const QString traces = QString::fromUtf8(m_proxy->readAll());
+    QCOMPARE(traces.count(QRegularExpression("CONNECT " + QRegularExpression::escape(m_adresseMachine) + ":\\d+")),
+             1);
+    QCOMPARE(methodes(journal), (QStringList{"GET", "POST", "PUT"}));
+    QCOMPARE(journal.filter(QRegularExpression("^\\+ connexion TLS ")).size(), 1);
+    QCOMPARE(installation.ligneResultat("facture.csv").size(), 8);
+    QCOMPARE(installation.registre().size(), 1);
+}
+
+void CertificationEnLigne::soumissionPerdueRetrouvee()
+{
+    // The first submission's reply comes after the engine's limit: the run gives up with its invoice
+    // pending on the service and the journal in "soumission envoyee".
+    const int delaiMs = 800;
+    const QString url = demarrerSimulateur({"--pause-avant", "soumission:1500:1"});
+    QVERIFY(!url.isEmpty());
+    Installation installation;
+    QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
+    QCOMPARE(installation.certifier("facture.csv", venteBenin, versDouble(url, delaiMs)), 0);
+    QVERIFY2(installation.sortie.contains("Echec enregistrement\nCause: delai de 800 ms depasse.\n"),
+             qPrintable(installation.sortie));
+    QCOMPARE(installation.etatJournal("F1"), QStringLiteral("soumission envoyee"));
+    QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
+
+    // Another till of the same account has an invoice pending too, nearly the same one.
+    const QJsonObject autreCaisse = demanderAuDouble(
+        url, "POST",
+        R"({"ifu":"3201234567890","type":"FV","items":[{"name":"Pain","price":"118","quantity":"3",)"
+        R"("taxGroup":"B"}],"operator":{"id":"7","name":"Awa"}})");
+    const QString uidAutreCaisse = autreCaisse.value("uid").toString();
+    QVERIFY2(!uidAutreCaisse.isEmpty(), qPrintable(QJsonDocument(autreCaisse).toJson()));
+    const QStringList pendantes = [&] {
+        QStringList uids;
+        for (const QJsonValue &p : demanderAuDouble(url, "GET").value("pendingRequestsList").toArray())
+            uids << p.toObject().value("uid").toString();
+        return uids;
+    }();
+    QCOMPARE(pendantes.size(), 2);
+    QVERIFY(pendantes.contains(uidAutreCaisse));
+    const QString uidPerdu = pendantes.at(pendantes.at(0) == uidAutreCaisse ? 1 : 0);
+
+    // The business application runs the same invoice again: the lost submission is found by what it
+    // carries and cancelled, the invoice is certified once, and the other till's invoice is left alone.
+    QCOMPARE(installation.certifier("facture.csv", venteBenin, versDouble(url, delaiMs)), 0);
+    QVERIFY2(installation.sortie.contains("Facture F1: soumission retrouvee en attente (" + uidPerdu +
+                                          "), annulation.\n"),
+             qPrintable(installation.sortie));
+    QVERIFY(installation.sortie.contains("Validation reussie."));
+    QCOMPARE(installation.ligneResultat("facture.csv").size(), 8);
+    QCOMPARE(installation.registre().size(), 1);
+    QCOMPARE(installation.etatJournal("F1"), QStringLiteral("terminee"));
+    const QJsonArray restantes = demanderAuDouble(url, "GET").value("pendingRequestsList").toArray();
+    QCOMPARE(restantes.size(), 1);
+    QCOMPARE(restantes.at(0).toObject().value("uid").toString(), uidAutreCaisse);
+
+    const QStringList journal = requetesSimulateur();
+    QCOMPARE(journal.filter(QRegularExpression("^> PUT .*/confirm$")).size(), 1);
+    QCOMPARE(journal.filter(QRegularExpression("^> PUT .*/cancel$")),
+             QStringList{"> PUT /emcf/api/invoice/" + uidPerdu + "/cancel"});
+    QVERIFY(journal.filter(uidAutreCaisse).filter("> PUT").isEmpty());
 }
 
 QTEST_GUILESS_MAIN(CertificationEnLigne)

@@ -6,6 +6,7 @@
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 
 namespace {
 
@@ -115,6 +116,14 @@ void LiaisonReseau::ouvrir()
             return;
         reponse->deleteLater();
         m_ouvertureEnCours = false;
+        // A proxy that could not be reached, or that wants credentials, fails every request of the
+        // run the same way: they report it without trying again (trying again after a demand for
+        // credentials crashed Qt's network thread now and then). A server that refused the
+        // connection is tried again by the request: it may have been restarting.
+        const ReponseEmcf ouverture = reponseDuReseau(*reponse, m_proxy);
+        if (ouverture.echec == ReponseEmcf::Echec::Proxy ||
+            ouverture.echec == ReponseEmcf::Echec::ProxyAuthentification)
+            m_echecProxy = ouverture;
         if (m_enAttente)
             lancer(*std::exchange(m_enAttente, std::nullopt));
     });
@@ -137,6 +146,14 @@ void LiaisonReseau::envoyer(const RequeteEmcf &requete, Fin fin)
 
 void LiaisonReseau::lancer(const RequeteEmcf &requete)
 {
+    if (m_echecProxy) {
+        // From the event loop, as any reply; a request abandoned meanwhile gets nothing.
+        QTimer::singleShot(0, this, [this, generation = m_generation, echec = *m_echecProxy] {
+            if (generation == m_generation)
+                rendre(echec);
+        });
+        return;
+    }
     QNetworkRequest r(requete.url);
     if (requete.url.scheme() == QLatin1String("https")) {
         r.setSslConfiguration(tls());
@@ -222,6 +239,7 @@ void LiaisonReseau::rendre(const ReponseEmcf &reponse)
 
 void LiaisonReseau::abandonner()
 {
+    ++m_generation;
     m_enAttente.reset();
     if (QNetworkReply *reponse = m_reponse) {
         m_reponse = nullptr;

@@ -44,6 +44,8 @@ private:
     std::optional<QSslConfiguration> m_tls;
     bool m_ouvertureEnCours = false;
     std::optional<RequeteEmcf> m_enAttente; // sent once the connection opened ahead is ready
+    std::optional<ReponseEmcf> m_echecProxy; // the proxy failed the connection opened ahead
+    quint64 m_generation = 0;                // counts abandoned requests
     QPointer<QNetworkReply> m_reponse;
     QByteArray m_corps; // the body received so far
     Fin m_fin;

@@ -1,4 +1,5 @@
 #include "decisionsemcf.h"
+#include "reponsesemcf.h"
 
 #include <parametres.h>
 
@@ -29,26 +30,6 @@ private slots:
 using Suite = DecisionEmcf::Suite;
 using Echec = ReponseEmcf::Echec;
 Q_DECLARE_METATYPE(DecisionEmcf::Suite)
-Q_DECLARE_METATYPE(ReponseEmcf)
-
-namespace {
-
-ReponseEmcf echec(Echec e, int delaiMs = 0)
-{
-    ReponseEmcf r;
-    r.echec = e;
-    r.delaiMs = delaiMs;
-    return r;
-}
-
-ReponseEmcf http(int statut, const QByteArray &corps)
-{
-    ReponseEmcf r(corps);
-    r.statutHttp = statut;
-    return r;
-}
-
-} // namespace
 
 void DecisionsEmcf::etatServeur_data()
 {

@@ -21,6 +21,13 @@ double nombreEntree(const QString &texte)
     return ok ? valeur : 0;
 }
 
+bool estNombreEntree(const QString &texte)
+{
+    bool ok = false;
+    texte.toDouble(&ok);
+    return ok;
+}
+
 QString entierFrancais(double valeur)
 {
     // std::round rounds halves away from zero; adding 0.0 turns a -0 (a small negative value, a

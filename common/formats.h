@@ -8,6 +8,9 @@
 
 // A number of the input file: "." separator, no grouping; 0 when the text is not a number.
 double nombreEntree(const QString &texte);
+// True when `texte` is a number of the input file as nombreEntree reads it ("0,333" and "abc" are
+// not).
+bool estNombreEntree(const QString &texte);
 
 // A whole number with the French locale, rounded half away from zero, never written "-0".
 QString entierFrancais(double valeur);

@@ -35,6 +35,7 @@ struct InvoiceItem
     QString groupeTaxe;
     QString partClient; // percent of the line paid by the client (renderer)
     NombresArticle nombres;
+    int ligneFichier = 0; // line of the input file it was read from, from 1 (0: not read from a file)
 };
 
 // A comment line: a kind (label) and a text (value).

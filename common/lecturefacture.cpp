@@ -4,6 +4,8 @@
 
 #include <QTextStream>
 
+#include <utility>
+
 namespace {
 
 // Positions of the header fields that move between the two layouts; -1 for a field the layout lacks.
@@ -121,17 +123,43 @@ void lireLigne(const QString &ligne, Invoice &facture, const OptionsLecture &opt
 Invoice lireFacture(QTextStream &flux, const OptionsLecture &options)
 {
     Invoice facture;
+    int ligneFichier = 0;
     while (!flux.atEnd()) {
         QString ligne = flux.readLine();
+        ++ligneFichier;
         if (ligne.isEmpty())
             continue;
         ligne.remove(QChar(u'\0'));
+        const qsizetype articles = facture.articles.size();
         lireLigne(ligne, facture, options);
+        if (facture.articles.size() > articles)
+            facture.articles.last().ligneFichier = ligneFichier;
         ++facture.nombreLignes;
         if (facture.nombreLignes == 1 && facture.impressionVide && options.arretImpressionVide)
             break;
     }
     return facture;
+}
+
+QString nombreIllisible(const Invoice &facture)
+{
+    for (qsizetype i = 0; i < facture.articles.size(); ++i) {
+        const InvoiceItem &a = facture.articles.at(i);
+        const std::pair<const QString &, const char *> champs[] = {
+            {a.quantite, "quantite"}, {a.prixHT, "prixHT"}, {a.prixTTC, "prixTTC"}};
+        for (const auto &[texte, nom] : champs) {
+            if (texte.isEmpty() || estNombreEntree(texte))
+                continue;
+            QString motif = a.ligneFichier > 0
+                                ? QStringLiteral("Ligne %1 (article %2)").arg(a.ligneFichier).arg(i + 1)
+                                : QStringLiteral("Article %1").arg(i + 1);
+            motif += QStringLiteral(", champ %1: \"%2\" n'est pas un nombre").arg(QLatin1String(nom), texte);
+            if (texte.contains(QLatin1Char(',')))
+                motif += QStringLiteral(" (le separateur decimal est le point)");
+            return motif;
+        }
+    }
+    return {};
 }
 
 QStringConverter::Encoding encodageEntree(const QString &encodage)

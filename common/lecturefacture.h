@@ -35,6 +35,17 @@ void lireLigne(const QString &ligne, Invoice &facture, const OptionsLecture &opt
 // others, which then count even when nothing is left of them.
 Invoice lireFacture(QTextStream &flux, const OptionsLecture &options);
 
+// The numbers rule of both programs: a quantity or price of an item (quantite, prixHT, prixTTC)
+// that is not empty must be a number as the input file writes them ("." as decimal separator, no
+// grouping). An empty field counts as 0, as business applications write it; "0,333" or "abc" would
+// silently count as 0 too, so such an invoice is refused: by the engine before anything is sent,
+// by the renderer before anything is printed.
+// The first such field, as a French console text without its end, naming the line of the file,
+// the item and the field (e.g. `Ligne 3 (article 2), champ quantite: "0,333" n'est pas un
+// nombre (le separateur decimal est le point)`); empty when every quantity and price is readable.
+// Each program adds what it does not do.
+QString nombreIllisible(const Invoice &facture);
+
 // Encoding of the input file from the `encodage` setting: its number as QStringConverter::Encoding
 // (0 UTF-8 ... 7 Latin-1, 8 system); a text that is not a number, or a code outside 0..8, gives UTF-8.
 QStringConverter::Encoding encodageEntree(const QString &encodage);

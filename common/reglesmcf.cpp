@@ -13,6 +13,16 @@ QString groupeTaxeEnvoye(const InvoiceItem &article)
     return ok && tva != 0 ? QStringLiteral("B") : QStringLiteral("A");
 }
 
+QString codePrelevementEmcf(const QString &codeTaxeSpecifique, const QString &pays)
+{
+    if (codeTaxeSpecifique == QStringLiteral("AIB5"))
+        return QStringLiteral("B");
+    // A 1 % levy is group A in Bénin only: Niger's ISB A is 2 %.
+    if (codeTaxeSpecifique == QStringLiteral("AIB1") && pays == QStringLiteral("Bénin"))
+        return QStringLiteral("A");
+    return codeTaxeSpecifique;
+}
+
 bool genreCommentaireConnu(const QString &genre)
 {
     return genre.size() == 1 && genre.at(0) >= QLatin1Char('A') && genre.at(0) <= QLatin1Char('H');

@@ -11,6 +11,13 @@
 // text counts as no VAT).
 QString groupeTaxeEnvoye(const InvoiceItem &article);
 
+// The levy code ("aib" in Bénin, "isb" in Niger) the e-MCF service is sent for the invoice's
+// withholding code: the service's group of the same rate (tauxTaxe). Bénin: "AIB1" as "A" (1 %),
+// "AIB5" as "B" (5 %). Niger, whose ISB groups are A 2 % and B 5 %: "AIB5" as "B"; "AIB1" (1 %) has
+// no ISB group and goes as it is. Every other code goes as it is; the service refuses the codes it
+// does not know.
+QString codePrelevementEmcf(const QString &codeTaxeSpecifique, const QString &pays);
+
 // Comments travel only with a kind of one letter from "A" to "H".
 bool genreCommentaireConnu(const QString &genre);
 

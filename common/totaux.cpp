@@ -4,19 +4,23 @@
 
 namespace {
 
-const QMap<QString, double> &tableTaux()
+const QMap<QString, double> &tableTaux(const QString &pays)
 {
     static const QMap<QString, double> table{{QStringLiteral("AIB1"), 1}, {QStringLiteral("AIB5"), 5},
                                              {QStringLiteral("A"), 2},    {QStringLiteral("B"), 5},
                                              {QStringLiteral("C"), 0},    {QStringLiteral("D"), 0}};
-    return table;
+    // Bénin: the letters name the service's AIB groups, A 1 % and B 5 %.
+    static const QMap<QString, double> benin{{QStringLiteral("AIB1"), 1}, {QStringLiteral("AIB5"), 5},
+                                             {QStringLiteral("A"), 1},    {QStringLiteral("B"), 5},
+                                             {QStringLiteral("C"), 0},    {QStringLiteral("D"), 0}};
+    return pays == QStringLiteral("Bénin") ? benin : table;
 }
 
 } // namespace
 
-double tauxTaxe(const QString &code)
+double tauxTaxe(const QString &code, const QString &pays)
 {
-    return tableTaux().value(code, 0);
+    return tableTaux(pays).value(code, 0);
 }
 
 TablesReference tablesReference(const QString &pays)
@@ -26,7 +30,7 @@ TablesReference tablesReference(const QString &pays)
         t.nomTaxeSpecifique = QStringLiteral("AIB");
     else if (pays == QStringLiteral("Niger"))
         t.nomTaxeSpecifique = QStringLiteral("ISB");
-    t.tauxTaxe = tableTaux();
+    t.tauxTaxe = tableTaux(pays);
     t.modesPaiement = {{QStringLiteral("V"), QStringLiteral("VIREMENT")},
                        {QStringLiteral("C"), QStringLiteral("CARTEBANCAIRE")},
                        {QStringLiteral("M"), QStringLiteral("MOBILEMONEY")},
@@ -70,8 +74,8 @@ LigneCertifiee ligneCertifiee(const InvoiceItem &a, const QString &codeTaxeSpeci
     const double ht = n.quantite * n.prixHT;
     l.ttc = n.quantite * n.prixTTC;
     if (!codeTaxeSpecifique.isEmpty())
-        l.retenue =
-            retenue(pays, tauxTaxe(codeTaxeSpecifique), n.taxeSpecifiqueHT + ht, n.taxeSpecifique + l.ttc);
+        l.retenue = retenue(pays, tauxTaxe(codeTaxeSpecifique, pays), n.taxeSpecifiqueHT + ht,
+                            n.taxeSpecifique + l.ttc);
     l.total = l.retenue + l.ttc + n.taxeSpecifique;
     return l;
 }
@@ -109,7 +113,7 @@ TotauxFacture calculerTotaux(const Invoice &facture, const QString &pays)
     }
 
     if (!facture.codeTaxeSpecifique.isEmpty()) {
-        const double r = tauxTaxe(facture.codeTaxeSpecifique);
+        const double r = tauxTaxe(facture.codeTaxeSpecifique, pays);
         t.tauxRetenue = r;
         // The same base as the engine's lines: in Niger the amounts with tax already hold the
         // specific tax. The client's and the insurer's withholdings are their shares of that base,

@@ -8,15 +8,17 @@ struct InvoiceItem;
 
 // Tax tables, the withholding rule and the totals of an invoice, for the engine and the renderer.
 
-// Withholding rate in percent of a withholding code ("AIB1" 1, "AIB5" 5, "A" 2, "B" 5, "C" and
-// "D" 0); 0 for an unknown code.
-double tauxTaxe(const QString &code);
+// Withholding rate in percent of a withholding code in `pays`: "AIB1" 1, "AIB5" 5, "A" 2, "B" 5,
+// "C" and "D" 0, except in Bénin, where the letter codes are the e-MCF service's AIB groups: "A" 1
+// and "B" 5, as "AIB1" and "AIB5". 0 for an unknown code. The engine, the renderer, the device
+// simulator and the levy code sent to the e-MCF service (reglesmcf.h) all follow this table.
+double tauxTaxe(const QString &code, const QString &pays);
 
 // Reference tables of the engine, filled at start from the country.
 struct TablesReference
 {
     QString nomTaxeSpecifique;            // "AIB" in Bénin, "ISB" in Niger
-    QMap<QString, double> tauxTaxe;       // withholding code -> percent
+    QMap<QString, double> tauxTaxe;       // withholding code -> percent, in the country
     QMap<QString, QString> modesPaiement; // payment code -> payment name
 
     double taux(const QString &code) const { return tauxTaxe.value(code, 0); }

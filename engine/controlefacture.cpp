@@ -1,6 +1,7 @@
 #include "controlefacture.h"
 
 #include <formats.h>
+#include <lecturefacture.h>
 
 #include <QCryptographicHash>
 
@@ -28,6 +29,10 @@ QString motifRefus(const Invoice &facture)
                 "Reference de facture invalide (caractere de controle): la facture n'est pas "
                 "certifiee.\n");
     }
+    // A quantity or price written but unreadable would count as 0 (lecturefacture.h).
+    const QString illisible = nombreIllisible(facture);
+    if (!illisible.isEmpty())
+        return illisible + QStringLiteral(": la facture n'est pas certifiee.\n");
     for (qsizetype i = 0; i < facture.articles.size(); ++i) {
         const InvoiceItem &a = facture.articles.at(i);
         for (const QString &nombre :

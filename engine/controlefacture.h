@@ -8,7 +8,8 @@
 
 // Why the invoice must not be certified, as a console line; empty when it may be. Refused: an empty
 // reference, or one holding a control character (a tab would shift the fields of the result file);
-// an item number that is not finite or beyond 1e15 in magnitude (no device or service total could
+// a quantity or price that is written but is not a number (nombreIllisible, lecturefacture.h); an
+// item number that is not finite or beyond 1e15 in magnitude (no device or service total could
 // then be checked against it).
 QString motifRefus(const Invoice &facture);
 

@@ -22,12 +22,7 @@ void MCF::certifier(CheminCertification &chemin, JournalCertification &journal)
 
 void MCF::prechargerDemonstration()
 {
-    resultat = {QStringLiteral("F;EM01020304;DEMO5AB7CD9EF2GH4JK6LM8N;1234567890123;20200109135542"),
-                QString(),
-                QStringLiteral("DEMO5AB7CD9EF2GH4JK6LM8N"),
-                QStringLiteral("EM01020304"),
-                QStringLiteral("82/87 FV"),
-                QStringLiteral("20200109135542")};
+    resultat = resultatDemonstration();
 }
 
 bool MCF::enregistrerResultat(Registre &registre)

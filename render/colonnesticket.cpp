@@ -1,5 +1,7 @@
 #include "colonnesticket.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 
 namespace {
@@ -26,6 +28,56 @@ QString colonnesMontants(const QString &qt, const QString &puttc, const QString 
 int largeurMontants(const LargeursColonnes &l)
 {
     return l.qt + 1 + l.puttc + 1 + l.tot;
+}
+
+// Where a long line may break, most welcome first: the " | " between label and value pairs, the
+// spaces between words, and only then the non-breaking spaces that tie a label to its value.
+const QList<QRegularExpression> &coupures()
+{
+    static const QList<QRegularExpression> c{QRegularExpression(QStringLiteral(" +\\| +")),
+                                             QRegularExpression(QStringLiteral(" +")),
+                                             QRegularExpression(QStringLiteral("\u00A0+"))};
+    return c;
+}
+
+// `texte` in lines of at most `largeur`, broken at the separators of coupures()[niveau] (a separator
+// is dropped where the line breaks); a piece longer than a line is broken at the next level, and at
+// the last level cut every `largeur` characters.
+QStringList plier(const QString &texte, int largeur, qsizetype niveau)
+{
+    if (largeur <= 0 || texte.size() <= largeur)
+        return {texte};
+    QStringList lignes;
+    if (niveau == coupures().size()) {
+        for (qsizetype i = 0; i < texte.size(); i += largeur)
+            lignes.append(texte.mid(i, largeur));
+        return lignes;
+    }
+    QString courante;
+    bool premier = true;
+    qsizetype debut = 0;
+    QString separateur; // the one before the piece at `debut`
+    auto ajouter = [&](const QString &morceau) {
+        if (premier || courante.size() + separateur.size() + morceau.size() > largeur) {
+            if (!premier)
+                lignes.append(courante);
+            premier = false;
+            QStringList parties = plier(morceau, largeur, niveau + 1);
+            courante = parties.takeLast();
+            lignes.append(parties);
+        } else {
+            courante += separateur + morceau;
+        }
+    };
+    for (auto m = coupures().at(niveau).globalMatch(texte); m.hasNext();) {
+        const QRegularExpressionMatch trouve = m.next();
+        ajouter(texte.mid(debut, trouve.capturedStart() - debut));
+        debut = trouve.capturedEnd();
+        separateur = trouve.captured();
+    }
+    ajouter(texte.mid(debut));
+    lignes.append(courante);
+    return lignes;
 }
 
 } // namespace
@@ -121,28 +173,7 @@ QString ligneArticleTicket(const InvoiceItem &a, const MiseEnPageTicket &m, int 
 
 QStringList couperEnLignes(const QString &texte, int largeur)
 {
-    if (largeur <= 0 || texte.size() <= largeur)
-        return {texte};
-    QStringList lignes;
-    const QStringList mots = texte.split(QLatin1Char(' '));
-    QString courante = mots.first();
-    for (qsizetype i = 0; i < mots.size(); ++i) {
-        if (i > 0) {
-            if (courante.size() + 1 + mots.at(i).size() <= largeur) {
-                courante += QLatin1Char(' ') + mots.at(i);
-            } else {
-                lignes.append(courante);
-                courante = mots.at(i);
-            }
-        }
-        while (courante.size() > largeur) {
-            lignes.append(courante.left(largeur));
-            courante.remove(0, largeur);
-        }
-    }
-    if (!courante.isEmpty() || lignes.isEmpty())
-        lignes.append(courante);
-    return lignes;
+    return plier(texte, largeur, 0);
 }
 
 QString replierLignes(const QString &texte, int largeur)

@@ -43,9 +43,11 @@ QString ligneArticleTicket(const InvoiceItem &article, const LargeursColonnes &l
 QString ligneArticleTicket(const InvoiceItem &article, const MiseEnPageTicket &miseEnPage, int signe,
                            bool economieEspace);
 
-// Cuts `texte` into lines of at most `largeur` characters, at plain spaces (the space is dropped);
-// a word longer than a line is cut. Group separators of amounts are not spaces, so an amount is
-// never split unless it alone is wider than the line.
+// Cuts `texte` into lines of at most `largeur` characters: at the " | " separators of label and
+// value pairs first, then at plain spaces, then at non-breaking spaces (U+00A0, which tie a label to
+// its value); the separator is dropped where the line breaks. A piece longer than a line is cut.
+// Group separators of amounts are not spaces, so an amount is never split unless it alone is wider
+// than the line.
 QStringList couperEnLignes(const QString &texte, int largeur);
 // Every line of `texte` longer than `largeur` is cut as couperEnLignes does; 0 leaves the text as is.
 QString replierLignes(const QString &texte, int largeur);

@@ -23,11 +23,11 @@ void entreprise(Redacteur &r)
 {
     const ParametresRendu &p = r.d.parametres;
     if (!p.entreprise.isEmpty())
-        r << r.gras(p.entreprise) + r.nl();
+        r << r.gras(r.donnee(p.entreprise)) + r.nl();
     if (r.eco()) {
-        r << p.adresse + QStringLiteral(" - ") + p.telephone + r.nl();
-        r << r.gras(QStringLiteral("RCCM: ")) + p.rccm + QStringLiteral(" - ") +
-                 r.gras(r.d.mots.libelleNumero + QStringLiteral(": ")) + p.ifu + r.nl();
+        r << r.donnee(p.adresse) + QStringLiteral(" - ") + r.donnee(p.telephone) + r.nl();
+        r << r.paire(QStringLiteral("RCCM: "), r.donnee(p.rccm)) + QStringLiteral(" - ") +
+                 r.paire(r.d.mots.libelleNumero + QStringLiteral(": "), r.donnee(p.ifu)) + r.nl();
         return;
     }
     const QList<QPair<QString, QString>> details{{QStringLiteral("Adressse: "), p.adresse},
@@ -37,7 +37,7 @@ void entreprise(Redacteur &r)
                                                  {r.d.mots.libelleNumero + QStringLiteral(": "), p.ifu}};
     for (const auto &[libelle, valeur] : details) {
         if (!valeur.isEmpty())
-            r.ligne(libelle, valeur);
+            r.ligne(libelle, r.donnee(valeur));
     }
 }
 
@@ -71,7 +71,8 @@ void client(Redacteur &r)
         r.ligne(r.d.mots.libelleNumero + QStringLiteral(": "), r.donnee(f.ifuClient));
 }
 
-// One line per tax group: its amount without tax, specific tax and VAT.
+// One line per tax group: its amount without tax, specific tax and VAT, each a label and its amount
+// that no line break separates; the ticket breaks a long line at the " | " between them.
 void groupes(Redacteur &r)
 {
     const QString &pays = r.d.parametres.pays;
@@ -83,14 +84,17 @@ void groupes(Redacteur &r)
             const QString nom = g.key() == QStringLiteral("A") && pays == QStringLiteral("Niger")
                                     ? QStringLiteral("Exonérés")
                                     : QStringLiteral("Total: HT [") + groupe + QStringLiteral("]");
-            r << r.gras(nom + QStringLiteral(" = ") + r.montant(s.ht));
+            r << r.gras(r.colle(nom + QStringLiteral(" = ")) + r.montant(s.ht));
         }
         if (s.taxeSpecifiqueHT != 0)
-            r << r.gras(QStringLiteral(" | TS [") + groupe + QStringLiteral("] = ") +
+            r << r.gras(QStringLiteral(" | ") +
+                        r.colle(QStringLiteral("TS [") + groupe + QStringLiteral("] = ")) +
                         r.montant(s.taxeSpecifiqueHT));
         if (s.tva != 0)
-            r << r.gras(QStringLiteral(" | TVA [") + groupe + QStringLiteral("]") +
-                        libelleTaux(pays, g.key()) + QStringLiteral(" = ") + r.montant(s.tva));
+            r << r.gras(QStringLiteral(" | ") +
+                        r.colle(QStringLiteral("TVA [") + groupe + QStringLiteral("]") +
+                                libelleTaux(pays, g.key()) + QStringLiteral(" = ")) +
+                        r.montant(s.tva));
         r << r.nl();
     }
 }
@@ -108,9 +112,10 @@ void totaux(Redacteur &r)
     r << r.nl();
     if (r.d.facture.codeTaxeSpecifique.isEmpty())
         return;
-    r << r.gras(r.d.mots.libelleRetenue + QStringLiteral(" ") + entierFrancais(t.tauxRetenue) +
-                QStringLiteral("% : ")) +
-             r.montant(t.montantRetenue) + r.nl();
+    r << r.paire(r.d.mots.libelleRetenue + QStringLiteral(" ") + entierFrancais(t.tauxRetenue) +
+                     QStringLiteral("% : "),
+                 r.montant(t.montantRetenue)) +
+             r.nl();
     if (r.d.type) {
         r.ligne(r.d.type->libelleNet, r.montant(t.netAPayer));
         r << r.nl();
@@ -122,12 +127,11 @@ void montantRecu(Redacteur &r)
     const double recu = r.d.facture.montantRecu;
     if (recu == 0)
         return;
-    r << r.gras(QStringLiteral("Montant reçu: ")) + r.montant(recu) + QStringLiteral(" F CFA.") + r.nl();
+    r.ligne(QStringLiteral("Montant reçu: "), r.francs(recu));
     // Less than the net amount was received: there is no change to give back.
     const double monnaie = recu - r.d.totaux.netClient;
     if (std::round(monnaie) >= 0)
-        r << r.gras(QStringLiteral("Monnaie rendue: ")) + r.montant(monnaie) + QStringLiteral(" F CFA.") +
-                 r.nl();
+        r.ligne(QStringLiteral("Monnaie rendue: "), r.francs(monnaie));
     r << r.nl();
 }
 
@@ -137,14 +141,17 @@ void partAssurance(Redacteur &r)
     const TotauxFacture &t = r.d.totaux;
     if (t.assuranceTTC == 0)
         return;
+    // Label and amount pairs separated by "  |  ", where the ticket may break a long line.
     auto part = [&r](double ht, double tva, double ttc, double retenue, double net) {
-        QString ligne = r.gras(QStringLiteral("HT: ")) + r.montant(ht) +
-                        r.gras(QStringLiteral("  |  TVA: ")) + r.montant(tva) +
-                        r.gras(QStringLiteral("  |  TTC: ")) + r.montant(ttc);
+        QList<QPair<QString, double>> paires{
+            {QStringLiteral("HT: "), ht}, {QStringLiteral("TVA: "), tva}, {QStringLiteral("TTC: "), ttc}};
         if (retenue != 0)
-            ligne += r.gras(QStringLiteral("  |  ") + r.d.mots.libelleRetenue + QStringLiteral(": ")) +
-                     r.montant(retenue) + r.gras(QStringLiteral("  |  Net: ")) + r.montant(net);
-        return ligne + r.nl();
+            paires << QPair<QString, double>{r.d.mots.libelleRetenue + QStringLiteral(": "), retenue}
+                   << QPair<QString, double>{QStringLiteral("Net: "), net};
+        QStringList textes;
+        for (const auto &[libelle, montant] : paires)
+            textes << r.paire(libelle, r.montant(montant));
+        return textes.join(r.gras(QStringLiteral("  |  "))) + r.nl();
     };
     r << r.gras(QStringLiteral("Montant payé par le client")) + r.nl();
     r << part(t.clientHT, t.clientTVA, t.clientTTC, t.retenueClient, t.netClient);
@@ -156,7 +163,7 @@ void commentaires(Redacteur &r)
 {
     const QList<InvoiceComment> &commentaires = r.d.facture.commentaires;
     for (const InvoiceComment &c : commentaires)
-        r << r.donnee(c.libelle) + QStringLiteral(": ") + r.donnee(c.valeur) + r.nl();
+        r << r.colle(r.donnee(c.libelle) + QStringLiteral(": ")) + r.donnee(c.valeur) + r.nl();
     if (!commentaires.isEmpty())
         r << r.nl();
 }
@@ -168,17 +175,18 @@ void blocFiscal(Redacteur &r, const ResultatLu &resultat)
     const ParametresRendu &p = r.d.parametres;
     const QString &module = r.d.mots.nomModule;
     if (!f.codePaiement.isEmpty())
-        r << r.gras(QStringLiteral("Mode de reglement: ")) + libellePaiement(f.codePaiement) + r.nl() +
+        r << r.paire(QStringLiteral("Mode de reglement: "), libellePaiement(f.codePaiement)) + r.nl() +
                  r.nl();
     if (!resultat.referenceOriginale.isEmpty())
-        r << r.gras(QStringLiteral("Référence facture originale: ")) + r.donnee(resultat.referenceOriginale) +
+        r << r.paire(QStringLiteral("Référence facture originale: "), r.donnee(resultat.referenceOriginale)) +
                  r.nl() + r.nl();
     if (p.pays != QStringLiteral("Niger")) {
         r.ligne(QStringLiteral("Connector: "), QStringLiteral("Orvane MCF API"));
         r.apresConnecteur();
     }
-    r << r.gras(QStringLiteral("Vendeur: ")) + r.donnee(f.nomOperateur) + QStringLiteral(" | ") +
-             r.donnee(f.idOperateur) + r.nl();
+    // The seller's name and number are one value: the ticket does not break the line between them.
+    r.ligne(QStringLiteral("Vendeur: "),
+            r.donnee(f.nomOperateur) + r.colle(QStringLiteral(" | ")) + r.donnee(f.idOperateur));
     if (!f.nomCaissier.isEmpty())
         r.ligne(QStringLiteral("Caissier: "), r.donnee(f.nomCaissier));
     r << r.nl();
@@ -189,7 +197,7 @@ void blocFiscal(Redacteur &r, const ResultatLu &resultat)
     r.ligne(module + QStringLiteral(" Compteurs: "), r.donnee(resultat.mecef_compt));
     r.ligne(module + QStringLiteral(" Heure: "), r.donnee(resultat.date));
     if (!p.isf.isEmpty())
-        r.ligne(QStringLiteral("ISF: "), p.isf);
+        r.ligne(QStringLiteral("ISF: "), r.donnee(p.isf));
     r.apresIsf();
 }
 
@@ -204,16 +212,16 @@ Variante varianteImpression(const QString &impression)
 }
 
 QString construireDocument(const Invoice &facture, const ParametresRendu &parametres,
-                           const std::optional<ResultatLu> &resultat, const QString &imageQr,
-                           Variante variante, int caracteresTicket)
+                           const std::optional<ResultatLu> &resultat, Variante variante, int caracteresTicket)
 {
+    const Certification certification = etatFiscal(resultat, facture.reference).certification;
     const DonneesDocument donnees{facture,
                                   parametres,
-                                  resultat,
-                                  imageQr,
+                                  certification == Certification::NonCertifiee ? std::nullopt : resultat,
+                                  mention(certification),
                                   calculerTotaux(facture, parametres.pays),
                                   vocabulaire(parametres.pays),
-                                  typeFacture(facture.typeFacture, parametres.entreprise),
+                                  typeFacture(facture.typeFacture),
                                   caracteresTicket};
     std::unique_ptr<Redacteur> redacteur;
     if (variante == Variante::A4)
@@ -223,6 +231,7 @@ QString construireDocument(const Invoice &facture, const ParametresRendu &parame
     Redacteur &r = *redacteur;
 
     r.ouverture();
+    r.mentionEnTete();
     entreprise(r);
     r.dateEtReference();
     autresLignesEntete(r);
@@ -240,12 +249,15 @@ QString construireDocument(const Invoice &facture, const ParametresRendu &parame
     partAssurance(r);
     commentaires(r);
     r.debutBlocFiscal();
-    if (resultat)
-        blocFiscal(r, *resultat);
+    r.mentionFiscale();
+    if (donnees.resultat)
+        blocFiscal(r, *donnees.resultat);
     r.finBlocFiscal();
-    r << r.nl() + parametres.message;
+    r << r.nl() + r.donnee(parametres.message);
     if (variante == Variante::A4)
         return r.texte.replace(separateurGroupes(), QStringLiteral("&nbsp;"));
-    // Lines are cut before the separators become spaces, so that no amount is cut.
-    return remplacerSeparateurGroupes(replierLignes(r.texte, caracteresTicket));
+    // Lines are cut before the separators and non-breaking spaces become spaces, so that no amount
+    // and no label is cut from its value.
+    return remplacerSeparateurGroupes(replierLignes(r.texte, caracteresTicket))
+        .replace(QChar(0x00A0), QLatin1Char(' '));
 }

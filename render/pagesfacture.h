@@ -17,10 +17,12 @@ class QTextDocument;
 constexpr double margeFactureMm = 20.0;
 
 // A copy of the invoice laid out on `appareil` in pages of `page` device pixels: the item table's
-// header row is repeated at the top of every page it runs on, and the part from the totals to the
-// end (closing sentence, amount received, fiscal block with its QR code, message) starts a new page
-// when it would otherwise be cut and fits on one page; when it does not, the fiscal block alone is
-// kept whole the same way.
+// header row is repeated at the top of every page it runs on, its Total row never starts a page
+// without the last item row, and the part from the totals to the end (closing sentence, amount
+// received, fiscal block with its QR code, message) starts a new page when it would otherwise be
+// cut and fits on one page; when it does not, the fiscal block alone is kept whole the same way.
+// Its text has no ligatures (the PDF's text says "fi", not one glyph) and its QR code is drawn from
+// the code's modules (dessinqr.h).
 std::unique_ptr<QTextDocument> documentPagine(const QTextDocument &facture, QPaintDevice *appareil,
                                               const QSizeF &page);
 
@@ -32,5 +34,8 @@ int pageDuTexte(const QTextDocument &pagine, const QString &texte);
 // first.
 QString piedDePage(int numero, int total);
 
-// Prints the invoice on `imprimante` (a PDF file, a printer or the print preview's pages).
-void imprimerFacture(const QTextDocument &facture, QPagedPaintDevice *imprimante, const QString &reference);
+// Prints the invoice on `imprimante` (a PDF file, a printer or the print preview's pages). `marque`,
+// when not empty, is the mark of an invoice that is not certified, printed large and framed at the
+// head of every page. False when painting on `imprimante` cannot begin (no printer).
+bool imprimerFacture(const QTextDocument &facture, QPagedPaintDevice *imprimante, const QString &reference,
+                     const QString &marque = {});

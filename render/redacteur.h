@@ -1,5 +1,6 @@
 #pragma once
 
+#include "etatfiscal.h"
 #include "resultatlu.h"
 #include "vocabulaire.h"
 
@@ -15,8 +16,8 @@ struct DonneesDocument
 {
     const Invoice &facture;
     const ParametresRendu &parametres;
-    const std::optional<ResultatLu> &resultat; // nothing when the result file was not read
-    const QString &imageQr;                    // QR PNG shown on the A4 invoice, empty for none
+    std::optional<ResultatLu> resultat; // the fiscal block's result: nothing when it is not printed
+    Mention mention;                    // the mark of an invoice that is not certified
     TotauxFacture totaux;
     Vocabulaire mots;
     std::optional<TypeFacture> type;
@@ -37,10 +38,23 @@ public:
 
     virtual QString nl() const = 0;
     virtual QString gras(const QString &t) const = 0;
-    // Text that comes from the invoice or result file.
+    // Text that comes from the settings, the invoice or the result file.
     virtual QString donnee(const QString &t) const = 0;
+    // A space at which no line is broken.
+    virtual QString insecable() const = 0;
     QString montant(double valeur) const { return texteMontant(valeur, d.facture.signe); }
+    // An amount followed by " F CFA.", never cut from it.
+    QString francs(double valeur) const { return montant(valeur) + colle(QStringLiteral(" F CFA.")); }
     bool eco() const { return d.parametres.economieEspace; }
+
+    // `t` with its spaces made non-breaking.
+    QString colle(QString t) const { return t.replace(QLatin1Char(' '), insecable()); }
+    // A bold label and its value: no line break inside the label nor between it and the value (an
+    // amount is one word; a text value may still wrap between its own words).
+    QString paire(const QString &libelle, const QString &valeur) const
+    {
+        return gras(colle(libelle)) + valeur;
+    }
 
     Redacteur &operator<<(const QString &t)
     {
@@ -48,9 +62,11 @@ public:
         return *this;
     }
     // A bold label followed by its value and a line break.
-    void ligne(const QString &libelle, const QString &valeur) { texte += gras(libelle) + valeur + nl(); }
+    void ligne(const QString &libelle, const QString &valeur) { texte += paire(libelle, valeur) + nl(); }
 
     virtual void ouverture() = 0;         // before the company name
+    virtual void mentionEnTete() = 0;     // after the opening: the mark of an invoice not certified
+    virtual void mentionFiscale() = 0;    // at the head of the fiscal block: the mark and why
     virtual void dateEtReference() = 0;   // after the company details
     virtual void finEntete() = 0;         // after the purchase order, free line and matricule
     virtual void apresEnteteClient() = 0; // between the client heading and the client name

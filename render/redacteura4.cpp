@@ -6,8 +6,21 @@ namespace {
 
 const QString celluleDroite = QStringLiteral("<td style=\"text-align:right\">");
 const QString finCellule = QStringLiteral("</td>");
+const QString prefixeImageQr = QStringLiteral("qrcode:");
 
 } // namespace
+
+QString sourceImageQr(const QString &texteQr)
+{
+    return prefixeImageQr + texteQr;
+}
+
+std::optional<QString> texteImageQr(const QString &source)
+{
+    if (!source.startsWith(prefixeImageQr))
+        return std::nullopt;
+    return source.mid(prefixeImageQr.size());
+}
 
 void RedacteurA4::ouverture()
 {
@@ -16,12 +29,12 @@ void RedacteurA4::ouverture()
     if (p.logoTop) {
         *this << QStringLiteral("<td colspan=\"2\">");
         if (!p.logo.isEmpty())
-            *this << QStringLiteral("<img src=\"") + p.logo + QStringLiteral("\"\\>");
+            *this << QStringLiteral("<img src=\"") + donnee(p.logo) + QStringLiteral("\"\\>");
         *this << QStringLiteral("</td></tr><tr>");
     } else {
         *this << QStringLiteral("<td>");
         if (!p.logo.isEmpty())
-            *this << QStringLiteral("<img height=\"60\" src=\"") + p.logo + QStringLiteral("\"\\>");
+            *this << QStringLiteral("<img height=\"60\" src=\"") + donnee(p.logo) + QStringLiteral("\"\\>");
         *this << QStringLiteral("</td>");
     }
     *this << QStringLiteral("<td>");
@@ -89,21 +102,37 @@ void RedacteurA4::finArticles()
                  QStringLiteral("</td></tr></table><br/><table width=\"100%\"><tr><td>");
 }
 
+// The totals and the fiscal device's lines are pairs of a label and an amount or a code, one a
+// line: their cells never wrap and are as wide as their longest line (no fixed share of the page,
+// which would cut twelve-digit amounts from their labels).
 void RedacteurA4::finGroupes()
 {
-    *this << QStringLiteral("</td><td width=\"30%\">");
+    *this << QStringLiteral("</td><td nowrap>");
 }
 
 void RedacteurA4::phraseFinale()
 {
     *this << QStringLiteral("</td></tr></table>");
-    if (d.type)
-        *this << d.type->phraseFinale + montant(d.totaux.netAPayer) + QStringLiteral(" F CFA.") + nl() + nl();
+    if (!d.type)
+        return;
+    // The amount stays on the line of the words that announce it.
+    QString phrase = d.type->phrase(donnee(d.parametres.entreprise));
+    if (phrase.endsWith(QLatin1Char(' ')))
+        phrase = phrase.chopped(1) + insecable();
+    *this << phrase + francs(d.totaux.netAPayer) + nl() + nl();
+}
+
+void RedacteurA4::mentionFiscale()
+{
+    if (d.mention.vide())
+        return;
+    *this << QStringLiteral("<p style=\"font-size:18pt; font-weight:bold\">") + d.mention.lignes.join(nl()) +
+                 QStringLiteral("</p>") + d.mention.explication + nl() + nl();
 }
 
 void RedacteurA4::debutBlocFiscal()
 {
-    *this << QStringLiteral("<table><tr><td width=\"60%\">");
+    *this << QStringLiteral("<table><tr><td>");
 }
 
 void RedacteurA4::apresConnecteur()
@@ -113,7 +142,7 @@ void RedacteurA4::apresConnecteur()
 
 void RedacteurA4::apresCodeFiscal()
 {
-    *this << QStringLiteral("</td><td>");
+    *this << QStringLiteral("</td><td nowrap>");
 }
 
 void RedacteurA4::apresIsf()
@@ -123,7 +152,9 @@ void RedacteurA4::apresIsf()
 
 void RedacteurA4::finBlocFiscal()
 {
-    if (d.resultat && !d.imageQr.isEmpty())
-        *this << QStringLiteral("<img width=\"100\" src=\"") + d.imageQr + QStringLiteral("\">");
+    // 100 pixels of the screen: about 26 mm on paper, whole modules and quiet zone included.
+    if (d.resultat)
+        *this << QStringLiteral("<img width=\"100\" height=\"100\" src=\"") +
+                     donnee(sourceImageQr(d.resultat->qrcode)) + QStringLiteral("\">");
     *this << QStringLiteral("</td></tr></table>");
 }

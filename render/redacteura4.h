@@ -2,6 +2,14 @@
 
 #include "redacteur.h"
 
+#include <optional>
+
+// The A4 invoice shows its QR code as an image whose source names the QR text; the printing draws
+// that image from the code's modules (qrdocument.h), never from a picture file.
+QString sourceImageQr(const QString &texteQr);
+// The QR text of such a source; nothing for any other image (the logo).
+std::optional<QString> texteImageQr(const QString &source);
+
 // The A4 invoice: HTML for the rich-text engine, data texts escaped so they print as written.
 class RedacteurA4 : public Redacteur
 {
@@ -13,10 +21,13 @@ public:
     {
         return QStringLiteral("<b>") + t + QStringLiteral("</b>");
     }
-    // A "<" in a designation must not swallow the rest of the line.
+    // A "<" in a designation or a company name must not swallow the rest of the line.
     QString donnee(const QString &t) const override { return t.toHtmlEscaped(); }
+    QString insecable() const override { return QStringLiteral("&nbsp;"); }
 
     void ouverture() override;
+    void mentionEnTete() override {} // the printing writes the mark at the head of every page
+    void mentionFiscale() override;
     void dateEtReference() override;
     void finEntete() override;
     void apresEnteteClient() override;

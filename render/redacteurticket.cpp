@@ -16,3 +16,18 @@ void RedacteurTicket::article(const InvoiceItem &a)
 {
     *this << ligneArticleTicket(a, m_miseEnPage, d.facture.signe, eco());
 }
+
+void RedacteurTicket::mentionEnTete()
+{
+    if (d.mention.vide())
+        return;
+    *this << d.mention.lignes.join(nl()) + nl();
+    sautSansEconomie();
+}
+
+void RedacteurTicket::mentionFiscale()
+{
+    if (d.mention.vide())
+        return;
+    *this << d.mention.lignes.join(nl()) + nl() + d.mention.explication + nl() + nl();
+}

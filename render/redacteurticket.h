@@ -15,8 +15,12 @@ public:
     QString nl() const override { return QStringLiteral("\n"); }
     QString gras(const QString &t) const override { return t; }
     QString donnee(const QString &t) const override { return t; }
+    // Made a plain space once the lines are cut to the roll (construireDocument).
+    QString insecable() const override { return QString(QChar(0x00A0)); }
 
     void ouverture() override {}
+    void mentionEnTete() override;
+    void mentionFiscale() override;
     void dateEtReference() override { *this << nl(); }
     void finEntete() override { sautSansEconomie(); }
     void apresEnteteClient() override {}

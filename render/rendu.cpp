@@ -2,6 +2,7 @@
 
 #include "dessinticket.h"
 #include "document.h"
+#include "etatfiscal.h"
 #include "resultatlu.h"
 #include "sortie.h"
 
@@ -16,13 +17,18 @@
 
 namespace {
 
-std::optional<ResultatLu> lireFichierResultat(const QString &chemin, std::ostream &console)
+// The result file; without one, `absence` says why.
+std::optional<ResultatLu> lireFichierResultat(const QString &chemin, std::ostream &console, QString &absence)
 {
-    if (!QFile::exists(chemin))
+    if (!QFile::exists(chemin)) {
+        absence = QStringLiteral("aucun fichier resultat ") + chemin;
         return std::nullopt;
+    }
     QFile fichier(chemin);
-    if (!fichier.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!fichier.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        absence = QStringLiteral("fichier resultat illisible ") + chemin;
         return std::nullopt;
+    }
     console << "orvane-render: Fichier de sortie ouvert.\n";
     QTextStream flux(&fichier);
     flux.setEncoding(QStringConverter::Utf8);
@@ -65,33 +71,40 @@ int executerRendu(const QStringList &arguments, const QString &dossierProgramme,
     }
     if (facture.impressionVide)
         return 0;
-
-    const std::optional<ResultatLu> resultat = lireFichierResultat(cheminResultat, console);
-    QString imageQr;
-    if (resultat) {
-        ecrireImagesQr(resultat->qrcode, cheminEntree);
-        // A PNG left by the engine is still shown when this run could not write its own.
-        if (QFile::exists(cheminEntree + QStringLiteral(".png")))
-            imageQr = cheminEntree + QStringLiteral(".png");
+    if (const QString illisible = nombreIllisible(facture); !illisible.isEmpty()) {
+        console << (illisible + QStringLiteral(": la facture n'est pas imprimee.\n")).toStdString();
+        return 1;
     }
+
+    QString absence;
+    const std::optional<ResultatLu> resultat = lireFichierResultat(cheminResultat, console, absence);
+    EtatFiscal etat = etatFiscal(resultat, facture.reference);
+    if (!resultat)
+        etat.raison = absence;
+    // The QR images beside the input are those of the result the document prints; the documents
+    // draw the code from its text.
+    const bool avecQr = etat.certification != Certification::NonCertifiee;
+    if (avecQr)
+        ecrireImagesQr(resultat->qrcode, cheminEntree);
 
     const Variante variante = varianteImpression(facture.impression);
     const int caracteres = variante == Variante::Ticket
                                ? caracteresParLigne(policeTicket(parametres.fontName, parametres.fontSize),
                                                     parametres.largeurTicket)
                                : 0;
-    const QString texte = construireDocument(facture, parametres, resultat, imageQr, variante, caracteres);
+    const QString texte = construireDocument(facture, parametres, resultat, variante, caracteres);
     if (facture.impression.isEmpty())
         return 0;
+    console << ligneConsole(etat).toStdString();
 
     DemandeSortie demande;
     demande.impression = facture.impression;
     demande.variante = variante;
     demande.reference = facture.reference;
-    demande.imageQr = imageQr;
+    demande.texteQr = avecQr ? resultat->qrcode : QString();
+    demande.marque = mention(etat.certification).lignes;
     demande.fontName = parametres.fontName;
     demande.fontSize = parametres.fontSize;
     demande.largeurTicket = parametres.largeurTicket;
-    sortirDocument(texte, demande);
-    return 0;
+    return sortirDocument(texte, demande, console) ? 0 : 1;
 }

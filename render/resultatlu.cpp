@@ -12,5 +12,5 @@ ResultatLu lireResultat(QTextStream &flux)
     for (QString &champ : c)
         champ = champ.trimmed();
     auto champ = [&c](int position) { return position < c.size() ? c.at(position) : QString(); };
-    return {champ(2), champ(3), champ(4), champ(5), champ(6), champ(7)};
+    return {champ(2), champ(3), champ(4), champ(5), champ(6), champ(7), champ(0), champ(1)};
 }

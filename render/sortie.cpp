@@ -15,7 +15,7 @@
 #include <QScreen>
 #include <QUrl>
 
-#include <iostream>
+#include <ostream>
 
 namespace {
 
@@ -37,17 +37,17 @@ void preparerFichierPdf(QPrinter &pdf, const QString &cheminFichier)
     pdf.setOutputFileName(fichier.absoluteFilePath());
 }
 
-void sortirA4(const QString &html, const DemandeSortie &demande, QPrinter &native, QPrinter &pdf)
+bool sortirA4(const QString &html, const DemandeSortie &demande, QPrinter &native, QPrinter &pdf,
+              std::ostream &console)
 {
-    Worker worker(html, demande.reference);
+    Worker worker(html, demande.reference, demande.marque.join(QStringLiteral(" - ")));
     if (demande.impression == facturePdfSilencieuse) {
-        FichierPdf fichier(cheminPdf(Variante::A4, demande.reference), std::cout);
+        FichierPdf fichier(cheminPdf(Variante::A4, demande.reference), console);
         if (fichier.cheminProvisoire().isEmpty())
-            return;
+            return false;
         pdf.setOutputFileName(fichier.cheminProvisoire());
         worker.print(&pdf);
-        fichier.publier();
-        return;
+        return fichier.publier();
     }
     QPrinter *imprimante = &native;
     if (demande.impression == facturePdf) {
@@ -59,25 +59,48 @@ void sortirA4(const QString &html, const DemandeSortie &demande, QPrinter &nativ
     apercu.setWindowTitle(titreApercu());
     dimensionnerApercu(apercu);
     apercu.exec();
+    // The preview draws its pages itself; only a printing from it uses the printer. The PDF printer
+    // that could not begin could not create its file (named in the print dialog, which may change
+    // it); a machine without printer gives the native printer a PDF output of Qt's choosing.
+    if (worker.echec()) {
+        if (imprimante == &pdf)
+            console << "Impossible d'ecrire le fichier PDF "
+                    << QDir::toNativeSeparators(imprimante->outputFileName()).toStdString() << "\n";
+        else
+            console << ligneImprimanteIndisponible().toStdString();
+        return false;
+    }
+    return true;
 }
 
-void sortirTicket(const QString &texte, const DemandeSortie &demande, QPrinter &native, QPrinter &pdf)
+bool sortirTicket(const QString &texte, const DemandeSortie &demande, QPrinter &native, QPrinter &pdf,
+                  std::ostream &console)
 {
-    const QFont police = policeTicket(demande.fontName, demande.fontSize);
+    const ContenuTicket ticket{texte, policeTicket(demande.fontName, demande.fontSize), demande.texteQr,
+                               demande.marque};
     const bool versPdf = demande.impression == ticketPdf || demande.impression == ticketPdfSilencieux;
     if (!versPdf) {
-        dessinerTicket(native, texte, police, demande.imageQr);
-        return;
+        // On a machine without any printer Qt makes the default printer a PDF output without a file,
+        // which cannot begin: said here in French rather than by Qt's own warning.
+        const bool sansImprimante =
+            native.outputFormat() == QPrinter::PdfFormat && native.outputFileName().isEmpty();
+        if (!sansImprimante && dessinerTicket(native, ticket))
+            return true;
+        console << ligneImprimanteIndisponible().toStdString();
+        return false;
     }
     const QString chemin = cheminPdf(Variante::Ticket, demande.reference);
-    FichierPdf fichier(chemin, std::cout);
+    FichierPdf fichier(chemin, console);
     if (fichier.cheminProvisoire().isEmpty())
-        return;
+        return false;
     pdf.setOutputFileName(fichier.cheminProvisoire());
-    ajusterPageTicketPdf(pdf, texte, police, demande.imageQr, demande.largeurTicket);
-    dessinerTicket(pdf, texte, police, demande.imageQr);
-    if (fichier.publier() && demande.impression == ticketPdf)
+    ajusterPageTicketPdf(pdf, ticket, demande.largeurTicket);
+    dessinerTicket(pdf, ticket); // a PDF that could not begin is empty: publier() says so
+    if (!fichier.publier())
+        return false;
+    if (demande.impression == ticketPdf)
         QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(chemin).absoluteFilePath()));
+    return true;
 }
 
 } // namespace
@@ -105,13 +128,19 @@ void dimensionnerApercu(QPrintPreviewDialog &apercu)
         pages->fitToWidth();
 }
 
-void sortirDocument(const QString &texte, const DemandeSortie &demande)
+QString ligneImprimanteIndisponible()
+{
+    return QStringLiteral(
+        "orvane-render: Impossible d'imprimer: l'imprimante par defaut ne peut pas etre "
+        "demarree (aucune imprimante, ou elle ne repond pas). Le document n'est pas imprime.\n");
+}
+
+bool sortirDocument(const QString &texte, const DemandeSortie &demande, std::ostream &console)
 {
     QPrinter native(QPrinter::HighResolution);
     QPrinter pdf(QPrinter::HighResolution);
     pdf.setOutputFormat(QPrinter::PdfFormat);
     if (demande.variante == Variante::A4)
-        sortirA4(texte + QStringLiteral("</body></html>"), demande, native, pdf);
-    else
-        sortirTicket(texte, demande, native, pdf);
+        return sortirA4(texte + QStringLiteral("</body></html>"), demande, native, pdf, console);
+    return sortirTicket(texte, demande, native, pdf, console);
 }

@@ -5,6 +5,9 @@
 #include <parametres.h>
 
 #include <QString>
+#include <QStringList>
+
+#include <ostream>
 
 class QPrintPreviewDialog;
 
@@ -13,8 +16,9 @@ struct DemandeSortie
 {
     QString impression; // print mode of the invoice
     Variante variante = Variante::Ticket;
-    QString reference; // names the PDF file
-    QString imageQr;   // QR PNG path, empty when the result file was not read
+    QString reference;  // names the PDF file
+    QString texteQr;    // text of the QR code to draw, empty for none
+    QStringList marque; // lines of the mark of an invoice that is not certified, empty for none
     QString fontName = QStringLiteral("Lucida Console");
     int fontSize = 6;
     double largeurTicket = largeurTicketParDefaut; // printable width of the roll, mm
@@ -35,4 +39,10 @@ void dimensionnerApercu(QPrintPreviewDialog &apercu);
 // printer for "facture", PDF file for "facture-pdf"), A4 straight to its PDF file for
 // "facture-pdf-silent"; a ticket into its PDF file for "ticket-pdf" (then opened in the PDF viewer)
 // and "ticket-pdf-silent", on the default printer for any other mode.
-void sortirDocument(const QString &texte, const DemandeSortie &demande);
+// False, with a line on `console` that says why, when the document could not be put out: a PDF
+// that cannot be written, a printer that cannot be started (none, or not answering), or a printing
+// from the preview that could not start.
+bool sortirDocument(const QString &texte, const DemandeSortie &demande, std::ostream &console);
+
+// The console line of a printer that could not be started.
+QString ligneImprimanteIndisponible();

@@ -11,27 +11,29 @@ Vocabulaire vocabulaire(const QString &pays)
     return {};
 }
 
-std::optional<TypeFacture> typeFacture(const QString &code, const QString &entreprise)
+std::optional<TypeFacture> typeFacture(const QString &code)
 {
     const QString facture = QStringLiteral("Facture");
     const QString doit = QStringLiteral("Doit:");
     const QString credit = QStringLiteral("Au crédit de:");
     const QString arrete = QStringLiteral("Arrêté la présente facture à la somme de: ");
-    const QString devoir = entreprise + QStringLiteral(" reconnait vous devoir la somme de: ");
+    const QString devoir = QStringLiteral(" reconnait vous devoir la somme de: ");
     const QString netAPayer = QStringLiteral("Net à Payer: ");
     const QString netFaveur = QStringLiteral("Net en votre faveur: ");
     if (code == QStringLiteral("FV"))
-        return TypeFacture{facture, doit, arrete, netAPayer};
+        return TypeFacture{facture, doit, arrete, false, netAPayer};
     if (code == QStringLiteral("FA"))
-        return TypeFacture{facture + QStringLiteral(" d'avoir"), credit, devoir, netFaveur};
+        return TypeFacture{facture + QStringLiteral(" d'avoir"), credit, devoir, true, netFaveur};
     if (code == QStringLiteral("EV"))
-        return TypeFacture{facture + QStringLiteral(" d'exportation"), doit, arrete, netAPayer};
+        return TypeFacture{facture + QStringLiteral(" d'exportation"), doit, arrete, false, netAPayer};
     if (code == QStringLiteral("EA"))
-        return TypeFacture{facture + QStringLiteral(" d'avoir d'exportation"), credit, devoir, netFaveur};
+        return TypeFacture{facture + QStringLiteral(" d'avoir d'exportation"), credit, devoir, true,
+                           netFaveur};
     if (code == QStringLiteral("FT"))
-        return TypeFacture{facture + QStringLiteral(" d'accompte"), credit, devoir, netFaveur};
+        return TypeFacture{facture + QStringLiteral(" d'accompte"), credit, devoir, true, netFaveur};
     if (code == QStringLiteral("ET"))
-        return TypeFacture{facture + QStringLiteral(" d'accompte d'exportation"), credit, devoir, netFaveur};
+        return TypeFacture{facture + QStringLiteral(" d'accompte d'exportation"), credit, devoir, true,
+                           netFaveur};
     return std::nullopt;
 }
 

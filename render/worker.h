@@ -11,10 +11,14 @@ class Worker : public QObject
 {
     Q_OBJECT
 public:
-    // `reference` heads the pages after the first.
-    explicit Worker(const QString &html, const QString &reference = {}, QObject *parent = nullptr);
+    // `reference` heads the pages after the first; `marque`, when not empty, is the mark of an
+    // invoice that is not certified, at the head of every page.
+    explicit Worker(const QString &html, const QString &reference = {}, const QString &marque = {},
+                    QObject *parent = nullptr);
 
     QTextDocument *document() { return &m_document; }
+    // True once a printing could not begin on its printer (no printer).
+    bool echec() const { return m_echec; }
 
 public slots:
     void print(QPrinter *printer);
@@ -22,4 +26,6 @@ public slots:
 private:
     QTextDocument m_document;
     QString m_reference;
+    QString m_marque;
+    bool m_echec = false;
 };

@@ -65,13 +65,10 @@ void ajouterCommentaires(QJsonObject &corps, const QList<InvoiceComment> &commen
     }
 }
 
-QString codePrelevement(const QString &codeTaxeSpecifique)
+// The service's levy group of the same rate as the code in the country (reglesmcf.h).
+QString codePrelevement(const QString &codeTaxeSpecifique, const QString &pays)
 {
-    if (codeTaxeSpecifique == QStringLiteral("AIB1"))
-        return QStringLiteral("A");
-    if (codeTaxeSpecifique == QStringLiteral("AIB5"))
-        return QStringLiteral("B");
-    return codeTaxeSpecifique;
+    return codePrelevementEmcf(codeTaxeSpecifique, pays);
 }
 
 } // namespace
@@ -111,6 +108,7 @@ SoumissionEmcf corpsSoumission(const Invoice &facture, const ParametresMoteur &p
     if (facture.typeFacture == QStringLiteral("FA") || facture.typeFacture == QStringLiteral("EA"))
         corps.insert(QStringLiteral("reference"), facture.referenceOriginale);
     if (!facture.codeTaxeSpecifique.isEmpty())
-        corps.insert(vocabulaire.cleTaxePrelevement, codePrelevement(facture.codeTaxeSpecifique));
+        corps.insert(vocabulaire.cleTaxePrelevement,
+                     codePrelevement(facture.codeTaxeSpecifique, parametres.pays));
     return soumission;
 }

@@ -37,6 +37,8 @@ private slots:
     void champsDuMoteur();
     void encodage_data();
     void encodage();
+    void nombresIllisibles_data();
+    void nombresIllisibles();
 };
 
 void LectureFacture_::entete_data()
@@ -241,7 +243,7 @@ void LectureFacture_::champsDuMoteur()
                           f.impression}),
              champs);
     QCOMPARE(f.champsEntete, int(ligne.count(';') + 1));
-    QCOMPARE(f.totalFacture, 236 + tauxTaxe(f.codeTaxeSpecifique) * 2);
+    QCOMPARE(f.totalFacture, 236 + tauxTaxe(f.codeTaxeSpecifique, "Bénin") * 2);
 }
 
 void LectureFacture_::encodage_data()
@@ -262,6 +264,56 @@ void LectureFacture_::encodage()
     QFETCH(QString, texte);
     QFETCH(int, encodage);
     QCOMPARE(int(encodageEntree(texte)), encodage);
+}
+
+void LectureFacture_::nombresIllisibles_data()
+{
+    QTest::addColumn<QString>("corps");
+    QTest::addColumn<QString>("motif"); // empty: every quantity and price is readable
+
+    QTest::newRow("numbers") << "B;Pain;2;100;118\nA;Eau;0.333;1e3;+1000.\n"
+                             << "";
+    QTest::newRow("empty fields count as 0") << "B;Pain;;;\nB;Lait;1; ;118;;;;\nA;Eau;1;100\n"
+                                             << "";
+    QTest::newRow("comma decimal quantity")
+        << "B;Pain;2;100;118\nB;Lait;0,333;100;118\n"
+        << "Ligne 3 (article 2), champ quantite: \"0,333\" n'est pas un nombre (le separateur decimal "
+           "est le point)";
+    QTest::newRow("text quantity") << "B;Pain;abc;100;118\n"
+                                   << "Ligne 2 (article 1), champ quantite: \"abc\" n'est pas un nombre";
+    QTest::newRow("price without tax") << "B;Pain;1;1 000;1180\n"
+                                       << "Ligne 2 (article 1), champ prixHT: \"1 000\" n'est pas un nombre";
+    QTest::newRow("price with tax, empty lines and comments counted as lines of the file")
+        << "\n#A;Merci\n\nB;Pain;1;100;11,8\n"
+        << "Ligne 5 (article 1), champ prixTTC: \"11,8\" n'est pas un nombre (le separateur decimal est "
+           "le point)";
+    QTest::newRow("the first fault of the first item is named")
+        << "B;Pain;x;y;z\nB;Lait;a;1;1\n"
+        << "Ligne 2 (article 1), champ quantite: \"x\" n'est pas un nombre";
+    // The rule is about quantities and prices; other amounts keep their reading.
+    QTest::newRow("specific tax and client share are not the rule's") << "B;Pain;1;100;118;;t;u;v\n"
+                                                                      << "";
+    QTest::newRow("an ignored line of 3 fields") << "B;Pain;abc\n"
+                                                 << "";
+}
+
+// A quantity or price that is written but not a number is named with its line and field; the
+// engine and the renderer refuse the invoice with it.
+void LectureFacture_::nombresIllisibles()
+{
+    QFETCH(QString, corps);
+    QFETCH(QString, motif);
+    const Invoice f = lire("R1;FV;Ali;7;E;Kofi;123;Rue;;;;;ticket\n" + corps);
+    QCOMPARE(nombreIllisible(f), motif);
+    // Read line by line without the file, an item is named by its number alone.
+    if (!motif.isEmpty()) {
+        Invoice g;
+        for (const QString &ligne : ("R1;FV;Ali\n" + corps).split('\n', Qt::SkipEmptyParts)) {
+            lireLigne(ligne, g, {});
+            ++g.nombreLignes;
+        }
+        QVERIFY2(nombreIllisible(g).startsWith("Article "), qPrintable(nombreIllisible(g)));
+    }
 }
 
 QTEST_GUILESS_MAIN(LectureFacture_)

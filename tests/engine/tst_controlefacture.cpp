@@ -43,8 +43,14 @@ private slots:
                                                   << "Nombre invalide dans l'article 1 (2e15)";
         QTest::newRow("1e15 itself is a number") << entete + "B;Pain;1;1e15;1e15\n"
                                                  << "";
-        QTest::newRow("text that is not a number counts as 0") << entete + "B;Pain;deux;100;118\n"
-                                                               << "";
+        QTest::newRow("quantity that is not a number") << entete + "B;Pain;deux;100;118\n"
+                                                       << "Ligne 2 (article 1), champ quantite: \"deux\"";
+        QTest::newRow("comma decimal price")
+            << entete + "B;Pain;1;100;118\nB;Eau;1;0,5;100\n"
+            << "Ligne 3 (article 2), champ prixHT: \"0,5\" n'est pas un nombre (le separateur decimal est le "
+               "point): ";
+        QTest::newRow("empty quantity and prices count as 0") << entete + "B;Pain;;;\n"
+                                                              << "";
     }
 
     void refus()

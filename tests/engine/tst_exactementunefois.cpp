@@ -44,12 +44,10 @@ private slots:
     void fermetureDIssueInconnue();
 
 private:
-    QTemporaryDir m_pki;
+    CertificatLocal m_certificat;
 };
 
 namespace {
-
-const QString binaires = QStringLiteral(ORVANE_BIN_DIR);
 
 // One validation seen by a simulator: the first item's name (the tests put the reference there)
 // and the counters text it was given.
@@ -76,18 +74,13 @@ public:
     }
 };
 
-// orvane-emcf-sim with the certificate made for this test run.
-class ServiceEmcf : public ProgrammeSuivi
+// orvane-emcf-sim with the certificate made for this test run, with the invoices it validated.
+class ServiceEmcf : public DoubleEmcf
 {
 public:
-    ServiceEmcf(const QString &pki, const QStringList &options = {})
+    explicit ServiceEmcf(const CertificatLocal &certificat, const QStringList &options = {})
+        : DoubleEmcf(certificat, options)
     {
-        if (demarrer(binaires + QStringLiteral("/orvane-emcf-sim"),
-                     QStringList{QStringLiteral("--certificat"), pki + QStringLiteral("/serveur.pem"),
-                                 QStringLiteral("--cle"), pki + QStringLiteral("/serveur.key")} +
-                         options) &&
-            attendre(QRegularExpression(QStringLiteral("^orvane-emcf-sim: https://"))) == 0)
-            url = lignes().first().section(QLatin1Char(' '), 1);
     }
     // A confirmation answered with a QR code validates the invoice submitted under that uid.
     QList<Validation> validations()
@@ -116,7 +109,6 @@ public:
         }
         return v;
     }
-    QString url;
 
 private:
     static QJsonObject corps(const QString &ligne)
@@ -285,14 +277,7 @@ int validationsDe(const QList<Validation> &validations, const QString &reference
 
 void TestExactementUneFois::initTestCase()
 {
-    QVERIFY(m_pki.isValid());
-    QProcess openssl;
-    openssl.setWorkingDirectory(m_pki.path());
-    openssl.start(QStringLiteral("openssl"),
-                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-                   "-days", "2", "-keyout", "serveur.key", "-out", "serveur.pem", "-subj", "/CN=127.0.0.1",
-                   "-addext", "subjectAltName=IP:127.0.0.1"});
-    QVERIFY(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
+    QVERIFY(m_certificat.pret());
 }
 
 void TestExactementUneFois::executionsSimultanees_data()
@@ -311,7 +296,7 @@ void TestExactementUneFois::executionsSimultanees()
     std::vector<std::unique_ptr<Appareil>> appareils;
     std::unique_ptr<ServiceEmcf> service;
     if (web) {
-        service = std::make_unique<ServiceEmcf>(m_pki.path());
+        service = std::make_unique<ServiceEmcf>(m_certificat);
         QVERIFY(!service->url.isEmpty());
     } else {
         for (int i = 0; i < (chemin == QStringLiteral("appareil partage") ? 1 : executions); ++i) {
@@ -320,9 +305,8 @@ void TestExactementUneFois::executionsSimultanees()
         }
     }
     Caisse caisse(web ? caisseEmcf : caisseAppareil);
-    const QMap<QString, QString> env{
-        {QStringLiteral("ORVANE_EMCF_URL"), web ? service->url : QString()},
-        {QStringLiteral("ORVANE_EMCF_CA"), m_pki.filePath(QStringLiteral("serveur.pem"))}};
+    const QMap<QString, QString> env{{QStringLiteral("ORVANE_EMCF_URL"), web ? service->url : QString()},
+                                     {QStringLiteral("ORVANE_EMCF_CA"), m_certificat.certificat()}};
     std::vector<std::unique_ptr<QProcess>> moteurs;
     for (int i = 0; i < executions; ++i) {
         const QString nom = QStringLiteral("clic-%1.csv").arg(i);
@@ -418,7 +402,7 @@ void TestExactementUneFois::arretBrutal()
     std::unique_ptr<ServiceEmcf> service;
     ProgrammeSuivi *simulateur = nullptr;
     if (web) {
-        service = std::make_unique<ServiceEmcf>(m_pki.path(), pause);
+        service = std::make_unique<ServiceEmcf>(m_certificat, pause);
         QVERIFY(!service->url.isEmpty());
         simulateur = service.get();
     } else {
@@ -428,9 +412,8 @@ void TestExactementUneFois::arretBrutal()
     }
     const QString port = web ? QString() : appareil->terminal;
     Caisse caisse(web ? caisseEmcf : caisseAppareil);
-    const QMap<QString, QString> env{
-        {QStringLiteral("ORVANE_EMCF_URL"), web ? service->url : QString()},
-        {QStringLiteral("ORVANE_EMCF_CA"), m_pki.filePath(QStringLiteral("serveur.pem"))}};
+    const QMap<QString, QString> env{{QStringLiteral("ORVANE_EMCF_URL"), web ? service->url : QString()},
+                                     {QStringLiteral("ORVANE_EMCF_CA"), m_certificat.certificat()}};
     caisse.ecrire(QStringLiteral("a.csv"), facture(QStringLiteral("FAC-A")));
     caisse.ecrire(QStringLiteral("b.csv"),
                   facture(QStringLiteral("FAC-B"), QStringLiteral("236"), QStringLiteral("1")));

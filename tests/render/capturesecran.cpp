@@ -1,15 +1,16 @@
 // Screenshots of the settings dialog's tabs and of the A4 invoice's print preview, as an
-// integrator sees them, for the documentation:
+// integrator sees them, and pictures of the printed documents, for the documentation:
 //   xvfb-run -s "-screen 0 1280x900x24" build/tests/captures-ecran docs/images
 // Run from the repository root; the settings and invoice are the sample ones of tests/data/render,
-// the invoices in suspense those of a sample register written here.
+// the invoices in suspense those of a sample register written here. The printed documents are made
+// by a run of the renderer itself and turned into pictures with pdftoppm (poppler-utils).
 #include "dialog.h"
+#include "lecturesrendu.h"
+#include "resultatsexemple.h"
 
 #include <document.h>
-#include <imagesqr.h>
-#include <lecturefacture.h>
-#include <parametres.h>
 #include <registre.h>
+#include <rendu.h>
 #include <sortie.h>
 #include <titulaire.h>
 #include <traduction.h>
@@ -20,12 +21,12 @@
 #include <QFile>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QProcess>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextStream>
 #include <QTranslator>
 
 #include <iostream>
@@ -93,6 +94,46 @@ bool ecrireRegistreExemple(const QString &chemin)
            AbandonOperateur::Issue::Abandonnee;
 }
 
+// The sample invoice printed by the renderer in `impression` mode, with the result line
+// `ligneResultat` (empty: none), in the folder `dossier`; the path of its PDF.
+QString imprimerExemple(const QString &donnees, const QString &dossier, const QString &impression,
+                        const QString &ligneResultat)
+{
+    QDir().mkpath(dossier);
+    QFile::copy(donnees + "app.xml", dossier + "/app.xml");
+    QFile modele(donnees + "facture.csv");
+    modele.open(QIODevice::ReadOnly);
+    QStringList lignes = QString::fromUtf8(modele.readAll()).split('\n');
+    QStringList entete = lignes.at(0).split(';');
+    entete[12] = impression;
+    lignes[0] = entete.join(';');
+    QFile entree(dossier + "/facture.csv");
+    entree.open(QIODevice::WriteOnly);
+    entree.write(lignes.join('\n').toUtf8());
+    entree.close();
+    if (!ligneResultat.isEmpty()) {
+        QFile resultat(dossier + "/facture.csv.mcf");
+        resultat.open(QIODevice::WriteOnly);
+        resultat.write(ligneResultat.toUtf8());
+    }
+    const QString avant = QDir::currentPath();
+    QDir::setCurrent(dossier);
+    executerRendu({QStringLiteral("orvane-render"), dossier + "/facture.csv"}, dossier, std::cout);
+    QDir::setCurrent(avant);
+    return dossier + (impression.startsWith("ticket") ? "/pdf/tickets/" : "/pdf/factures/") + entete.at(0) +
+           ".pdf";
+}
+
+// The first page of `pdf` as a PNG picture `fichier`, with pdftoppm's `options`.
+bool photographier(const QString &pdf, const QString &fichier, const QStringList &options)
+{
+    const QString racine = fichier.chopped(4); // pdftoppm adds ".png"
+    const bool ok = QProcess::execute("pdftoppm", options + QStringList{"-png", "-singlefile", "-f", "1",
+                                                                        "-l", "1", pdf, racine}) == 0;
+    std::cout << qPrintable(fichier) << (ok ? "" : " : echec") << "\n";
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -129,21 +170,13 @@ int main(int argc, char *argv[])
     // The print preview of the sample invoice with its fiscal block and QR code.
     QFile f(donnees + "facture.csv");
     f.open(QIODevice::ReadOnly);
-    QString entree = QString::fromUtf8(f.readAll());
     QFile a(donnees + "app.xml");
     a.open(QIODevice::ReadOnly);
     const ParametresRendu p = parametresRendu(analyserParametres(a.readAll()));
-    QTextStream flux(&entree);
-    const Invoice facture = lireFacture(flux, {dispositionEntete(p.apiVersion), p.pays, true});
-    QString ligne =
-        QStringLiteral("FAC-2026-0001\t\tDEMO-5AB7-CD9E-F2GH-4JK6-LM8N\tEM01020304\t82/87 FV\t09/01/2020 "
-                       "13:55:42\tF;EM01020304;DEMO5AB7CD9EF2GH4JK6LM8N;1234567890123;20200109135542\t");
-    QTextStream fluxResultat(&ligne);
-    const ResultatLu resultat = lireResultat(fluxResultat);
-    const QString cheminEntree = dossier.filePath("facture.csv");
-    ecrireImagesQr(resultat.qrcode, cheminEntree);
+    const Invoice facture = lire(QString::fromUtf8(f.readAll()), p);
     const QString html =
-        construireDocument(facture, p, resultat, cheminEntree + ".png", Variante::A4) + "</body></html>";
+        construireDocument(facture, p, resultat(ligneCertifiee(facture.reference)), Variante::A4) +
+        "</body></html>";
     Worker worker(html, facture.reference);
     QPrinter imprimante(QPrinter::HighResolution);
     imprimante.setOutputFormat(QPrinter::PdfFormat);
@@ -154,5 +187,15 @@ int main(int argc, char *argv[])
     dimensionnerApercu(apercu);
     apercu.show();
     capturer(apercu, QDir(sortie).filePath("render-apercu.png"));
+    apercu.close();
+
+    // The sample invoice without a result file: the A4 page with its marks. The sample ticket,
+    // certified, as a 203 dpi thermal printer prints it (one bit per pixel).
+    photographier(
+        imprimerExemple(donnees, dossier.filePath("non-certifiee"), "facture-pdf-silent", QString()),
+        QDir(sortie).filePath("render-non-certifiee.png"), {"-r", "60", "-gray"});
+    photographier(imprimerExemple(donnees, dossier.filePath("ticket"), "ticket-pdf-silent",
+                                  ligneCertifiee(facture.reference)),
+                  QDir(sortie).filePath("render-ticket-203ppp.png"), {"-r", "203", "-mono"});
     return 0;
 }

@@ -38,13 +38,20 @@ public:
         bool fini = false;
         int code = -1;
         QString console;
+        QString erreurs; // standard error (Qt's own warnings)
     };
 
-    // Runs a program of the folder to its end (bounded), working directory = the folder.
-    Sortie lancer(const QString &programme, const QStringList &arguments, int delaiMs = 30000) const
+    // Runs a program of the folder to its end (bounded), working directory = the folder, with the
+    // environment variables `variables` ("NOM=valeur") added.
+    Sortie lancer(const QString &programme, const QStringList &arguments, int delaiMs = 30000,
+                  const QStringList &variables = {}) const
     {
         QProcess p;
         p.setWorkingDirectory(m_dossier.path());
+        QProcessEnvironment environnement = QProcessEnvironment::systemEnvironment();
+        for (const QString &v : variables)
+            environnement.insert(v.section(QLatin1Char('='), 0, 0), v.section(QLatin1Char('='), 1));
+        p.setProcessEnvironment(environnement);
         p.setProcessChannelMode(QProcess::SeparateChannels);
         p.start(chemin(programme), arguments);
         Sortie s;
@@ -55,12 +62,34 @@ public:
         }
         s.code = p.exitCode();
         s.console = QString::fromUtf8(p.readAllStandardOutput());
+        s.erreurs = QString::fromUtf8(p.readAllStandardError());
         return s;
     }
 
 private:
     QTemporaryDir m_dossier;
 };
+
+// A file of tests/data/render, empty when it cannot be read.
+inline QByteArray donnee(const QString &nom)
+{
+    QFile f(QStringLiteral(ORVANE_TEST_DATA_DIR "/render/") + nom);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The sample invoice with the given reference and print mode, and `articlesEnPlus` more items.
+inline QByteArray factureExemple(const QString &reference, const QString &impression, int articlesEnPlus = 0)
+{
+    QStringList lignes =
+        QString::fromUtf8(donnee(QStringLiteral("facture.csv"))).split('\n', Qt::SkipEmptyParts);
+    QStringList entete = lignes.at(0).split(';');
+    entete[0] = reference;
+    entete[12] = impression;
+    lignes[0] = entete.join(';');
+    for (int i = 0; i < articlesEnPlus; ++i)
+        lignes.append(QStringLiteral("B;Article %1;1;100;118").arg(i + 1));
+    return (lignes.join('\n') + '\n').toUtf8();
+}
 
 // Output of a helper tool (pdftotext, pdftoppm, zbarimg), empty when it fails.
 inline QString sortieOutil(const QString &outil, const QStringList &arguments)
@@ -72,14 +101,13 @@ inline QString sortieOutil(const QString &outil, const QStringList &arguments)
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-// Text of a PDF file with every run of white space (line ends included) made one space and the
-// typographic ligatures written out, so that fragments can be looked for whatever the page layout.
+// Text of a PDF file with every run of white space (line ends included) made one space, so that
+// fragments can be looked for whatever the page layout. Ligatures are left as pdftotext reads them:
+// the documents have none, so that an accountant's search for "Kofi" finds it.
 inline QString textePdf(const QString &chemin)
 {
-    QString texte =
-        sortieOutil(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), chemin, QStringLiteral("-")});
-    texte.replace(QChar(0xFB01), QStringLiteral("fi")).replace(QChar(0xFB02), QStringLiteral("fl"));
-    return texte.simplified();
+    return sortieOutil(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), chemin, QStringLiteral("-")})
+        .simplified();
 }
 
 // Right edges, in points, of the ticket's item table lines (the lines holding three "|") of a PDF's first
@@ -105,6 +133,13 @@ inline QList<double> bordsDroitsColonnes(const QString &chemin)
             bords.append(ligne.second);
     }
     return bords;
+}
+
+// Environment of a machine without any printer: the print system's client asks a server that does
+// not exist.
+inline QStringList sansImprimante(const QString &dossier)
+{
+    return {QStringLiteral("CUPS_SERVER=") + dossier + QStringLiteral("/cups-absent.sock")};
 }
 
 // Texts of the QR codes found on the first page of a PDF rendered at 300 dpi.

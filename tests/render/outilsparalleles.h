@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
 
@@ -30,4 +32,22 @@ inline QStringList lancerEnParallele(const QList<QStringList> &commandes, int en
         enCours.erase(enCours.begin());
     }
     return sorties;
+}
+
+// Texts of the QR codes of `pdf` as a 203 dpi thermal printer prints them: every page rendered in
+// one bit per pixel (`pdftoppm -r 203 -mono`) and read by zbarimg, in page order. `racine` names the
+// page images (racine-1.png, ...).
+inline QStringList codesQrA203ppp(const QString &pdf, const QString &racine)
+{
+    lancerEnParallele({{"pdftoppm", "-r", "203", "-mono", "-png", pdf, racine}});
+    const QFileInfo r(racine);
+    QList<QStringList> lectures;
+    for (const QString &image :
+         QDir(r.path()).entryList({r.fileName() + QStringLiteral("-*.png")}, QDir::Files, QDir::Name))
+        lectures.append({"zbarimg", "-q", "--raw", r.dir().filePath(image)});
+    // zbarimg fails on a page without a code: its output is empty.
+    QStringList codes;
+    for (const QString &sortie : lancerEnParallele(lectures))
+        codes << sortie.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return codes;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "outilsparalleles.h"
+
 #include <QList>
 #include <QRegularExpression>
 #include <QSizeF>
@@ -72,4 +74,10 @@ inline PagesPdf lirePagesPdf(const QString &xhtml)
         }
     }
     return p;
+}
+
+// The words of `pdf`, read with `pdftotext -bbox-layout`.
+inline PagesPdf lirePdf(const QString &pdf)
+{
+    return lirePagesPdf(lancerEnParallele({{"pdftotext", "-bbox-layout", pdf, "-"}}).value(0));
 }

@@ -1,8 +1,11 @@
 #include "comparaisontexte.h"
 #include "installationrendu.h"
+#include "lecturesrendu.h"
+#include "resultatsexemple.h"
 
 #include <document.h>
 #include <sortie.h>
+#include <worker.h>
 
 #include <affichage.h>
 #include <lecturefacture.h>
@@ -13,17 +16,12 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QTextStream>
 #include <QTimer>
 #include <QtTest>
 
-namespace {
+#include <sstream>
 
-QByteArray donnee(const QString &nom)
-{
-    QFile f(QStringLiteral(ORVANE_TEST_DATA_DIR "/render/") + nom);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+namespace {
 
 // What the test saw of the preview while it drove it.
 struct Conduite
@@ -77,18 +75,29 @@ class ApercuFacture : public QObject
 private slots:
     void apercu_data();
     void apercu();
+    void sansImprimante();
 };
 
 void ApercuFacture::apercu_data()
 {
     QTest::addColumn<QString>("impression");
     QTest::addColumn<bool>("imprimer");
-    QTest::addColumn<QString>("pdf"); // expected PDF; empty: none
+    QTest::addColumn<QString>("pdf");        // expected PDF; empty: none
+    QTest::addColumn<bool>("dossierBloque"); // a file named "pdf" stands where the PDF folder goes
+    QTest::addColumn<QString>("console");    // what the output step says ("{dossier}": the installation's)
 
+    const QString pdfFacture = "pdf/factures/FAC-2026-0001.pdf";
     QTest::newRow("facture-pdf printed from its preview")
-        << "facture-pdf" << true << "pdf/factures/FAC-2026-0001.pdf";
-    QTest::newRow("facture-pdf preview closed without printing") << "facture-pdf" << false << "";
-    QTest::newRow("facture preview on the default printer, closed") << "facture" << false << "";
+        << "facture-pdf" << true << pdfFacture << false << "";
+    QTest::newRow("facture-pdf preview closed without printing")
+        << "facture-pdf" << false << "" << false << "";
+    QTest::newRow("facture preview on the default printer, closed")
+        << "facture" << false << "" << false << "";
+    QTest::newRow("facture printed from its preview on a machine without printer")
+        << "facture" << true << "" << false << ligneImprimanteIndisponible();
+    QTest::newRow("facture-pdf printed from its preview where its folder cannot be made")
+        << "facture-pdf" << true << "" << true
+        << "Impossible d'ecrire le fichier PDF {dossier}/" + pdfFacture + "\n";
 }
 
 void ApercuFacture::apercu()
@@ -96,20 +105,20 @@ void ApercuFacture::apercu()
     QFETCH(QString, impression);
     QFETCH(bool, imprimer);
     QFETCH(QString, pdf);
+    QFETCH(bool, dossierBloque);
+    QFETCH(QString, console);
 
     InstallationRendu inst;
     QVERIFY(inst.valide());
+    if (dossierBloque)
+        QVERIFY(inst.ecrire("pdf", "un fichier"));
     const QString dossierAvant = QDir::currentPath();
     QVERIFY(QDir::setCurrent(inst.chemin(".")));
     auto retour = qScopeGuard([&] { QDir::setCurrent(dossierAvant); });
 
     const ParametresRendu p = parametresRendu(analyserParametres(donnee("app.xml")));
-    QString entree = QString::fromUtf8(donnee("facture.csv"));
-    QTextStream flux(&entree);
-    const Invoice vue = lireFacture(flux, {DispositionEntete::Version2, p.pays, true});
-    ResultatLu resultat{"DEMO-5AB7-CD9E-F2GH-4JK6-LM8N", "EM01020304", "82/87 FV",
-                        "09/01/2020 13:55:42",           "F;QR",       ""};
-    const QString texte = construireDocument(vue, p, resultat, QString(), Variante::A4);
+    const Invoice vue = lire(QString::fromUtf8(donnee("facture.csv")), p);
+    const QString texte = construireDocument(vue, p, resultat(ligneCertifiee(vue.reference)), Variante::A4);
 
     DemandeSortie demande;
     demande.impression = impression;
@@ -123,15 +132,18 @@ void ApercuFacture::apercu()
     pilote.setInterval(10);
     connect(&pilote, &QTimer::timeout, this, [&conduite] { conduire(conduite); });
     pilote.start();
-    sortirDocument(texte, demande);
+    std::ostringstream sortie;
+    QCOMPARE(sortirDocument(texte, demande, sortie), console.isEmpty());
     pilote.stop();
+    QCOMPARE(QString::fromStdString(sortie.str()),
+             QString(console).replace("{dossier}", QDir::currentPath()));
 
     QVERIFY(conduite.apercus >= 1);
     QCOMPARE(conduite.titre, QStringLiteral("Orvane MCF - Aperçu avant impression"));
     QVERIFY(conduite.agrandi);
     QCOMPARE(conduite.actionTrouvee, imprimer);
     // Only a PDF print mode makes the PDF folder.
-    QCOMPARE(QFile::exists(inst.chemin("pdf/factures")), impression == "facture-pdf");
+    QCOMPARE(QFile::exists(inst.chemin("pdf/factures")), impression == "facture-pdf" && !dossierBloque);
     if (pdf.isEmpty()) {
         QVERIFY(QDir(inst.chemin("pdf/factures")).isEmpty());
         return;
@@ -140,12 +152,30 @@ void ApercuFacture::apercu()
     const QString manque = fragmentsManquants(textePdf(inst.chemin(pdf)),
                                               {"Facture", "Pain complet (B)", "Net à Payer: 1 694",
                                                "Arrêté la présente facture à la somme de: 1 694 F CFA.",
-                                               "MECeF NIM: EM01020304", "DEMO-5AB7-CD9E-F2GH-4JK6-LM8N"});
+                                               "MECeF NIM: EM01020304", signatureCertifiee});
     QVERIFY2(manque.isEmpty(), qPrintable(manque));
+}
+
+// Printing the A4 invoice on a printer that cannot start (the machine has none) fails, and the
+// output step says so in French.
+void ApercuFacture::sansImprimante()
+{
+    Worker worker(QStringLiteral("<html><body>Facture</body></html>"), QStringLiteral("R1"));
+    QPrinter imprimante(QPrinter::HighResolution);
+    QVERIFY(!worker.echec());
+    worker.print(&imprimante);
+    QVERIFY(worker.echec());
+    QCOMPARE(ligneImprimanteIndisponible(),
+             QStringLiteral(
+                 "orvane-render: Impossible d'imprimer: l'imprimante par defaut ne peut pas etre demarree "
+                 "(aucune imprimante, ou elle ne repond pas). Le document n'est pas imprime.\n"));
 }
 
 int main(int argc, char *argv[])
 {
+    // A machine without any printer, whatever this one has.
+    const QTemporaryDir dossier;
+    qputenv("CUPS_SERVER", sansImprimante(dossier.path()).first().section('=', 1).toLocal8Bit());
     preparerAffichage();
     QApplication application(argc, argv);
     ApercuFacture test;

@@ -1,36 +1,35 @@
 #include "comparaisontexte.h"
 #include "installationrendu.h"
+#include "resultatsexemple.h"
 
 #include <QtTest>
 
 namespace {
 
-QByteArray donnee(const QString &nom)
-{
-    QFile f(QStringLiteral(ORVANE_TEST_DATA_DIR "/render/") + nom);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// The sample invoice with the given reference and print mode, and `articlesEnPlus` more items.
-QByteArray facture(const QString &reference, const QString &impression, int articlesEnPlus = 0)
-{
-    QStringList lignes =
-        QString::fromUtf8(donnee(QStringLiteral("facture.csv"))).split('\n', Qt::SkipEmptyParts);
-    QStringList entete = lignes.at(0).split(';');
-    entete[0] = reference;
-    entete[12] = impression;
-    lignes[0] = entete.join(';');
-    for (int i = 0; i < articlesEnPlus; ++i)
-        lignes.append(QStringLiteral("B;Article %1;1;100;118").arg(i + 1));
-    return (lignes.join('\n') + '\n').toUtf8();
-}
-
-const QString qrDemo = QStringLiteral("F;EM01020304;DEMO5AB7CD9EF2GH4JK6LM8N;1234567890123;20200109135542");
-const QByteArray ligneDemo =
-    "FAC-2026-0001\t\tDEMO-5AB7-CD9E-F2GH-4JK6-LM8N\tEM01020304\t82/87 FV\t09/01/2020 "
-    "13:55:42\tF;EM01020304;DEMO5AB7CD9EF2GH4JK6LM8N;1234567890123;20200109135542\t";
 const QString entreeOuverte = QStringLiteral("orvane-render: Fichier d'entree ouvert.\n");
 const QString sortieOuverte = QStringLiteral("orvane-render: Fichier de sortie ouvert.\n");
+const QString ligneDemonstrationConsole =
+    QStringLiteral("orvane-render: Facture de demonstration (resultat de demonstration, aucun appareil ni "
+                   "service fiscal n'a "
+                   "certifie la facture): elle porte la mention DEMONSTRATION - FACTURE NON CERTIFIEE.\n");
+
+QString ligneSansResultat(const QString &cheminResultat)
+{
+    return QStringLiteral("orvane-render: Facture non certifiee (aucun fichier resultat ") + cheminResultat +
+           QStringLiteral("): elle porte la mention FACTURE NON CERTIFIEE.\n");
+}
+
+// Text of each page of a PDF, white space made single spaces.
+QStringList textesDesPages(const QString &pdf)
+{
+    QStringList textes;
+    for (int page = 1; page <= pagesPdf(pdf); ++page)
+        textes.append(sortieOutil(QStringLiteral("pdftotext"),
+                                  {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                                   QString::number(page), pdf, QStringLiteral("-")})
+                          .simplified());
+    return textes;
+}
 
 } // namespace
 
@@ -50,29 +49,41 @@ void ImpressionRendu::pdfApresLeMoteur_data()
 {
     QTest::addColumn<QString>("impression");
     QTest::addColumn<QString>("reference");
-    QTest::addColumn<bool>("certifiee"); // the engine ran before and left a result file
+    // "moteur": the engine ran before (demonstration) and left its result file; "certifiee": the
+    // result file of a certification; empty: no result file.
+    QTest::addColumn<QString>("resultat");
     QTest::addColumn<int>("articlesEnPlus");
     QTest::addColumn<QString>("pdf");
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<QString>("marque"); // on every page (large, at the head); empty: none
     QTest::addColumn<QStringList>("presents");
     QTest::addColumn<QStringList>("absents");
 
-    const QStringList blocFiscal{
-        "Code MECeF / DGI",          "DEMO-5AB7-CD9E-F2GH-4JK6-LM8N",    "MECeF NIM: EM01020304",
-        "MECeF Compteurs: 82/87 FV", "MECeF Heure: 09/01/2020 13:55:42", "Connector: Orvane MCF API",
-        "Vendeur: Awa | 7"};
-    QTest::newRow("ticket into its PDF") << "ticket-pdf-silent"
-                                         << "FAC-2026-0001" << true << 0 << "pdf/tickets/FAC-2026-0001.pdf"
-                                         << blocFiscal + QStringList{"Facture n° FAC-2026-0001 du 08/12/2026",
-                                                                     "Articles |Qt|PUTTC|Tot.",
-                                                                     "Pain complet (B) | 2| 118| 236",
-                                                                     "Eau minerale 1,5L (A-EX)| 1| 500| 500",
-                                                                     "Net à Payer: 1 694",
-                                                                     "Monnaie rendue: 3 307 F CFA."}
-                                         << QStringList{"<b>", "<br/>"};
-    QTest::newRow("A4 invoice into its PDF")
+    const QStringList blocFiscal{"Code MECeF / DGI",          "MECeF NIM: EM01020304",
+                                 "MECeF Compteurs: 82/87 FV", "MECeF Heure: 09/01/2020 13:55:42",
+                                 "Connector: Orvane MCF API", "Vendeur: Awa | 7"};
+    const QStringList sansBlocFiscal{"MECeF", "Vendeur", "Connector"};
+    const QString nonCertifiee = "FACTURE NON CERTIFIEE";
+    const QString demonstration = "DEMONSTRATION FACTURE NON CERTIFIEE"; // two lines on the ticket
+    QTest::newRow("ticket into its PDF, demonstration")
+        << "ticket-pdf-silent"
+        << "FAC-2026-0001"
+        << "moteur" << 0 << "pdf/tickets/FAC-2026-0001.pdf" << 1 << demonstration
+        << blocFiscal + QStringList{signatureDemonstration,
+                                    "Facture n° FAC-2026-0001 du 08/12/2026",
+                                    "Articles |Qt|PUTTC|Tot.",
+                                    "Pain complet (B) | 2| 118| 236",
+                                    "Eau minerale 1,5L (A-EX)| 1| 500| 500",
+                                    "Net à Payer: 1 694",
+                                    "Monnaie rendue: 3 307 F CFA.",
+                                    "Kofi Mensah"}
+        << QStringList{"<b>", "<br/>", "&nbsp;"};
+    QTest::newRow("A4 invoice into its PDF, certified")
         << "facture-pdf-silent"
-        << "FAC-2026-0001" << true << 0 << "pdf/factures/FAC-2026-0001.pdf"
-        << blocFiscal + QStringList{"Facture",
+        << "FAC-2026-0001"
+        << "certifiee" << 0 << "pdf/factures/FAC-2026-0001.pdf" << 1 << ""
+        << blocFiscal + QStringList{signatureCertifiee,
+                                    "Facture",
                                     "Désignation",
                                     "Pain complet (B)",
                                     "Eau minerale 1,5L (A-EX)",
@@ -81,62 +92,92 @@ void ImpressionRendu::pdfApresLeMoteur_data()
                                     "Arrêté la présente facture à la somme de: 1 694 F CFA.",
                                     "Doit:",
                                     "Kofi Mensah"}
-        << QStringList{"<b>", "<br/>", "Articles"};
+        << QStringList{"<b>", "<br/>", "&nbsp;", "Articles", "CERTIFIEE"};
     QTest::newRow("reference that cannot be a file name")
         << "ticket-pdf-silent"
-        << "FAC/2024:001" << true << 0 << "pdf/tickets/FAC_2024_001.pdf"
-        << QStringList{"Facture n° FAC/2024:001 du 08/12/2026"} << QStringList{};
+        << "FAC/2024:001"
+        << "certifiee" << 0 << "pdf/tickets/FAC_2024_001.pdf" << 1 << ""
+        << QStringList{"Facture n° FAC/2024:001 du 08/12/2026", signatureCertifiee}
+        << QStringList{"CERTIFIEE"};
     QTest::newRow("ticket without result file")
         << "ticket-pdf-silent"
-        << "FAC-2026-0001" << false << 0 << "pdf/tickets/FAC-2026-0001.pdf"
-        << QStringList{"Pain complet (B)", "Merci de votre visite !"}
-        << QStringList{"MECeF", "Vendeur", "Connector"};
+        << "FAC-2026-0001"
+        << "" << 0 << "pdf/tickets/FAC-2026-0001.pdf" << 1 << nonCertifiee
+        << QStringList{"Pain complet (B)", "Merci de votre visite !",
+                       "FACTURE NON CERTIFIEE Cette facture n'a pas été certifiée: elle ne porte ni code "
+                       "fiscal ni "
+                       "code QR."}
+        << sansBlocFiscal;
+    QTest::newRow("A4 invoice of three pages without result file")
+        << "facture-pdf-silent"
+        << "FAC-2026-0001"
+        << "" << 80 << "pdf/factures/FAC-2026-0001.pdf" << 3 << nonCertifiee
+        << QStringList{"Article 80 (B)", "Merci de votre visite !",
+                       "FACTURE NON CERTIFIEE Cette facture n'a pas été certifiée: elle ne porte ni code "
+                       "fiscal ni "
+                       "code QR."}
+        << sansBlocFiscal;
     QTest::newRow("long ticket keeps its end and QR code")
         << "ticket-pdf-silent"
-        << "FAC-2026-0001" << true << 150 << "pdf/tickets/FAC-2026-0001.pdf"
+        << "FAC-2026-0001"
+        << "moteur" << 150 << "pdf/tickets/FAC-2026-0001.pdf" << 1 << demonstration
         << blocFiscal + QStringList{"Article 150 (B)", "Merci de votre visite !"} << QStringList{};
 }
 
-// The engine certifies (demonstration mode) without a renderer beside it; the renderer is then run
-// on the files it left, as the engine would start it.
+// The renderer run on the files the engine (in demonstration mode, without a renderer beside it)
+// or a certification left, as the engine would start it, or without a result file.
 void ImpressionRendu::pdfApresLeMoteur()
 {
     QFETCH(QString, impression);
     QFETCH(QString, reference);
-    QFETCH(bool, certifiee);
+    QFETCH(QString, resultat);
     QFETCH(int, articlesEnPlus);
     QFETCH(QString, pdf);
+    QFETCH(int, pages);
+    QFETCH(QString, marque);
     QFETCH(QStringList, presents);
     QFETCH(QStringList, absents);
 
     InstallationRendu inst;
     QVERIFY(inst.valide());
     QVERIFY(inst.ecrire("app.xml", donnee("app.xml")));
-    QVERIFY(inst.ecrire("facture.csv", facture(reference, impression, articlesEnPlus)));
+    QVERIFY(inst.ecrire("facture.csv", factureExemple(reference, impression, articlesEnPlus)));
     const QString entree = inst.chemin("facture.csv");
-    if (certifiee) {
+    if (resultat == "moteur") {
         QVERIFY(inst.copierProgramme("orvane-engine"));
         const auto moteur = inst.lancer("orvane-engine", {entree});
         QVERIFY(moteur.fini);
         QVERIFY2(QFile::exists(entree + ".mcf"), qPrintable(moteur.console));
+        QVERIFY(QFile::remove(entree + ".png"));
     }
-    QVERIFY(QFile::remove(entree + ".png") || !certifiee);
+    if (resultat == "certifiee")
+        QVERIFY(inst.ecrire("facture.csv.mcf", ligneCertifiee(reference).toUtf8()));
 
     QVERIFY(inst.copierProgramme("orvane-render"));
     const auto rendu = inst.lancer("orvane-render", {entree, entree + ".mcf"});
     QVERIFY(rendu.fini);
     QCOMPARE(rendu.code, 0);
-    QCOMPARE(rendu.console, certifiee ? entreeOuverte + sortieOuverte : entreeOuverte);
-    // The renderer makes its own QR image when it has a result.
-    QCOMPARE(QFile::exists(entree + ".png"), certifiee);
+    const QString console = resultat.isEmpty()     ? entreeOuverte + ligneSansResultat(entree + ".mcf")
+                            : resultat == "moteur" ? entreeOuverte + sortieOuverte + ligneDemonstrationConsole
+                                                   : entreeOuverte + sortieOuverte;
+    QCOMPARE(rendu.console, console);
+    // The renderer writes the QR images of the result it prints.
+    QCOMPARE(QFile::exists(entree + ".png"), !resultat.isEmpty());
 
     QVERIFY2(pdfTermine(inst.chemin(pdf)), qPrintable(pdf));
-    QCOMPARE(pagesPdf(inst.chemin(pdf)), 1);
+    QCOMPARE(pagesPdf(inst.chemin(pdf)), pages);
     const QString texte = textePdf(inst.chemin(pdf));
     const QString erreurs = fragmentsManquants(texte, presents) + fragmentsEnTrop(texte, absents);
     if (!erreurs.isEmpty())
         QFAIL(qPrintable(erreurs + "texte du PDF:\n" + texte));
-    QCOMPARE(codesQrPdf(inst.chemin(pdf), inst.chemin(".")), certifiee ? QStringList{qrDemo} : QStringList{});
+    if (!marque.isEmpty()) {
+        for (const QString &page : textesDesPages(inst.chemin(pdf)))
+            QVERIFY2(page.startsWith(marque), qPrintable(page));
+    }
+    const QStringList qr = resultat.isEmpty()     ? QStringList{}
+                           : resultat == "moteur" ? QStringList{texteQrDemonstration}
+                                                  : QStringList{texteQrCertifie};
+    QCOMPARE(codesQrPdf(inst.chemin(pdf), inst.chemin(".")), qr);
     if (impression.startsWith("ticket")) {
         // Header and item rows end at the same place: the columns line up.
         const QList<double> bords = bordsDroitsColonnes(inst.chemin(pdf));
@@ -147,13 +188,12 @@ void ImpressionRendu::pdfApresLeMoteur()
     }
 }
 
-// The whole road: the engine certifies and starts the renderer, which writes the ticket.
 void ImpressionRendu::remiseParLeMoteur()
 {
     InstallationRendu inst;
     QVERIFY(inst.valide());
     QVERIFY(inst.ecrire("app.xml", donnee("app.xml")));
-    QVERIFY(inst.ecrire("facture.csv", facture("FAC-2026-0002", "ticket-pdf-silent")));
+    QVERIFY(inst.ecrire("facture.csv", factureExemple("FAC-2026-0002", "ticket-pdf-silent")));
     QVERIFY(inst.copierProgramme("orvane-engine"));
     QVERIFY(inst.copierProgramme("orvane-render"));
     const auto moteur = inst.lancer("orvane-engine", {inst.chemin("facture.csv")});
@@ -163,11 +203,12 @@ void ImpressionRendu::remiseParLeMoteur()
     const QString pdf = inst.chemin("pdf/tickets/FAC-2026-0002.pdf");
     QTRY_VERIFY_WITH_TIMEOUT(pdfTermine(pdf), 20000);
     const QString texte = textePdf(pdf);
-    const QString manque =
-        fragmentsManquants(texte, {"Facture n° FAC-2026-0002 du 08/12/2026", "MECeF NIM: EM01020304",
-                                   "DEMO-5AB7-CD9E-F2GH-4JK6-LM8N"});
+    // The engine's demonstration result is printed under its own mark.
+    const QString manque = fragmentsManquants(texte, {"DEMONSTRATION FACTURE NON CERTIFIEE",
+                                                      "Facture n° FAC-2026-0002 du 08/12/2026",
+                                                      "MECeF NIM: EM01020304", signatureDemonstration});
     QVERIFY2(manque.isEmpty(), qPrintable(manque + texte));
-    QCOMPARE(codesQrPdf(pdf, inst.chemin(".")), QStringList{qrDemo});
+    QCOMPARE(codesQrPdf(pdf, inst.chemin(".")), QStringList{texteQrDemonstration});
 }
 
 void ImpressionRendu::messagesEtSorties_data()
@@ -177,41 +218,70 @@ void ImpressionRendu::messagesEtSorties_data()
     QTest::addColumn<QString>("nomEntree");
     QTest::addColumn<QStringList>("arguments"); // names inside the folder
     QTest::addColumn<QString>("nomResultat");   // result file written before the run; empty: none
-    QTest::addColumn<QString>("console");
+    QTest::addColumn<QString>("resultat");      // its line
+    QTest::addColumn<bool>("imprimante");       // false: the machine has no printer
+    QTest::addColumn<QString>("console");       // "{dossier}" stands for the folder
+    QTest::addColumn<int>("code");
     QTest::addColumn<QString>("pdf"); // expected PDF; empty: none, and no PDF folder at all
     QTest::addColumn<bool>("imageQr");
 
     const QByteArray app = donnee("app.xml");
-    const QByteArray ticket = facture("FAC-2026-0001", "ticket-pdf-silent");
+    const QByteArray ticket = factureExemple("FAC-2026-0001", "ticket-pdf-silent");
     const QString pdfTicket = "pdf/tickets/FAC-2026-0001.pdf";
+    const QString certifiee = ligneCertifiee("FAC-2026-0001");
+    const QString imprimanteIndisponible =
+        "orvane-render: Impossible d'imprimer: l'imprimante par defaut ne peut pas etre demarree (aucune "
+        "imprimante, ou elle ne repond pas). Le document n'est pas imprime.\n";
 
     QTest::newRow("no input file: silent, even without app.xml")
         << QByteArray() << QByteArray() << "facture.csv" << QStringList{"facture.csv"} << ""
-        << ""
-        << "" << false;
+        << "" << true << "" << 0 << "" << false;
     QTest::newRow("app.xml missing") << QByteArray() << ticket << "facture.csv" << QStringList{"facture.csv"}
-                                     << "facture.csv.mcf"
+                                     << "facture.csv.mcf" << certifiee << true
                                      << "Impossible d'ouvir app.xml\n"
-                                     << "" << false;
+                                     << 0 << "" << false;
     QTest::newRow("app.xml not XML") << QByteArray("<app pays=\"Bénin\"") << ticket << "facture.csv"
-                                     << QStringList{"facture.csv"} << "facture.csv.mcf"
+                                     << QStringList{"facture.csv"} << "facture.csv.mcf" << certifiee << true
                                      << "Impossible de charger app.xml\n"
-                                     << "" << false;
+                                     << 0 << "" << false;
     QTest::newRow("empty print mode")
-        << app << facture("FAC-2026-0001", "") << "facture.csv" << QStringList{"facture.csv"}
-        << "facture.csv.mcf" << entreeOuverte << "" << false;
+        << app << factureExemple("FAC-2026-0001", "") << "facture.csv" << QStringList{"facture.csv"}
+        << "facture.csv.mcf" << certifiee << true << entreeOuverte << 0 << "" << false;
     QTest::newRow("header too short for a print mode")
         << app << QByteArray("R1;FV;Ali;7;E;Kofi;123;Rue;;;;\nB;Pain;1;100;118\n") << "facture.csv"
-        << QStringList{"facture.csv"} << "facture.csv.mcf" << entreeOuverte + sortieOuverte << "" << true;
+        << QStringList{"facture.csv"} << "facture.csv.mcf" << ligneCertifiee("R1") << true
+        << entreeOuverte + sortieOuverte << 0 << "" << true;
     QTest::newRow("default input and result files")
-        << app << ticket << "input.csv" << QStringList{} << "input.csv.mcf" << entreeOuverte + sortieOuverte
-        << pdfTicket << true;
+        << app << ticket << "input.csv" << QStringList{} << "input.csv.mcf" << certifiee << true
+        << entreeOuverte + sortieOuverte << 0 << pdfTicket << true;
     QTest::newRow("result file named by the caller")
         << app << ticket << "facture.csv" << QStringList{"facture.csv", "resultat.txt"} << "resultat.txt"
-        << entreeOuverte + sortieOuverte << pdfTicket << true;
+        << certifiee << true << entreeOuverte + sortieOuverte << 0 << pdfTicket << true;
     QTest::newRow("result file of another name is not read")
-        << app << ticket << "facture.csv" << QStringList{"facture.csv"} << "resultat.txt" << entreeOuverte
-        << pdfTicket << false;
+        << app << ticket << "facture.csv" << QStringList{"facture.csv"} << "resultat.txt" << certifiee << true
+        << entreeOuverte + ligneSansResultat("{dossier}/facture.csv.mcf") << 0 << pdfTicket << false;
+    QTest::newRow("result file of another invoice")
+        << app << ticket << "facture.csv" << QStringList{"facture.csv"} << "facture.csv.mcf"
+        << ligneCertifiee("FAC-2026-0009") << true
+        << entreeOuverte + sortieOuverte +
+               "orvane-render: Facture non certifiee (le fichier resultat est celui de la facture "
+               "FAC-2026-0009): "
+               "elle porte la mention FACTURE NON CERTIFIEE.\n"
+        << 0 << pdfTicket << false;
+    QTest::newRow("demonstration result")
+        << app << ticket << "facture.csv" << QStringList{"facture.csv"} << "facture.csv.mcf"
+        << ligneDemonstration("FAC-2026-0001") << true
+        << entreeOuverte + sortieOuverte + ligneDemonstrationConsole << 0 << pdfTicket << true;
+    QTest::newRow("ticket on the default printer of a machine without printer")
+        << app << factureExemple("FAC-2026-0001", "ticket") << "facture.csv" << QStringList{"facture.csv"}
+        << "facture.csv.mcf" << certifiee << false << entreeOuverte + sortieOuverte + imprimanteIndisponible
+        << 1 << "" << true;
+    QTest::newRow("uncertified ticket on a machine without printer")
+        << app << factureExemple("FAC-2026-0001", "ticket") << "facture.csv" << QStringList{"facture.csv"}
+        << ""
+        << "" << false
+        << entreeOuverte + ligneSansResultat("{dossier}/facture.csv.mcf") + imprimanteIndisponible << 1 << ""
+        << false;
 }
 
 void ImpressionRendu::messagesEtSorties()
@@ -221,7 +291,10 @@ void ImpressionRendu::messagesEtSorties()
     QFETCH(QString, nomEntree);
     QFETCH(QStringList, arguments);
     QFETCH(QString, nomResultat);
+    QFETCH(QString, resultat);
+    QFETCH(bool, imprimante);
     QFETCH(QString, console);
+    QFETCH(int, code);
     QFETCH(QString, pdf);
     QFETCH(bool, imageQr);
 
@@ -233,15 +306,19 @@ void ImpressionRendu::messagesEtSorties()
     if (!contenu.isNull())
         QVERIFY(inst.ecrire(nomEntree, contenu));
     if (!nomResultat.isEmpty())
-        QVERIFY(inst.ecrire(nomResultat, ligneDemo));
+        QVERIFY(inst.ecrire(nomResultat, resultat.toUtf8()));
     QStringList chemins;
     for (const QString &a : arguments)
         chemins << inst.chemin(a);
 
-    const auto rendu = inst.lancer("orvane-render", chemins);
+    const QString dossier = QFileInfo(inst.chemin(nomEntree)).path();
+    const auto rendu =
+        inst.lancer("orvane-render", chemins, 30000, imprimante ? QStringList{} : sansImprimante(dossier));
     QVERIFY(rendu.fini);
-    QCOMPARE(rendu.code, 0);
-    QCOMPARE(rendu.console, console);
+    QCOMPARE(rendu.console, QString(console).replace("{dossier}", dossier));
+    QCOMPARE(rendu.code, code);
+    // The French line is the only trace of a missing printer: no painting was even begun.
+    QVERIFY2(!rendu.erreurs.contains("QPainter"), qPrintable(rendu.erreurs));
     QCOMPARE(QFile::exists(inst.chemin(nomEntree + ".png")), imageQr);
     if (pdf.isEmpty()) {
         QVERIFY(!QFile::exists(inst.chemin("pdf")));

@@ -1,8 +1,10 @@
+#include "lecturesrendu.h"
 #include "outilsparalleles.h"
 #include "pdfmots.h"
+#include "resultatsexemple.h"
 
 #include <document.h>
-#include <imagesqr.h>
+#include <etatfiscal.h>
 #include <lecturefacture.h>
 #include <pagesfacture.h>
 #include <parametres.h>
@@ -24,45 +26,28 @@ private slots:
     void blocFiscalSurUnePage();
     void montantsEntiers_data();
     void montantsEntiers();
+    void qrA203ppp_data();
+    void qrA203ppp();
+    void marqueSurChaquePage_data();
+    void marqueSurChaquePage();
+    void textesCommeEcrits();
 
 private:
     QTemporaryDir m_dossier;
-    QString m_imageQr;
 };
 
 namespace {
 
-const QString texteQr = QStringLiteral("F;EM01020304;DEMO5AB7CD9EF2GH4JK6LM8N;1234567890123;20200109135542");
-const QString ligneResultat =
-    QStringLiteral("R\t\tDEMO-5AB7-CD9E-F2GH-4JK6-LM8N\tEM01020304\t82/87 FV\t09/01/2020 "
-                   "13:55:42\t") +
-    texteQr + QStringLiteral("\t");
-
-ParametresRendu parametres(const QString &attributs)
+// Prints the A4 invoice into `pdf` as the renderer does, with the result line `ligneResultat` (by
+// default the invoice's certification; null: no result file).
+void imprimerPdf(const Invoice &facture, const ParametresRendu &p, const QString &pdf,
+                 const QString &ligneResultat = QStringLiteral("certifiee"))
 {
-    return parametresRendu(analyserParametres(("<app " + attributs + "/>").toUtf8()));
-}
-
-Invoice lire(const QString &entree, const ParametresRendu &p)
-{
-    QString copie = entree;
-    QTextStream flux(&copie);
-    return lireFacture(flux, {dispositionEntete(p.apiVersion), p.pays, true});
-}
-
-ResultatLu resultat()
-{
-    QString copie = ligneResultat;
-    QTextStream flux(&copie);
-    return lireResultat(flux);
-}
-
-// Prints the A4 invoice into `pdf` as the renderer does.
-void imprimerPdf(const Invoice &facture, const ParametresRendu &p, const QString &imageQr, const QString &pdf)
-{
-    const QString html =
-        construireDocument(facture, p, resultat(), imageQr, Variante::A4) + QStringLiteral("</body></html>");
-    Worker worker(html, facture.reference);
+    const std::optional<ResultatLu> r = resultat(
+        ligneResultat == QStringLiteral("certifiee") ? ligneCertifiee(facture.reference) : ligneResultat);
+    const QString html = construireDocument(facture, p, r, Variante::A4) + QStringLiteral("</body></html>");
+    Worker worker(html, facture.reference,
+                  mention(etatFiscal(r, facture.reference).certification).enUneLigne());
     QPrinter imprimante(QPrinter::HighResolution);
     imprimante.setOutputFormat(QPrinter::PdfFormat);
     imprimante.setPageSize(QPageSize(QPageSize::A4));
@@ -86,16 +71,34 @@ QString factureDe(int n)
 void PagesFacture::initTestCase()
 {
     QVERIFY(m_dossier.isValid());
-    const QString entree = m_dossier.filePath("qr.csv");
-    ecrireImagesQr(texteQr, entree);
-    m_imageQr = entree + ".png";
-    QVERIFY(QFile::exists(m_imageQr));
 }
+
+namespace {
+
+// Pages of the last item row and of the Total row of the item table.
+QPair<QList<int>, QList<int>> pagesDernierArticleEtTotal(const PagesPdf &pages, int n)
+{
+    // The Total row's first cell: a line of its own, or with the row's quantity and amount.
+    static const QRegularExpression ligneTotal(QStringLiteral("^Total( [-0-9].*)?$"));
+    QList<int> article, total;
+    const QStringList lignes = pages.lignes();
+    for (const MotPdf &m : pages.mots) {
+        const QString &ligne = lignes.value(m.ligne);
+        if (ligne.startsWith(QStringLiteral("Article numéro %1 ").arg(n)) && !article.contains(m.page))
+            article.append(m.page);
+        if (ligneTotal.match(ligne).hasMatch() && !total.contains(m.page))
+            total.append(m.page);
+    }
+    return {article, total};
+}
+
+} // namespace
 
 // For every item count from 1 to 120: the totals, the whole fiscal block, the QR code and the
 // closing lines share one page, and the QR code on it decodes; every page says "page n/N", and
 // every page after the first names the invoice and, when items go on there, starts with the table's
-// header row. PDFs are made in this process; the helper tools run a few at a time.
+// header row; the Total row shares its page with the last item. PDFs are made in this process; the
+// helper tools run a few at a time.
 void PagesFacture::blocFiscalSurUnePage()
 {
     const ParametresRendu p = parametres("pays=\"Bénin\" entreprise=\"Boulangerie\" message=\"Merci\"");
@@ -103,15 +106,14 @@ void PagesFacture::blocFiscalSurUnePage()
     QList<QStringList> commandesTexte;
     for (int n = 1; n <= maximum; ++n) {
         const QString pdf = m_dossier.filePath(QStringLiteral("f%1.pdf").arg(n));
-        imprimerPdf(lire(factureDe(n), p), p, m_imageQr, pdf);
+        imprimerPdf(lire(factureDe(n), p), p, pdf);
         commandesTexte.append({"pdftotext", "-bbox-layout", pdf, "-"});
     }
     const QStringList textes = lancerEnParallele(commandesTexte);
 
-    const QStringList blocFinal = {"Total TTC:", "Net à Payer:",     "Arrêté la présente facture",
-                                   "Vendeur:",   "Code MECeF / DGI", "DEMO-5AB7-CD9E-F2GH-4JK6-LM8N",
-                                   "MECeF NIM:", "MECeF Compteurs:", "MECeF Heure:",
-                                   "Merci"};
+    const QStringList blocFinal = {
+        "Total TTC:",       "Net à Payer:", "Arrêté la présente facture", "Vendeur:",     "Code MECeF / DGI",
+        signatureCertifiee, "MECeF NIM:",   "MECeF Compteurs:",           "MECeF Heure:", "Merci"};
     QList<QStringList> commandesQr;
     QList<int> multipages;
     for (int n = 1; n <= maximum; ++n) {
@@ -120,6 +122,14 @@ void PagesFacture::blocFiscalSurUnePage()
         QVERIFY2(total > 0, qPrintable(QString("%1 articles: no PDF text").arg(n)));
         if (total > 1)
             multipages.append(n);
+        const auto [pagesArticle, pagesTotal] = pagesDernierArticleEtTotal(pages, n);
+        QVERIFY2(pagesTotal.size() == 1 && pagesArticle == pagesTotal,
+                 qPrintable(QString("%1 articles: last item on pages %2, Total row on pages %3")
+                                .arg(n)
+                                .arg(QString::number(pagesArticle.value(0, -1) + 1))
+                                .arg(QString::number(pagesTotal.value(0, -1) + 1))));
+        QVERIFY2(!pages.lignes().join(' ').contains("CERTIFIEE"),
+                 qPrintable(QString("%1 articles: marked").arg(n)));
         const QList<int> pageBloc = pages.pagesDe(blocFinal.first());
         QVERIFY2(pageBloc.size() == 1,
                  qPrintable(QString("%1 articles: totals on pages %2").arg(n).arg(pageBloc.size())));
@@ -181,7 +191,7 @@ void PagesFacture::blocFiscalSurUnePage()
 
     const QStringList qr = lancerEnParallele(commandesQr);
     for (int n = 1; n <= maximum; ++n)
-        QVERIFY2(qr.at(n - 1).trimmed() == texteQr,
+        QVERIFY2(qr.at(n - 1).trimmed() == texteQrCertifie,
                  qPrintable(QString("%1 articles: QR read [%2]").arg(n).arg(qr.at(n - 1).trimmed())));
 }
 
@@ -190,6 +200,7 @@ void PagesFacture::montantsEntiers_data()
     QTest::addColumn<QString>("reglages");
     QTest::addColumn<QString>("entree");
     QTest::addColumn<QStringList>("montants"); // each must stand whole on one line of the PDF
+    // Amounts, and labels with their amounts.
 
     const QString niger = "pays=\"Niger\" entreprise=\"Boulangerie du Port\" message=\"Merci\"";
     QTest::newRow("niger credit note in the hundreds of millions")
@@ -197,15 +208,37 @@ void PagesFacture::montantsEntiers_data()
         << "AV-1;FA;Awa;7;V;Kofi Mensah;123;Niamey;;;B;;facture-pdf;08/12/2026;C-1;0;Awa;;;\n"
            "B;Groupe électrogène industriel;3;55000000;65450000\n"
            "A;Installation;1;12373;12373\n"
-        << QStringList{"-196 362 373", "-9 818 119", "-206 180 492", "-165 000 000", "-12 373"};
+        << QStringList{"-196 362 373", "-9 818 119", "-206 180 492",
+                       "-165 000 000", "-12 373",    "Total TTC: -196 362 373",
+                       "Kofi Mensah"};
     QTest::newRow("benin sale with withholding, received less than the net")
         << "pays=\"Bénin\" entreprise=\"Boulangerie du Port\" message=\"Merci\""
         << "FAC-9;FV;Awa;7;E;Kofi Mensah;123;Cotonou;;;AIB5;;facture-pdf;08/12/2026;C-1;1000000;Awa;;;\n"
            "B;Chambre froide;2;87500000;103250000\n"
-        << QStringList{"206 500 000", "175 000 000", "8 750 000", "215 250 000", "31 500 000", "1 000 000"};
+        << QStringList{"206 500 000",
+                       "175 000 000",
+                       "8 750 000",
+                       "215 250 000",
+                       "31 500 000",
+                       "1 000 000",
+                       "Montant reçu: 1 000 000 F CFA."};
+    QTest::newRow("twelve-digit amounts beside their labels")
+        << "pays=\"Bénin\" entreprise=\"Boulangerie du Port\" message=\"Merci\""
+        << "FAC-12;FV;Awa;7;E;Kofi Mensah;123;Cotonou;;;AIB5;;facture-pdf;08/12/2026;C-1;0;Awa;;;\n"
+           "B;Centrale solaire de 40 mégawatts;1;900000000000;1062000000000\n"
+        << QStringList{"Total HT: 900 000 000 000",
+                       "Total TVA: 162 000 000 000",
+                       "Total TTC: 1 062 000 000 000",
+                       "AIB 5% : 45 000 000 000",
+                       "Net à Payer: 1 107 000 000 000",
+                       "Total: HT [B] = 900 000 000 000",
+                       "TVA [B] 18 % = 162 000 000 000",
+                       "la somme de: 1 107 000 000 000 F CFA.",
+                       "Kofi Mensah"};
 }
 
-// Amounts in the narrow totals column and in the sentences never break across two lines.
+// Amounts in the narrow totals column and in the sentences never break across two lines, nor are
+// they cut from their labels; "Kofi" reads as written (no "fi" ligature in the PDF's text).
 void PagesFacture::montantsEntiers()
 {
     QFETCH(QString, reglages);
@@ -214,9 +247,8 @@ void PagesFacture::montantsEntiers()
 
     const ParametresRendu p = parametres(reglages);
     const QString pdf = m_dossier.filePath("montants.pdf");
-    imprimerPdf(lire(entree, p), p, m_imageQr, pdf);
-    const QStringList textes = lancerEnParallele({{"pdftotext", "-bbox-layout", pdf, "-"}});
-    const QStringList lignes = lirePagesPdf(textes.first()).lignes();
+    imprimerPdf(lire(entree, p), p, pdf);
+    const QStringList lignes = lirePdf(pdf).lignes();
     QVERIFY(!lignes.isEmpty());
     for (const QString &montant : montants) {
         bool trouve = false;
@@ -224,6 +256,116 @@ void PagesFacture::montantsEntiers()
             trouve = trouve || ligne.contains(montant);
         QVERIFY2(trouve, qPrintable("\"" + montant + "\" is not whole on any line:\n" + lignes.join('\n')));
     }
+}
+
+void PagesFacture::qrA203ppp_data()
+{
+    QTest::addColumn<int>("articles");
+    QTest::newRow("1 item") << 1;
+    QTest::newRow("75 items") << 75;
+    QTest::newRow("90 items") << 90;
+}
+
+// The A4 invoice's QR code as a 203 dpi printer in 1-bit prints it: it reads back as the result
+// file's QR text, on the page of the fiscal block.
+void PagesFacture::qrA203ppp()
+{
+    QFETCH(int, articles);
+    const ParametresRendu p = parametres("pays=\"Bénin\" entreprise=\"Boulangerie\" message=\"Merci\"");
+    const QString pdf = m_dossier.filePath(QStringLiteral("qr203-%1.pdf").arg(articles));
+    imprimerPdf(lire(factureDe(articles), p), p, pdf);
+    // Only the fiscal block's page carries a code.
+    QCOMPARE(codesQrA203ppp(pdf, m_dossier.filePath(QStringLiteral("qr203-%1").arg(articles))),
+             QStringList{texteQrCertifie});
+}
+
+void PagesFacture::marqueSurChaquePage_data()
+{
+    QTest::addColumn<int>("articles");
+    QTest::addColumn<QString>("ligneResultat"); // null: no result file
+    QTest::addColumn<QString>("marque");
+    for (const int n : {1, 27, 65, 120})
+        QTest::addRow("%d items, no result file", n) << n << QString() << "FACTURE NON CERTIFIEE";
+    QTest::newRow("65 items, result of another invoice")
+        << 65 << ligneCertifiee("FAC-1") << "FACTURE NON CERTIFIEE";
+    QTest::newRow("65 items, demonstration result")
+        << 65 << ligneDemonstration("FAC-65") << "DEMONSTRATION - FACTURE NON CERTIFIEE";
+}
+
+// An invoice that is not certified carries its mark, large and at the head, on every page, and
+// once more in place of its fiscal block; it shows no QR code unless the demonstration result
+// gives one.
+void PagesFacture::marqueSurChaquePage()
+{
+    QFETCH(int, articles);
+    QFETCH(QString, ligneResultat);
+    QFETCH(QString, marque);
+    const ParametresRendu p = parametres("pays=\"Bénin\" entreprise=\"Boulangerie\" message=\"Merci\"");
+    const QString pdf = m_dossier.filePath(QStringLiteral("marque-%1.pdf").arg(articles));
+    imprimerPdf(lire(factureDe(articles), p), p, pdf, ligneResultat);
+    const PagesPdf pages = lirePdf(pdf);
+    QVERIFY(!pages.pages.isEmpty());
+    double hauteurTexte = 0;
+    for (const MotPdf &m : pages.mots) {
+        if (m.texte == "Merci")
+            hauteurTexte = m.yMax - m.yMin;
+    }
+    QVERIFY(hauteurTexte > 0);
+    for (int i = 0; i < pages.pages.size(); ++i) {
+        // The first line of the page, above everything else, is the mark in letters at least
+        // one and a half times as high as the text.
+        double haut = -1, hauteurMarque = 0;
+        int premiere = -1;
+        for (const MotPdf &m : pages.mots) {
+            if (m.page == i && (premiere < 0 || m.yMin < haut)) {
+                haut = m.yMin;
+                premiere = m.ligne;
+                hauteurMarque = m.yMax - m.yMin;
+            }
+        }
+        QCOMPARE(pages.lignes().value(premiere), marque);
+        QVERIFY2(hauteurMarque >= 1.5 * hauteurTexte, qPrintable(QString("page %1").arg(i + 1)));
+    }
+    const QString texte = pages.lignes().join(' ');
+    QCOMPARE(texte.count("FACTURE NON CERTIFIEE"), pages.pages.size() + 1);
+    const bool demonstration = marque.startsWith("DEMONSTRATION");
+    QCOMPARE(texte.contains(signatureDemonstration), demonstration);
+    QCOMPARE(texte.contains("MECeF NIM"), demonstration);
+}
+
+// Texts that look like markup print as written in every field of the A4 invoice: the settings'
+// company texts, the invoice's header, client, item and comment, and the result file's fields.
+void PagesFacture::textesCommeEcrits()
+{
+    const QString balises = "A<B & \"C\"";
+    const QString xml = "A&lt;B &amp; &quot;C&quot;";
+    const ParametresRendu p =
+        parametres(QString("pays=\"Bénin\" entreprise=\"Ets A&lt;B &amp; Fils &lt;Cotonou&gt;\" "
+                           "adresse=\"%1\" telephone=\"%1\" email=\"%1\" rccm=\"%1\" "
+                           "ifu=\"%1\" isf=\"%1\" message=\"%1\"")
+                       .arg(xml));
+    QStringList entete(20, QString());
+    for (int position : {0, 2, 3, 5, 6, 7, 13, 14, 16, 17, 18, 19})
+        entete[position] = balises;
+    entete[1] = "FV";
+    entete[4] = "E";
+    entete[12] = "facture-pdf";
+    const QString entree =
+        entete.join(';') + "\n" + balises + ";" + balises + ";1;100;118\n#;" + balises + ";" + balises + "\n";
+    const QString ligne =
+        QStringList{balises, "87", balises, balises, balises, balises, "QR", balises}.join('\t');
+    const QString pdf = m_dossier.filePath("balises.pdf");
+    imprimerPdf(lire(entree, p), p, pdf, ligne);
+    const PagesPdf pages = lirePdf(pdf);
+    QCOMPARE(pages.pages.size(), 1);
+    const QString texte = pages.lignes().join(' ').simplified();
+    QVERIFY2(texte.contains("Ets A<B & Fils <Cotonou>"), qPrintable(texte));
+    // Settings: address, telephone, e-mail, RCCM, IFU, ISF, message (7); header: date, reference,
+    // purchase order, free line, matricule (5); client: name, address, code, IFU (4); item:
+    // designation and group (2), group in the summary (2); comment (2); seller and number,
+    // cashier (3); result: fiscal code, NIM, counters, time, original invoice (5).
+    QCOMPARE(texte.count(balises), 30);
+    QVERIFY2(!texte.contains("&lt;") && !texte.contains("&amp;"), qPrintable(texte));
 }
 
 QTEST_MAIN(PagesFacture)

@@ -70,6 +70,42 @@ int SimulateurMCF::trames()
     return int(lignes().filter(QRegularExpression(QStringLiteral("^recu "))).size());
 }
 
+CertificatLocal::CertificatLocal()
+{
+    QProcess openssl;
+    openssl.setWorkingDirectory(m_dossier.path());
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                   "-days", "2", "-keyout", "serveur.key", "-out", "serveur.pem", "-subj", "/CN=127.0.0.1",
+                   "-addext", "subjectAltName=IP:127.0.0.1"});
+    m_pret = m_dossier.isValid() && openssl.waitForFinished(30000) && openssl.exitCode() == 0;
+}
+
+DoubleEmcf::DoubleEmcf(const CertificatLocal &certificat, const QStringList &options)
+    : m_certificat(certificat.certificat())
+{
+    if (demarrer(QStringLiteral(ORVANE_BIN_DIR "/orvane-emcf-sim"),
+                 QStringList{QStringLiteral("--certificat"), certificat.certificat(), QStringLiteral("--cle"),
+                             certificat.cle()} +
+                     options) &&
+        attendre(QRegularExpression(QStringLiteral("^orvane-emcf-sim: https://"))) == 0)
+        url = lignes().first().section(QLatin1Char(' '), 1);
+}
+
+QMap<QString, QString> DoubleEmcf::environnement() const
+{
+    return {{QStringLiteral("ORVANE_EMCF_URL"), url}, {QStringLiteral("ORVANE_EMCF_CA"), m_certificat}};
+}
+
+QStringList DoubleEmcf::requetes()
+{
+    QStringList r;
+    for (const QString &l : lignes())
+        if (l.startsWith(QStringLiteral("> ")))
+            r << l.mid(2);
+    return r;
+}
+
 bool installerMoteur(const QString &dossier)
 {
     const QString module = QStringLiteral("orvane-emcf");

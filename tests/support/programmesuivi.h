@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QTemporaryDir>
 
 // Helpers shared by the end-to-end tests: the real programs and simulators, started from the build
 // folder, their output kept line by line.
@@ -44,4 +46,37 @@ public:
     int trames();
 
     QString terminal;
+};
+
+// A certificate for 127.0.0.1 made with the openssl command in a folder of its own: the e-MCF
+// double serves it and the engine trusts it as its own authority (ORVANE_EMCF_CA).
+class CertificatLocal
+{
+public:
+    CertificatLocal();
+    bool pret() const { return m_pret; }
+    QString certificat() const { return m_dossier.filePath(QStringLiteral("serveur.pem")); }
+    QString cle() const { return m_dossier.filePath(QStringLiteral("serveur.key")); }
+
+private:
+    QTemporaryDir m_dossier;
+    bool m_pret = false;
+};
+
+// orvane-emcf-sim over HTTPS on a free port with `certificat` and the extra `options`; `url` is
+// empty when it did not start.
+class DoubleEmcf : public ProgrammeSuivi
+{
+public:
+    explicit DoubleEmcf(const CertificatLocal &certificat, const QStringList &options = {});
+
+    // The engine's environment that points it at this double and trusts its certificate.
+    QMap<QString, QString> environnement() const;
+    // Requests received so far ("METHOD path [body]"), in order.
+    QStringList requetes();
+
+    QString url;
+
+private:
+    QString m_certificat;
 };

@@ -25,14 +25,20 @@ bool estRemboursement(const QString &type)
     return type == QStringLiteral("FA") || type == QStringLiteral("EA");
 }
 
-// Withholding (AIB in Bénin, ISB in Niger) rate of the code given with a new invoice.
-double tauxRetenue(const QString &code)
+// Withholding (AIB in Bénin, ISB in Niger) rate in percent of the code given with a new invoice:
+// "AIB1" 1 and "AIB5" 5 in both countries; the letters are the country's groups, AIB A 1 and B 5 in
+// Bénin, ISB A 2 and B 5 in Niger; any other code withholds nothing.
+double tauxRetenue(const QString &code, bool niger)
 {
-    static const QMap<QString, double> taux{{QStringLiteral("AIB1"), 1},
-                                            {QStringLiteral("AIB5"), 5},
-                                            {QStringLiteral("A"), 2},
-                                            {QStringLiteral("B"), 5}};
-    return taux.value(code, 0);
+    static const QMap<QString, double> tauxBenin{{QStringLiteral("AIB1"), 1},
+                                                 {QStringLiteral("AIB5"), 5},
+                                                 {QStringLiteral("A"), 1},
+                                                 {QStringLiteral("B"), 5}};
+    static const QMap<QString, double> tauxNiger{{QStringLiteral("AIB1"), 1},
+                                                 {QStringLiteral("AIB5"), 5},
+                                                 {QStringLiteral("A"), 2},
+                                                 {QStringLiteral("B"), 5}};
+    return (niger ? tauxNiger : tauxBenin).value(code, 0);
 }
 
 std::optional<double> lireNombre(const QString &texte)
@@ -79,8 +85,10 @@ QString texteMontant(double montant)
 AppareilSim::AppareilSim(ConfigurationSim configuration) : m_config(std::move(configuration))
 {
     const bool niger = m_config.pays == QStringLiteral("NE");
+    // VAT rates of groups A to D as our invoices print them (B 18 % and D 18 % in Bénin, B 19 % and
+    // D 5 % in Niger), the same as the e-MCF double's; every other group is exempt.
     const QStringList taux = niger ? QStringList{QStringLiteral("0"), QStringLiteral("19"),
-                                                 QStringLiteral("5"), QStringLiteral("0")}
+                                                 QStringLiteral("0"), QStringLiteral("5")}
                                    : QStringList{QStringLiteral("0"), QStringLiteral("18"),
                                                  QStringLiteral("0"), QStringLiteral("18")};
     const int groupes = niger ? 16 : 4;
@@ -163,8 +171,11 @@ std::optional<QString> AppareilSim::nouvelleFacture(const QStringList &c)
     if (apres != fixes && apres != fixes + 1)
         return std::nullopt;
     m_codeRetenue = apres == fixes + 1 ? c.last() : QString();
-    // Niger: price basis, system id, then the reference.
-    m_reference = niger ? c.at(positionType + (estRemboursement(type) ? 1 : 0) + 3) : QString();
+    // Niger: price basis, system id, then the reference. Item amounts are with VAT only for the
+    // basis "TTC"; any other basis gives them without VAT.
+    const int positionBase = positionType + (estRemboursement(type) ? 1 : 0) + 1;
+    m_prixTTC = !niger || c.at(positionBase) == QStringLiteral("TTC");
+    m_reference = niger ? c.at(positionBase + 2) : QString();
     m_premierArticle.clear();
     m_type = type;
     m_ouverte = true;
@@ -219,7 +230,7 @@ std::optional<QString> AppareilSim::article(const QString &donnees)
 
     if (niger) {
         // "G" rate "%" line amount; the amount is with VAT for a "TTC" invoice, without otherwise,
-        // and holds the line's specific tax.
+        // and holds the line's specific tax (with or without VAT alike).
         const qsizetype pourcent = milieu.indexOf(QLatin1Char('%'));
         if (pourcent < 0)
             return std::nullopt;
@@ -234,8 +245,14 @@ std::optional<QString> AppareilSim::article(const QString &donnees)
                 return std::nullopt;
             ligne.taxeHT = *taxeHT;
         }
-        ligne.montantTTC = *montant;
-        ligne.montantHT = *montant / (1 + t);
+        if (m_prixTTC) {
+            ligne.montantTTC = *montant;
+            ligne.montantHT = *montant / (1 + t);
+        } else {
+            // The device adds the group's VAT to an amount without it.
+            ligne.montantHT = *montant;
+            ligne.montantTTC = *montant * (1 + t);
+        }
     } else {
         ligne.montantTTC = *prix * *quantite;
         ligne.montantHT = ligne.montantTTC / (1 + t);
@@ -279,7 +296,7 @@ double AppareilSim::total() const
         // Bénin withholds on amounts without VAT, Niger on amounts with VAT and specific tax.
         baseRetenue += niger ? l.montantTTC + l.taxe : l.montantHT + l.taxeHT;
     }
-    return montant + baseRetenue * tauxRetenue(m_codeRetenue) / 100;
+    return montant + baseRetenue * tauxRetenue(m_codeRetenue, niger) / 100;
 }
 
 std::optional<QString> AppareilSim::sousTotal()

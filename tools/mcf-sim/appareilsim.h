@@ -77,6 +77,7 @@ private:
     bool m_ouverte = false;
     QString m_type;
     QString m_codeRetenue;
+    bool m_prixTTC = true; // item amounts with VAT: always in Bénin, for the basis "TTC" in Niger
     QStringList m_client;
     QList<Ligne> m_lignes;
     QStringList m_commentaires;

@@ -103,6 +103,13 @@ void ServiceEmcfTest::calcul_data()
     QTest::newRow("niger tax-exclusive prices and ISB") << true << niger << 255.15 << 0 << "";
     niger.insert("mode", "ttc");
     QTest::newRow("niger tax-inclusive prices") << true << niger << 215.25 << 0 << "";
+    // The levy groups the engine's codes are sent as (common/reglesmcf.h): ISB A is 2 % of 205.
+    QJsonObject isbA = niger;
+    isbA.insert("isb", "A");
+    QTest::newRow("niger ISB A is 2 %") << true << isbA << 209.1 << 0 << "";
+    isbA.insert("isb", "AIB1");
+    QTest::newRow("niger has no levy AIB1: code 6")
+        << true << isbA << 0.0 << 6 << "Code de prelevement invalide";
     QJsonObject nigerD = niger;
     nigerD.insert("mode", "ht");
     nigerD.remove("isb");

@@ -74,6 +74,8 @@ private slots:
     void clotures();
     void reponsePerdue_data();
     void reponsePerdue();
+    void retenueParCode_data();
+    void retenueParCode();
 };
 
 void TestSimulateurMCF::extraireRequete_data()
@@ -152,6 +154,19 @@ void TestSimulateurMCF::factureComplete_data()
                                << "7,Awa,SIM01,FV,TTC,Orvane,F-1"
                                << QStringList{"Pain\tB19%236\t118*2", "Vin\tB19%177\t118*1;TBouteille,50"}
                                << 0.0 << "413";
+    // The price basis "HT": the amounts come without VAT, the device adds each group's rate.
+    const QStringList sansTva{"Pain\tB19%20000\t10000*2", "Lait\tD5%10000\t10000*1", "Eau\tA0%3000\t3000*1"};
+    QTest::newRow("niger HT, ISB B") << "NE"
+                                     << "7,Awa,SIM01,FV,HT,Orvane,F-1,B" << sansTva << 0.0 << "39165";
+    QTest::newRow("niger empty price basis is HT")
+        << "NE"
+        << "7,Awa,SIM01,FV,,Orvane,F-1" << sansTva << 0.0 << "37300";
+    QTest::newRow("niger HT refund") << "NE"
+                                     << "7,Awa,SIM01,FA,SIM01-3,HT,Orvane,AV-2" << sansTva << 0.0 << "37300";
+    QTest::newRow("niger HT specific tax taxed with its line")
+        << "NE"
+        << "7,Awa,SIM01,FV,HT,Orvane,F-1" << QStringList{"Vin\tB19%1100\t1000*1;TBouteille,100"} << 0.0
+        << "1309";
     QTest::newRow("subtotal off by an amount")
         << "BJ"
         << "7,Awa,SIM01,0,18,0,18,FV,3209,Kofi" << QStringList{"Pain\tB118*2"} << 12.5 << "248.5";
@@ -539,6 +554,48 @@ void TestSimulateurMCF::reponsePerdue()
     QCOMPARE(a.compteurTotal(), compteurTotal);
     QCOMPARE(journal.filter(QRegularExpression(QStringLiteral("^(facture |reponse perdue |silence )|  NAK"))),
              lignes);
+}
+
+// Every withholding code the new invoice may carry, in both countries: AIB A 1 % and B 5 % in Bénin,
+// ISB A 2 % and B 5 % in Niger, "AIB1" 1 % and "AIB5" 5 % in both, nothing for any other code (the
+// engine's table, common/totaux.h).
+void TestSimulateurMCF::retenueParCode_data()
+{
+    QTest::addColumn<QString>("pays");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("sousTotal");
+    // Bénin: HT 25000, TTC 28600; Niger: TTC 28800.
+    const QList<std::pair<QString, QString>> benin{{"", "28600"},  {"AIB1", "28850"}, {"AIB5", "29850"},
+                                                   {"A", "28850"}, {"B", "29850"},    {"C", "28600"},
+                                                   {"D", "28600"}};
+    const QList<std::pair<QString, QString>> niger{{"", "28800"},  {"AIB1", "29088"}, {"AIB5", "30240"},
+                                                   {"A", "29376"}, {"B", "30240"},    {"C", "28800"},
+                                                   {"D", "28800"}};
+    for (const auto &[code, total] : benin)
+        QTest::addRow("benin %s", qPrintable(code.isEmpty() ? "none" : code)) << "BJ" << code << total;
+    for (const auto &[code, total] : niger)
+        QTest::addRow("niger %s", qPrintable(code.isEmpty() ? "none" : code)) << "NE" << code << total;
+}
+
+void TestSimulateurMCF::retenueParCode()
+{
+    QFETCH(QString, pays);
+    QFETCH(QString, code);
+    QFETCH(QString, sousTotal);
+    AppareilSim a(configuration(pays));
+    const bool niger = pays == QStringLiteral("NE");
+    QCOMPARE(nombreChamps(reponse(a, 0xC1)), niger ? 29 : 10);
+    const QString suite = code.isEmpty() ? QString() : QLatin1Char(',') + code;
+    if (niger) {
+        QCOMPARE(nombreChamps(reponse(a, 0xC0, "7,Awa,SIM01,FV,TTC,Orvane,F-1" + suite)), 7);
+        QCOMPARE(nombreChamps(reponse(a, 0x31, "Pain\tB19%23800\t11900*2")), 5);
+        QCOMPARE(nombreChamps(reponse(a, 0x31, "Eau\tA0%5000\t5000*1")), 5);
+    } else {
+        QCOMPARE(nombreChamps(reponse(a, 0xC0, "7,Awa,SIM01,0,18,0,18,FV,3209,Kofi" + suite)), 2);
+        QCOMPARE(nombreChamps(reponse(a, 0x31, "Pain\tB11800*2")), 4);
+        QCOMPARE(nombreChamps(reponse(a, 0x31, "Eau\tA5000*1")), 4);
+    }
+    QCOMPARE(reponse(a, 0x33).section(QLatin1Char(','), 0, 0), sousTotal);
 }
 
 QTEST_GUILESS_MAIN(TestSimulateurMCF)

@@ -11,6 +11,8 @@ install(CODE [[
   set(dossier "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
   if(NOT EXISTS "${dossier}/app.xml")
     file(COPY_FILE "${dossier}/app.xml.exemple" "${dossier}/app.xml")
+    # It will hold the e-MCF token and passwords: never readable by every local user.
+    file(CHMOD "${dossier}/app.xml" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ)
   endif()
 ]])
 
@@ -31,7 +33,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 # dpkg-shlibdeps; the SQLite driver is a plugin Qt loads at run time and the CA certificates are read
 # by TLS, so neither shows in the programs' links.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, ca-certificates")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, ca-certificates, adduser")
 # app.xml is the user's: dpkg keeps their edits across upgrades and asks before replacing it.
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/debian/conffiles)
+# postinst gives the folder to the group orvane-mcf and makes app.xml readable by that group only.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/debian/conffiles
+                                       ${PROJECT_SOURCE_DIR}/cmake/debian/postinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -52,8 +52,12 @@ FichierParametres analyserParametres(const QByteArray &contenu)
 FichierParametres lireFichierParametres(const QString &chemin)
 {
     QFile fichier(chemin);
-    if (!fichier.open(QIODevice::ReadOnly))
-        return {};
+    if (!fichier.open(QIODevice::ReadOnly)) {
+        FichierParametres absent;
+        if (QFile::exists(chemin))
+            absent.etat = EtatParametres::Illisible;
+        return absent;
+    }
     return analyserParametres(fichier.readAll());
 }
 
@@ -94,6 +98,10 @@ QString messagesLectureMoteur(EtatParametres etat)
     switch (etat) {
     case EtatParametres::Introuvable:
         return {};
+    case EtatParametres::Illisible:
+        // A settings file this user may not read (app.xml is readable by the shop's group only)
+        // would otherwise go unnoticed: the run would go on with the built-in values.
+        return QStringLiteral("Impossible d'ouvir app.xml\n");
     case EtatParametres::Invalide:
         return QStringLiteral(
             "Fichier app.xml ouvert.\nImpossible de charger app.xml\nFichier app.xml fermé.\n");
@@ -137,6 +145,7 @@ QString messageLectureRendu(EtatParametres etat)
 {
     switch (etat) {
     case EtatParametres::Introuvable:
+    case EtatParametres::Illisible:
         return QStringLiteral("Impossible d'ouvir app.xml\n");
     case EtatParametres::Invalide:
         return QStringLiteral("Impossible de charger app.xml\n");

@@ -50,7 +50,8 @@ inline const QString optimize = QStringLiteral("optimize");
 } // namespace cles
 
 enum class EtatParametres {
-    Introuvable, // the file could not be opened
+    Introuvable, // there is no such file
+    Illisible,   // the file is there but could not be opened (rights, a folder, a lock)
     Invalide,    // it opened but is not a well-formed XML document
     Charge,      // parsed; the attributes of its document element are in `attributs`
 };

@@ -1,8 +1,14 @@
 #include "enregistrement.h"
 
+#include <QFile>
 #include <QSaveFile>
 #include <QSet>
 #include <QXmlStreamWriter>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 Attributs fusionnerAttributs(const Attributs &editeur, const Attributs &existants)
 {
@@ -72,6 +78,17 @@ bool enregistrerFichier(const QString &chemin, const QByteArray &contenu)
     QSaveFile fichier(chemin);
     if (!fichier.open(QIODevice::WriteOnly))
         return false;
+#ifdef Q_OS_UNIX
+    // The new file replaces the old one with its mode (Qt keeps it) and its group, which Qt does not
+    // keep: app.xml holds the token and is readable by the shop's group only. A file of the user's
+    // own group would lock the other tills' users out; rather than that, the old file stays.
+    struct stat ancien{};
+    if (::stat(QFile::encodeName(chemin).constData(), &ancien) == 0 &&
+        ::fchown(fichier.handle(), uid_t(-1), ancien.st_gid) != 0) {
+        fichier.cancelWriting();
+        return false;
+    }
+#endif
     if (fichier.write(contenu) != contenu.size()) {
         fichier.cancelWriting();
         return false;

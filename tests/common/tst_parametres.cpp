@@ -5,6 +5,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+// Stands for a folder named app.xml where the file should be.
+static const QByteArray dossierAppXml = QByteArrayLiteral("\x01dossier");
+
 // Reading app.xml: what each program ends up with.
 class LectureParametres : public QObject
 {
@@ -24,6 +27,11 @@ private slots:
         const QString charge = "Fichier app.xml ouvert.\nFichier app.xml charge.\nFichier app.xml ferme.\n";
         QTest::newRow("no file: Bénin, web path, no token")
             << QByteArray() << int(EtatParametres::Introuvable) << "Bénin" << "" << true << 0.0 << "";
+        // Something named app.xml that cannot be opened (here a folder; for a shop's user, a file of
+        // a group they are not in): built-in values, but said.
+        QTest::newRow("there but unreadable")
+            << dossierAppXml << int(EtatParametres::Illisible) << "Bénin" << "" << true << 0.0
+            << "Impossible d'ouvir app.xml\n";
         QTest::newRow("not well-formed keeps the built-in values")
             << QByteArray("<app pays=\"Niger\" jeton=\"x\">") << int(EtatParametres::Invalide) << "Bénin" << ""
             << true << 0.0
@@ -62,7 +70,9 @@ private slots:
 
         QTemporaryDir dossier;
         const QString chemin = dossier.filePath("app.xml");
-        if (!contenu.isNull()) {
+        if (contenu == dossierAppXml) {
+            QVERIFY(QDir().mkpath(chemin));
+        } else if (!contenu.isNull()) {
             QFile f(chemin);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(contenu);

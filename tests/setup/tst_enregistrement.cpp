@@ -7,6 +7,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 // Writing of the settings document and its atomic replacement on disk.
 class TestEnregistrement : public QObject
 {
@@ -23,6 +28,8 @@ private slots:
     void nomInvalideRelu();
     void fichier_data();
     void fichier();
+    void droitsConserves_data();
+    void droitsConserves();
 };
 
 Q_DECLARE_METATYPE(Attributs)
@@ -197,6 +204,56 @@ void TestEnregistrement::fichier()
     // The temporary file of the save is gone, whatever the outcome.
     const QStringList restants = QDir(dossier.path()).entryList(QDir::Files | QDir::Hidden);
     QCOMPARE(restants, reussite ? QStringList{"app.xml"} : QStringList{});
+}
+
+
+void TestEnregistrement::droitsConserves_data()
+{
+    QTest::addColumn<int>("mode");
+    // app.xml holds the e-MCF token: readable by the shop's group only, as the package installs it.
+    QTest::newRow("group only") << 0640;
+    QTest::newRow("owner only") << 0600;
+    QTest::newRow("group may write") << 0660;
+}
+
+void TestEnregistrement::droitsConserves()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("file modes and groups are Unix ones");
+#else
+    QFETCH(int, mode);
+    // A group other than the one new files get: the saved file must keep it, not take the user's.
+    gid_t autreGroupe = getegid();
+    if (geteuid() == 0) {
+        autreGroupe = getegid() + 4242;
+    } else {
+        gid_t groupes[64];
+        const int n = getgroups(64, groupes);
+        for (int i = 0; i < n; ++i)
+            if (groupes[i] != getegid())
+                autreGroupe = groupes[i];
+    }
+    if (autreGroupe == getegid())
+        QSKIP("this user belongs to one group only: a second one is needed to see it kept");
+
+    QTemporaryDir dossier;
+    QVERIFY(dossier.isValid());
+    const QString chemin = dossier.filePath("app.xml");
+    QFile f(chemin);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("<app/>\n");
+    f.close();
+    const QByteArray natif = QFile::encodeName(chemin);
+    QCOMPARE(chown(natif.constData(), uid_t(-1), autreGroupe), 0);
+    QCOMPARE(chmod(natif.constData(), mode_t(mode)), 0);
+
+    QVERIFY(enregistrerFichier(chemin, "<app pays=\"Niger\"/>\n"));
+
+    struct stat apres{};
+    QCOMPARE(stat(natif.constData(), &apres), 0);
+    QCOMPARE(int(apres.st_mode & 07777), mode);
+    QCOMPARE(apres.st_gid, autreGroupe);
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestEnregistrement)

@@ -86,6 +86,16 @@ ParametresMoteur parametresMoteur(const FichierParametres &fichier)
     const QString tolerance = fichier.valeur(cles::tolerance);
     if (!tolerance.isEmpty())
         p.tolerance = nombreEntree(tolerance);
+    p.registre = fichier.valeur(cles::registre).trimmed();
+    p.motDePasseRegistre = fichier.valeur(cles::motDePasseRegistre);
+    // A time limit that is not a positive number keeps its default: a register without one could
+    // hang a till.
+    for (const auto &[cle, delai] : {std::pair{&cles::delaiConnexionRegistre, &p.delaiConnexionRegistre},
+                                     std::pair{&cles::delaiRequeteRegistre, &p.delaiRequeteRegistre}}) {
+        const int secondes = versEntier(fichier.valeur(*cle));
+        if (secondes > 0)
+            *delai = secondes;
+    }
     return p;
 }
 

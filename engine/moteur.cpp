@@ -15,6 +15,7 @@
 #include <titulaire.h>
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QLibrary>
 #include <QTextStream>
@@ -36,6 +37,25 @@ QString adresseEmcf(const Execution &execution)
                                                          : execution.environnement.adresseEmcf;
 }
 
+// The register named by the settings: the SQLite file beside the engine unless `registre` names a
+// shared one.
+EmplacementRegistre emplacementRegistre(const QString &dossierApplication, const ParametresMoteur &parametres)
+{
+    EmplacementRegistre e;
+    e.fichier = dossierApplication + QStringLiteral("/mcf.s3db");
+    e.adresse = parametres.registre;
+    e.motDePasse = parametres.motDePasseRegistre;
+    e.delaiConnexion = parametres.delaiConnexionRegistre;
+    e.delaiRequete = parametres.delaiRequeteRegistre;
+    return e;
+}
+
+// The settings of app.xml beside the engine, read without a word on the console.
+ParametresMoteur parametresSansMessage(const QString &dossierApplication)
+{
+    return parametresMoteur(lireFichierParametres(dossierApplication + QStringLiteral("/app.xml")));
+}
+
 // "--abandonner REFERENCE": the operator has checked the device or the service and releases an
 // invoice whose outcome the journal does not know, so that the next run certifies it.
 int commandeAbandonner(const QString &dossierApplication, const QString &reference, std::ostream &console)
@@ -43,7 +63,7 @@ int commandeAbandonner(const QString &dossierApplication, const QString &referen
     Registre registre(nomConnexionRegistre);
     AbandonOperateur abandon;
     // The operator's release never creates a register nor alters its tables.
-    if (registre.ouvrirExistant(dossierApplication + QStringLiteral("/mcf.s3db")))
+    if (registre.ouvrirExistant(emplacementRegistre(dossierApplication, parametresSansMessage(dossierApplication))))
         abandon = abandonnerFacture(registre, reference);
     else
         abandon.erreur = registre.erreur();
@@ -139,8 +159,8 @@ public:
         : m_mcf(mcf), m_execution(execution), m_facture(execution.facture), m_registre(registre),
           m_console(console), m_reference(execution.facture.reference.toStdString()),
           m_enLigne(execution.parametres.modeEnLigne), m_chemin(m_enLigne ? cheminEmcf : cheminAppareil),
-          m_destination(m_enLigne ? adresseEmcf(execution) : execution.parametres.portMCF),
-          m_titulaire(executionCourante())
+          m_destination(destinationInitiale(execution, registre)),
+          m_titulaire(registre.titulaire())
     {
     }
 
@@ -163,6 +183,8 @@ public:
             liberer();
             return;
         }
+        if (m_registre.partage() && !m_enLigne && !identifierAppareil())
+            return;
         JournalRegistre journal(m_registre, m_titulaire, m_console);
         if (!reglerEnSuspens(journal))
             return;
@@ -173,11 +195,54 @@ public:
     }
 
 private:
+    // Where the claim is recorded. In a register shared by several tills an account is the endpoint
+    // and the token (by a digest: the token itself is never stored), and a device its identity, learnt
+    // after the claim (identifierAppareil); until then, its port.
+    static QString destinationInitiale(const Execution &execution, Registre &registre)
+    {
+        if (!execution.parametres.modeEnLigne)
+            return execution.parametres.portMCF;
+        const QString adresse = adresseEmcf(execution);
+        if (!registre.partage())
+            return adresse;
+        const QByteArray empreinte =
+            QCryptographicHash::hash(execution.parametres.jeton.toUtf8(), QCryptographicHash::Sha256);
+        return adresse + QStringLiteral(" compte ") + QString::fromLatin1(empreinte.toHex().left(16));
+    }
+
+    // On a shared register: the device's identity replaces its port in the claim, so that only runs
+    // on this very device settle what this run leaves. True when the run goes on.
+    bool identifierAppareil()
+    {
+        const QString identite = m_prepare.chemin->identifier();
+        if (identite.isEmpty()) {
+            m_console << "Le MCF ne s'est pas identifie: la facture n'est pas certifiee.\n";
+            liberer();
+            return false;
+        }
+        const std::optional<LigneJournal> &precedente = m_reclamation.precedente;
+        if (precedente && etatEngage(precedente->etat) && precedente->destination != identite) {
+            // Left unfinished on another till's device: only a run on that device can settle it.
+            m_console << "La facture " << m_reference << " reste en suspens sur le MCF "
+                      << precedente->destination.toStdString()
+                      << ": elle n'est pas certifiee une seconde fois.\n";
+            return false;
+        }
+        m_destination = identite;
+        if (!m_registre.changerDestination(m_facture.reference, identite, m_titulaire)) {
+            m_console << "Registre inutilisable (" << m_registre.erreur().toStdString()
+                      << "): la facture n'est pas certifiee.\n";
+            liberer();
+            return false;
+        }
+        return true;
+    }
+
     // True when this run now holds the reference and must certify it.
     bool reclamer()
     {
         m_reclamation = m_registre.reclamer(m_facture.reference, m_empreinte, m_chemin, m_destination,
-                                            m_titulaire, executionVivante);
+                                            m_titulaire, m_registre.vivacite());
         const Reclamation &r = m_reclamation;
         switch (r.issue) {
         case Reclamation::Issue::Nouvelle:
@@ -209,7 +274,7 @@ private:
     bool reglerEnSuspens(JournalRegistre &journal)
     {
         QList<LigneJournal> enSuspens = m_registre.reprendreEnSuspens(
-            m_chemin, m_destination, m_facture.reference, m_titulaire, executionVivante);
+            m_chemin, m_destination, m_facture.reference, m_titulaire, m_registre.vivacite());
         const std::optional<LigneJournal> &precedente = m_reclamation.precedente;
         if (precedente && etatEngage(precedente->etat))
             enSuspens.prepend(*precedente);
@@ -246,7 +311,7 @@ private:
     void signalerAttenteOperateur()
     {
         for (const LigneJournal &l : m_registre.attenteOperateur(m_chemin, m_destination, m_facture.reference,
-                                                                 m_titulaire, executionVivante)) {
+                                                                 m_titulaire, m_registre.vivacite())) {
             m_console << "La facture " << l.reference.toStdString() << " reste en suspens ("
                       << nomEtat(l.etat).toStdString() << ").\n"
                       << instructionAbandon(l).toStdString();
@@ -272,7 +337,7 @@ private:
     const std::string m_reference;
     const bool m_enLigne;
     const QString m_chemin;
-    const QString m_destination;
+    QString m_destination;
     const TitulaireExecution m_titulaire;
     QString m_empreinte;
     Reclamation m_reclamation;
@@ -341,7 +406,7 @@ int traiterEntree(Execution &execution, std::ostream &console)
 
     {
         Registre registre(nomConnexionRegistre);
-        if (registre.ouvrir(execution.dossierApplication + QStringLiteral("/mcf.s3db"))) {
+        if (registre.ouvrir(emplacementRegistre(execution.dossierApplication, parametres))) {
             console << "Base de donnee connectee.\n";
             lireFichierEntree(fichierEntree, execution, registre, console);
             fichierEntree.close();
@@ -353,6 +418,10 @@ int traiterEntree(Execution &execution, std::ostream &console)
                 Traitement(mcf, execution, registre, console).executer();
             registre.fermer();
             console << "\nLa base de donnee a ete deconnecte.\n";
+        } else {
+            // A register that cannot be opened or created certifies nothing, and says so.
+            console << "Registre inutilisable (" << registre.erreur().toStdString()
+                    << "): la facture n'est pas certifiee.\n";
         }
     }
 

@@ -42,8 +42,8 @@ ListeEnSuspens FacturesEnSuspens::lire() const
         facture.etat = nomEtat(ligne.etat);
         facture.depuis = texteDepuis(ligne.modifie);
         facture.conseil = conseilOperateur(ligne);
-        facture.enCours = executionVivante(ligne.titulaire);
-        facture.abandonnable = abandonPossible(ligne, executionVivante);
+        facture.enCours = registre.executionVivante(ligne.titulaire);
+        facture.abandonnable = abandonPossible(ligne, registre.vivacite());
         liste.factures << facture;
     }
     return liste;

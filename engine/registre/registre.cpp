@@ -1,5 +1,6 @@
 #include "registre.h"
 
+#include "stockagepostgres.h"
 #include "stockagesqlite.h"
 
 #include <QDateTime>
@@ -40,6 +41,44 @@ bool Registre::ouvrirExistant(const QString &chemin)
     return estOuvert();
 }
 
+bool Registre::ouvrir(const EmplacementRegistre &emplacement)
+{
+    if (!emplacement.partage())
+        return ouvrir(emplacement.fichier);
+    fermer();
+    m_stockage = StockagePostgres::ouvrir(m_nomConnexion, emplacement,
+                                          StockagePostgres::Ouverture::CreerOuMettreAJour, m_erreur);
+    m_partage = estOuvert();
+    return estOuvert();
+}
+
+bool Registre::ouvrirExistant(const EmplacementRegistre &emplacement)
+{
+    if (!emplacement.partage())
+        return ouvrirExistant(emplacement.fichier);
+    fermer();
+    m_stockage =
+        StockagePostgres::ouvrir(m_nomConnexion, emplacement, StockagePostgres::Ouverture::Existant, m_erreur);
+    m_partage = estOuvert();
+    return estOuvert();
+}
+
+TitulaireExecution Registre::titulaire()
+{
+    return m_stockage ? m_stockage->titulaire() : TitulaireExecution{};
+}
+
+bool Registre::executionVivante(const TitulaireExecution &titulaire)
+{
+    // Without a register nothing can be taken over: every holder counts as alive.
+    return !m_stockage || m_stockage->titulaireVivant(titulaire);
+}
+
+Registre::EstVivante Registre::vivacite()
+{
+    return [this](const TitulaireExecution &titulaire) { return executionVivante(titulaire); };
+}
+
 void Registre::utiliser(std::unique_ptr<StockageRegistre> stockage)
 {
     m_stockage = std::move(stockage);
@@ -48,6 +87,7 @@ void Registre::utiliser(std::unique_ptr<StockageRegistre> stockage)
 void Registre::fermer()
 {
     m_stockage.reset();
+    m_partage = false;
 }
 
 bool Registre::echec()
@@ -273,6 +313,24 @@ bool Registre::changerEtat(const QString &reference, EtatCertification etat,
                 l.uid = uid;
             if (!empreinteSoumission.isEmpty())
                 l.empreinteSoumission = empreinteSoumission;
+            return true;
+        });
+    }) || (m_erreur.isEmpty() && echec());
+}
+
+bool Registre::changerDestination(const QString &reference, const QString &destination,
+                                  const TitulaireExecution &titulaire)
+{
+    if (!m_stockage)
+        return false;
+    m_erreur.clear();
+    return m_stockage->enTransaction([&] {
+        return modifierLigne(reference, [&](LigneJournal &l) {
+            if (!(l.titulaire == titulaire)) {
+                m_erreur = raisonPasTitulaire;
+                return false;
+            }
+            l.destination = destination;
             return true;
         });
     }) || (m_erreur.isEmpty() && echec());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "adresseregistre.h"
 #include "lignejournal.h"
 #include "stockageregistre.h"
 
@@ -70,12 +71,28 @@ public:
     // The operator's tools: opens the existing file `chemin` and changes nothing but what the
     // operator asks; false when it is missing or cannot be opened.
     bool ouvrirExistant(const QString &chemin);
+    // The register at `emplacement`: the SQLite file, or the shared PostgreSQL database, whose
+    // tables are created or brought up to date. False, with the reason in erreur(), when it cannot
+    // be reached or made ready.
+    bool ouvrir(const EmplacementRegistre &emplacement);
+    // The operator's tools: as ouvrirExistant for a file; a shared register is never altered.
+    bool ouvrirExistant(const EmplacementRegistre &emplacement);
     // Any storage (tests, other databases).
     void utiliser(std::unique_ptr<StockageRegistre> stockage);
     void fermer();
     bool estOuvert() const { return m_stockage != nullptr; }
+    // True for the register shared by several tills.
+    bool partage() const { return m_partage; }
     // The database's reason for the last failure.
     QString erreur() const { return m_erreur; }
+
+    // This run as the journal records it: its process on the file, its session on a shared
+    // register. Only while open.
+    TitulaireExecution titulaire();
+    // Whether the run `titulaire` names still holds what it claimed, as this register judges it.
+    bool executionVivante(const TitulaireExecution &titulaire);
+    // The same, for the operations below that take the judgement as an argument.
+    EstVivante vivacite();
 
     // First row of the refunded invoice `reference`; nothing when absent or when the query fails.
     std::optional<FactureOriginale> trouverOriginale(const QString &reference);
@@ -110,6 +127,10 @@ public:
     // then not be sent).
     bool changerEtat(const QString &reference, EtatCertification etat, const TitulaireExecution &titulaire,
                      const QString &uid = QString(), const QString &empreinteSoumission = QString());
+    // Records that the reference `titulaire` holds is certified on `destination` (the device or
+    // account whose identity was learnt after the claim); false when it could not be written.
+    bool changerDestination(const QString &reference, const QString &destination,
+                            const TitulaireExecution &titulaire);
     // Adds the row of a certified invoice and marks its journal row done, in one transaction; false
     // when the transaction failed or the journal row may not become done.
     bool enregistrer(const QString &reference, const ResultatFiscal &resultat);
@@ -127,4 +148,5 @@ private:
     QString m_nomConnexion;
     std::unique_ptr<StockageRegistre> m_stockage;
     QString m_erreur;
+    bool m_partage = false;
 };

@@ -24,6 +24,11 @@ public:
     // The reason of the last failure, as the database gave it.
     virtual QString erreur() const = 0;
 
+    // This run, as the journal records the run that holds a reference.
+    virtual TitulaireExecution titulaire() = 0;
+    // True while the run `titulaire` names can still act on the references it holds.
+    virtual bool titulaireVivant(const TitulaireExecution &titulaire) = 0;
+
     // Runs `travail` in one transaction taken at once for writing, so that two runs never both read
     // a reference as free, and commits it when `travail` returns true. False when the transaction
     // could not be taken, `travail` failed or the commit failed; nothing of it is kept then.

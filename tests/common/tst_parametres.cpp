@@ -92,6 +92,34 @@ private slots:
         QCOMPARE(f.valeur("absent"), QString());
     }
 
+    void registre_data()
+    {
+        QTest::addColumn<QByteArray>("contenu");
+        QTest::addColumn<QString>("registre");
+        QTest::addColumn<int>("connexion");
+        QTest::addColumn<int>("requete");
+        QTest::newRow("absent: the file beside the engine, default limits")
+            << QByteArray("<app/>") << "" << 5 << 10;
+        QTest::newRow("shared register with its limits")
+            << QByteArray("<app registre=\" postgresql://caisse@srv/magasin \" delaiConnexionRegistre=\"3\" "
+                          "delaiRequeteRegistre=\"20\"/>")
+            << "postgresql://caisse@srv/magasin" << 3 << 20;
+        QTest::newRow("limits that are not positive numbers keep their defaults")
+            << QByteArray("<app delaiConnexionRegistre=\"0\" delaiRequeteRegistre=\"vite\"/>") << "" << 5 << 10;
+    }
+
+    void registre()
+    {
+        QFETCH(QByteArray, contenu);
+        QFETCH(QString, registre);
+        QFETCH(int, connexion);
+        QFETCH(int, requete);
+        const ParametresMoteur p = parametresMoteur(analyserParametres(contenu));
+        QCOMPARE(p.registre, registre);
+        QCOMPARE(p.delaiConnexionRegistre, connexion);
+        QCOMPARE(p.delaiRequeteRegistre, requete);
+    }
+
     void rendu_data()
     {
         QTest::addColumn<QByteArray>("contenu");

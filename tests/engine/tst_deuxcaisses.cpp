@@ -28,10 +28,16 @@ class DeuxCaisses : public QObject
         std::unique_ptr<SimulateurMCF> appareil;
 
         QString chemin(const QString &nom) const { return dossier.filePath(nom); }
-        // Invoices the device validated (a device in Bénin is not told the reference).
-        int validations() const
+        // Invoices the device validated (a device in Bénin is not told the reference), or those of
+        // one article.
+        int validations(const QString &article = QString()) const
         {
-            return int(appareil->lignes().filter(QRegularExpression("^facture validee ")).size());
+            return int(appareil->lignes()
+                           .filter(QRegularExpression("^facture validee .*article \"" +
+                                                      (article.isEmpty() ? QString(".*")
+                                                                         : QRegularExpression::escape(article)) +
+                                                      "\"$"))
+                           .size());
         }
     };
 
@@ -40,9 +46,10 @@ class DeuxCaisses : public QObject
     static constexpr const char *motDePasseCaisse = "Caisse-Pa55";
 
     static QString facture(const QString &reference, const QString &type = "FV",
-                           const QString &originale = QString())
+                           const QString &originale = QString(), const QString &article = "Pain")
     {
-        return reference + ";" + type + ";Ali;7;E;Kofi;123;Cotonou;97;;B;" + originale + ";\nB;Pain;2;100;118\n";
+        return reference + ";" + type + ";Ali;7;E;Kofi;123;Cotonou;97;;B;" + originale + ";\nB;" + article +
+               ";2;100;118\n";
     }
 
     static void ecrire(const QString &chemin, const QString &texte)
@@ -58,16 +65,17 @@ class DeuxCaisses : public QObject
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QStringLiteral("<absent>");
     }
 
-    void installer(Caisse &caisse, const QString &nim)
+    void installer(Caisse &caisse, const QString &nim, const QStringList &options = {},
+                   const QString &base = "magasin", const QString &role = "orvane_caisse",
+                   const QString &motDePasse = motDePasseCaisse)
     {
         QVERIFY(caisse.dossier.isValid());
-        caisse.appareil = std::make_unique<SimulateurMCF>(QStringList{"--nim", nim});
+        caisse.appareil = std::make_unique<SimulateurMCF>(QStringList{"--nim", nim} + options);
         QVERIFY(!caisse.appareil->terminal.isEmpty());
         QVERIFY(installerMoteur(caisse.dossier.path()));
         ecrire(caisse.chemin("app.xml"),
                QString("<app pays=\"B&#233;nin\" portMCF=\"%1\" registre=\"%2\" motDePasseRegistre=\"%3\"/>")
-                   .arg(caisse.appareil->terminal, m_cluster.adresse("magasin", "orvane_caisse"),
-                        motDePasseCaisse));
+                   .arg(caisse.appareil->terminal, m_cluster.adresse(base, role), motDePasse));
     }
 
     static std::unique_ptr<QProcess> lancer(const Caisse &caisse, const QString &nom)
@@ -120,6 +128,29 @@ private slots:
         QVERIFY(m_cluster.executer("magasin", QString("alter role orvane_caisse password '%1'").arg(motDePasseCaisse)));
         installer(m_a, "SIMA000001");
         installer(m_b, "SIMB000002");
+    }
+
+    void creationParPlusieursCaissesALaFois()
+    {
+        // Tills started at once on an empty database: one creates the tables, every one certifies.
+        QVERIFY(m_cluster.executer("postgres", "create database neuve"));
+        std::vector<std::unique_ptr<Caisse>> caisses;
+        std::vector<std::unique_ptr<QProcess>> moteurs;
+        for (int i = 0; i < 3; ++i) {
+            caisses.push_back(std::make_unique<Caisse>());
+            installer(*caisses.back(), QString("SIMN00000%1").arg(i), {}, "neuve", ClusterPostgres::administrateur(),
+                      ClusterPostgres::motDePasseAdministrateur());
+            ecrire(caisses.back()->chemin("n.csv"), facture(QString("NEUVE-%1").arg(i)));
+        }
+        for (const auto &c : caisses)
+            moteurs.push_back(lancer(*c, "n.csv"));
+        for (std::size_t i = 0; i < moteurs.size(); ++i) {
+            const QString console = terminer(*moteurs[i]);
+            QVERIFY2(console.contains("Insertion de la facture dans la base de donnees reussie."),
+                     qPrintable(console.right(900)));
+        }
+        QCOMPARE(m_cluster.valeur("neuve", "select count(*) from facture"), QString("3"));
+        QCOMPARE(m_cluster.valeur("neuve", "select version from version_registre"), QString("3"));
     }
 
     void roleSansDroitDeSupprimer()
@@ -202,6 +233,62 @@ private slots:
         QVERIFY2(avoir.contains("(NIM-)TC Facture originale: SIMA000001-" + tc + "\n"), qPrintable(avoir));
         QCOMPARE(m_b.validations() - validesB, 1);
         QCOMPARE(valeur("select mecef_nim from facture where reference = 'AVOIR-B'"), QString("SIMB000002"));
+    }
+
+    void caisseTueeAChaqueEtape_data()
+    {
+        QTest::addColumn<QString>("pause");  // the step the killed till's device holds its answer at
+        QTest::addColumn<int>("validations"); // of the killed invoice, in the end
+        QTest::addColumn<QString>("etat");    // its journal state once its own till ran again
+        QTest::newRow("new invoice") << "C0:1:4000" << 0 << "abandonnee";
+        QTest::newRow("item") << "31:1:4000" << 0 << "abandonnee";
+        QTest::newRow("payment") << "35:1:4000" << 1 << "terminee";
+        QTest::newRow("close: validated, its answer lost") << "38:1:4000" << 1 << "issue inconnue";
+    }
+
+    void caisseTueeAChaqueEtape()
+    {
+        // Till C is killed in the middle of an invoice while B goes on certifying: B is never held
+        // up and never touches C's invoice, left on another device; C's next run settles it on its
+        // own device, once.
+        QFETCH(QString, pause);
+        QFETCH(int, validations);
+        QFETCH(QString, etat);
+        static int numero = 0;
+        const QString suffixe = QString::number(++numero);
+        Caisse c;
+        installer(c, "SIMC00000" + suffixe, {"--pause-avant", pause});
+        const QString tuee = "TUEE-" + suffixe;
+        const QString article = "Article tue " + suffixe;
+        ecrire(c.chemin("a.csv"), facture(tuee, "FV", QString(), article));
+        {
+            const std::unique_ptr<QProcess> moteur = lancer(c, "a.csv");
+            QVERIFY(c.appareil->attendre(QRegularExpression("^pause de 4000 ms avant la reponse")) >= 0);
+            moteur->kill();
+            moteur->waitForFinished(5000);
+        }
+        // The device answers the killed run's last command before it reads anything else.
+        QVERIFY(c.appareil->attendre(QRegularExpression("^envoye .*0x" + pause.section(':', 0, 0) + " n°1:"),
+                                     10000) >= 0);
+        const QString etatTue = valeur("select etat from certification where reference = '" + tuee + "'");
+        const QString titulaireTue = valeur("select pid from certification where reference = '" + tuee + "'");
+
+        const int validesB = m_b.validations();
+        const QString consoleB = certifier(m_b, "b.csv", facture("APRES-" + suffixe));
+        QVERIFY2(m_b.validations() - validesB == 1, qPrintable(consoleB.right(900)));
+        QVERIFY(!consoleB.contains(tuee));
+        QCOMPARE(valeur("select etat from certification where reference = '" + tuee + "'"), etatTue);
+        QCOMPARE(valeur("select pid from certification where reference = '" + tuee + "'"), titulaireTue);
+        QCOMPARE(valeur("select destination from certification where reference = '" + tuee + "'"),
+                 "SIMC00000" + suffixe);
+
+        const QString consoleC = certifier(c, "c.csv", facture("SUITE-" + suffixe));
+        QCOMPARE(c.validations(article), validations);
+        QCOMPARE(valeur("select etat from certification where reference = '" + tuee + "'"), etat);
+        QCOMPARE(valeur("select count(*) from facture where reference = '" + tuee + "'"),
+                 QString::number(etat == "terminee" ? 1 : 0));
+        QCOMPARE(valeur("select etat from certification where reference = 'SUITE-" + suffixe + "'"),
+                 QString("terminee"));
     }
 
     void serveurArreteAvantUneExecution()

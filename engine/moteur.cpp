@@ -28,6 +28,7 @@ const QString demarrerServeur = QStringLiteral("--start-server");
 const QString arreterServeur = QStringLiteral("--stop-server");
 const QString cacher = QStringLiteral("hide");
 const QString abandonner = QStringLiteral("--abandonner");
+const QString copierRegistre = QStringLiteral("--copier-registre");
 const QString nomConnexionRegistre = QStringLiteral("registre");
 
 // The e-MCF endpoint of the run: ORVANE_EMCF_URL when set, else the one of pays and modeMCF.
@@ -69,6 +70,81 @@ int commandeAbandonner(const QString &dossierApplication, const QString &referen
         abandon.erreur = registre.erreur();
     console << texteAbandon(reference, abandon).toStdString();
     return abandon.issue == AbandonOperateur::Issue::Abandonnee ? 0 : 1;
+}
+
+// "--copier-registre [fichier.s3db]": a till's SQLite register (mcf.s3db beside the engine by
+// default) copied into the shared register of app.xml: its invoices and its unfinished journal rows.
+// A reference already there is never replaced; one with other codes is listed. Exit code 0 when
+// everything is there, 1 when some reference is in conflict, 2 when a register could not be used.
+int commandeCopierRegistre(const QString &dossierApplication, const QString &fichier, std::ostream &console)
+{
+    const ParametresMoteur parametres = parametresSansMessage(dossierApplication);
+    const EmplacementRegistre partage = emplacementRegistre(dossierApplication, parametres);
+    if (!partage.partage()) {
+        console << "Aucun registre partage: renseignez registre dans app.xml.\n";
+        return 2;
+    }
+    const QString chemin = fichier.isEmpty() ? partage.fichier : fichier;
+    Registre source(QStringLiteral("source"));
+    if (!source.ouvrirExistant(chemin)) {
+        console << "Registre " << chemin.toStdString() << " illisible (" << source.erreur().toStdString()
+                << ").\n";
+        return 2;
+    }
+    Registre destination(nomConnexionRegistre);
+    if (!destination.ouvrir(partage)) {
+        console << "Registre inutilisable (" << destination.erreur().toStdString() << ").\n";
+        return 2;
+    }
+    const auto factures = source.factures();
+    const auto lignes = source.lignesEnSuspens();
+    if (!factures || !lignes) {
+        console << "Registre " << chemin.toStdString() << " illisible (" << source.erreur().toStdString()
+                << ").\n";
+        return 2;
+    }
+    int copiees = 0, presentes = 0, conflits = 0, lignesCopiees = 0;
+    for (const auto &[reference, resultat] : *factures) {
+        switch (destination.copierFacture(reference, resultat)) {
+        case IssueCopie::Copiee:
+            ++copiees;
+            break;
+        case IssueCopie::Presente:
+            ++presentes;
+            break;
+        case IssueCopie::Conflit:
+            ++conflits;
+            console << "Conflit: la facture " << reference.toStdString()
+                    << " est deja enregistree avec d'autres codes fiscaux; elle n'est pas remplacee.\n";
+            break;
+        case IssueCopie::Echec:
+            console << "Registre inutilisable (" << destination.erreur().toStdString() << ").\n";
+            return 2;
+        }
+    }
+    for (const LigneJournal &ligne : *lignes) {
+        switch (destination.copierLigne(ligne)) {
+        case IssueCopie::Copiee:
+            ++lignesCopiees;
+            console << "Facture " << ligne.reference.toStdString() << " en suspens ("
+                    << nomEtat(ligne.etat).toStdString() << ") copiee au journal.\n";
+            break;
+        case IssueCopie::Presente:
+            break;
+        case IssueCopie::Conflit:
+            ++conflits;
+            console << "Conflit: la facture " << ligne.reference.toStdString()
+                    << " est deja au journal du registre partage; sa ligne n'est pas remplacee.\n";
+            break;
+        case IssueCopie::Echec:
+            console << "Registre inutilisable (" << destination.erreur().toStdString() << ").\n";
+            return 2;
+        }
+    }
+    console << "Copie de " << chemin.toStdString() << " vers " << adresseSansSecret(partage.adresse).toStdString()
+            << ": " << copiees << " factures copiees, " << presentes << " deja presentes, " << conflits
+            << " en conflit; " << lignesCopiees << " lignes du journal copiees.\n";
+    return conflits > 0 ? 1 : 0;
 }
 
 void lireFichierEntree(QFile &fichier, Execution &execution, Registre &registre, std::ostream &console)
@@ -450,6 +526,8 @@ int executerMoteur(QCoreApplication &application, std::ostream &console)
     }
     if (execution.cheminEntree == abandonner)
         return commandeAbandonner(execution.dossierApplication, arguments.value(2), console);
+    if (execution.cheminEntree == copierRegistre)
+        return commandeCopierRegistre(execution.dossierApplication, arguments.value(2), console);
     if (execution.cheminEntree == arreterServeur) {
         detacherConsole();
         return arreterServeurPhp(execution.dossierApplication);

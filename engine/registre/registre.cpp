@@ -359,6 +359,69 @@ bool Registre::enregistrer(const QString &reference, const ResultatFiscal &resul
     }) || (m_erreur.isEmpty() && echec());
 }
 
+std::optional<QList<QPair<QString, ResultatFiscal>>> Registre::factures()
+{
+    QList<QPair<QString, ResultatFiscal>> liste;
+    if (!m_stockage || !m_stockage->lireFactures(liste)) {
+        echec();
+        return std::nullopt;
+    }
+    return liste;
+}
+
+IssueCopie Registre::copierFacture(const QString &reference, const ResultatFiscal &resultat)
+{
+    if (!m_stockage)
+        return IssueCopie::Echec;
+    IssueCopie issue = IssueCopie::Echec;
+    const bool fait = m_stockage->enTransaction([&] {
+        std::optional<ResultatFiscal> present;
+        if (!m_stockage->lireFacture(reference, present))
+            return false;
+        if (present) {
+            issue = *present == resultat ? IssueCopie::Presente : IssueCopie::Conflit;
+            return true;
+        }
+        if (!m_stockage->ajouterFacture(reference, resultat))
+            return false;
+        issue = IssueCopie::Copiee;
+        return true;
+    });
+    if (!fait) {
+        echec();
+        return IssueCopie::Echec;
+    }
+    return issue;
+}
+
+IssueCopie Registre::copierLigne(const LigneJournal &ligne)
+{
+    if (!m_stockage)
+        return IssueCopie::Echec;
+    IssueCopie issue = IssueCopie::Echec;
+    const bool fait = m_stockage->enTransaction([&] {
+        std::optional<LigneJournal> presente;
+        if (!m_stockage->lireLigne(ligne.reference, presente))
+            return false;
+        if (presente) {
+            const bool meme = presente->etat == ligne.etat && presente->chemin == ligne.chemin &&
+                              presente->destination == ligne.destination && presente->empreinte == ligne.empreinte &&
+                              presente->uid == ligne.uid && presente->cree == ligne.cree;
+            issue = meme ? IssueCopie::Presente : IssueCopie::Conflit;
+            return true;
+        }
+        if (!m_stockage->ecrireLigne(ligne))
+            return false;
+        issue = IssueCopie::Copiee;
+        return true;
+    });
+    if (!fait) {
+        echec();
+        return IssueCopie::Echec;
+    }
+    return issue;
+}
+
 AbandonOperateur Registre::abandonner(const QString &reference, const EstVivante &estVivante)
 {
     AbandonOperateur a;

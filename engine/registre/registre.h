@@ -48,6 +48,14 @@ struct AbandonOperateur
     QString erreur;
 };
 
+// What copying one row into another register came to.
+enum class IssueCopie {
+    Copiee,   // added
+    Presente, // already there, the same
+    Conflit,  // already there with other content: left as it is
+    Echec,    // the register could not be read or written (erreur() says why)
+};
+
 // The invoice register and the policy of its certification journal: every invoice certified at
 // most once, whatever runs die where. A reference is claimed before anything is sent, each step is
 // announced before it is sent, and a run settles what dead runs left on its device or service
@@ -134,6 +142,12 @@ public:
     // Adds the row of a certified invoice and marks its journal row done, in one transaction; false
     // when the transaction failed or the journal row may not become done.
     bool enregistrer(const QString &reference, const ResultatFiscal &resultat);
+    // Every invoice of the register; nothing when it cannot be read.
+    std::optional<QList<QPair<QString, ResultatFiscal>>> factures();
+    // Moving a till's rows into this register: adds the invoice or the journal row unless its
+    // reference is already there; a row that is there is never changed.
+    IssueCopie copierFacture(const QString &reference, const ResultatFiscal &resultat);
+    IssueCopie copierLigne(const LigneJournal &ligne);
     // The operator releases `reference`, after checking the device or the service. A row held by a
     // live run is not touched. A device row that may still be open there is marked so, and the next
     // run on that device settles it.

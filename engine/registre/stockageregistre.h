@@ -5,6 +5,7 @@
 #include <resultatfiscal.h>
 
 #include <QList>
+#include <QPair>
 #include <QString>
 
 #include <functional>
@@ -36,6 +37,8 @@ public:
 
     // The first `facture` row of `reference`.
     virtual bool lireFacture(const QString &reference, std::optional<ResultatFiscal> &resultat) = 0;
+    // Every `facture` row, reference and result.
+    virtual bool lireFactures(QList<QPair<QString, ResultatFiscal>> &factures) = 0;
     // The columns a refund needs from the first `facture` row of `reference`.
     virtual bool lireOriginale(const QString &reference, std::optional<FactureOriginale> &originale) = 0;
     // Adds one `facture` row.

@@ -81,6 +81,23 @@ bool StockageSql::lireFacture(const QString &reference, std::optional<ResultatFi
     return true;
 }
 
+bool StockageSql::lireFactures(QList<QPair<QString, ResultatFiscal>> &factures)
+{
+    factures.clear();
+    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("select reference, qrcode, mecef_tc, mecef_sig, mecef_nim, mecef_compt, mecef_date "
+                               "from facture"))) {
+        m_erreur = q.lastError().text();
+        return false;
+    }
+    while (q.next())
+        factures.append({q.value(0).toString(),
+                         ResultatFiscal{q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
+                                        q.value(4).toString(), q.value(5).toString(), q.value(6).toString()}});
+    return true;
+}
+
 bool StockageSql::lireOriginale(const QString &reference, std::optional<FactureOriginale> &originale)
 {
     originale.reset();

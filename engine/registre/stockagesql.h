@@ -17,6 +17,7 @@ public:
     QString erreur() const override { return m_erreur; }
     bool enTransaction(const std::function<bool()> &travail) override;
     bool lireFacture(const QString &reference, std::optional<ResultatFiscal> &resultat) override;
+    bool lireFactures(QList<QPair<QString, ResultatFiscal>> &factures) override;
     bool lireOriginale(const QString &reference, std::optional<FactureOriginale> &originale) override;
     bool ajouterFacture(const QString &reference, const ResultatFiscal &resultat) override;
     bool factureInserable(const QString &reference) override;

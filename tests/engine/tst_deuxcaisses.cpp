@@ -1,6 +1,7 @@
 #include "clusterpostgres.h"
 #include "programmesuivi.h"
 
+#include <etatscertification.h>
 #include <registre.h>
 
 #include <QDir>
@@ -289,6 +290,81 @@ private slots:
                  QString::number(etat == "terminee" ? 1 : 0));
         QCOMPARE(valeur("select etat from certification where reference = 'SUITE-" + suffixe + "'"),
                  QString("terminee"));
+    }
+
+    void copieDUnRegistreDeCaisse()
+    {
+        // A till's SQLite register with invoices and journal rows in every state, copied twice into
+        // a shared register that already holds one of its references with other codes.
+        QTemporaryDir dossier;
+        QVERIFY(installerMoteur(dossier.path()));
+        const QString fichier = dossier.filePath("mcf.s3db");
+        QStringList enSuspens;
+        {
+            Registre caisse("caisse-sqlite");
+            QVERIFY(caisse.ouvrir(fichier));
+            for (const QString &r : {"COP-1", "COP-2", "COP-3"})
+                QVERIFY(caisse.enregistrer(r, ResultatFiscal{"F;" + r, "1", "SIG" + r, "NIM1", "1/1 FV", "20260101"}));
+            caisse.fermer();
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "caisse-outil");
+            db.setDatabaseName(fichier);
+            QVERIFY(db.open());
+            for (const EtatCertification etat : tousLesEtats) {
+                QSqlQuery q(db);
+                q.prepare("insert into certification (reference, etat, chemin, destination, pid, identite, cree) "
+                          "values (?, ?, 'appareil', 'COM1', 4, 'x', '2026-01-01')");
+                q.addBindValue("J " + nomEtat(etat));
+                q.addBindValue(nomEtat(etat));
+                QVERIFY(q.exec());
+                if (!etatTermine(etat))
+                    enSuspens << "J " + nomEtat(etat);
+            }
+        }
+        QSqlDatabase::removeDatabase("caisse-outil");
+        QVERIFY(m_cluster.executer("postgres", "create database copie"));
+        {
+            Registre partage("partage");
+            EmplacementRegistre e;
+            e.adresse = m_cluster.adresse("copie");
+            e.motDePasse = ClusterPostgres::motDePasseAdministrateur();
+            QVERIFY(partage.ouvrir(e));
+            QVERIFY(partage.enregistrer("COP-3", ResultatFiscal{"F;AUTRE", "9", "SIGAUTRE", "NIM9", "9/9 FV", "2026"}));
+        }
+        ecrire(dossier.filePath("app.xml"), QString("<app registre=\"%1\" motDePasseRegistre=\"%2\"/>")
+                                                .arg(m_cluster.adresse("copie"), ClusterPostgres::motDePasseAdministrateur()));
+        for (int fois = 1; fois <= 2; ++fois) {
+            QProcess p;
+            p.start(dossier.filePath("orvane-engine"), {"--copier-registre"});
+            QVERIFY(p.waitForFinished(60000));
+            const QString console = QString::fromUtf8(p.readAllStandardOutput());
+            QCOMPARE(p.exitCode(), 1);
+            QVERIFY2(console.contains("Conflit: la facture COP-3 est deja enregistree avec d'autres codes fiscaux; "
+                                      "elle n'est pas remplacee.\n"),
+                     qPrintable(console));
+            QVERIFY(!console.contains(ClusterPostgres::motDePasseAdministrateur()));
+            QVERIFY2(console.contains(fois == 1 ? QString(": 2 factures copiees, 0 deja presentes, 1 en conflit; %1 lignes "
+                                                          "du journal copiees.\n").arg(enSuspens.size())
+                                                : QString(": 0 factures copiees, 2 deja presentes, 1 en conflit; 0 lignes "
+                                                          "du journal copiees.\n")),
+                     qPrintable(console));
+            QCOMPARE(m_cluster.valeur("copie", "select count(*) from facture"), QString("3"));
+            QCOMPARE(m_cluster.valeur("copie", "select qrcode from facture where reference = 'COP-3'"),
+                     QString("F;AUTRE"));
+            QCOMPARE(m_cluster.valeur("copie", "select string_agg(reference, ',' order by reference) from certification"),
+                     [&] { QStringList l = enSuspens; l.sort(); return l.join(','); }());
+        }
+        // Into a register that holds none of them, from a file named on the command line: nothing in
+        // conflict.
+        QVERIFY(m_cluster.executer("postgres", "create database copie2"));
+        ecrire(dossier.filePath("app.xml"), QString("<app registre=\"%1\" motDePasseRegistre=\"%2\"/>")
+                                                .arg(m_cluster.adresse("copie2"), ClusterPostgres::motDePasseAdministrateur()));
+        QVERIFY(QFile::rename(fichier, dossier.filePath("caisse1.s3db")));
+        QProcess p;
+        p.start(dossier.filePath("orvane-engine"), {"--copier-registre", dossier.filePath("caisse1.s3db")});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(m_cluster.valeur("copie2", "select count(*) from facture"), QString("3"));
+        QVERIFY(!QFile::exists(fichier));
     }
 
     void serveurArreteAvantUneExecution()

@@ -79,11 +79,12 @@ class DeuxCaisses : public QObject
                    .arg(caisse.appareil->terminal, m_cluster.adresse(base, role), motDePasse));
     }
 
-    static std::unique_ptr<QProcess> lancer(const Caisse &caisse, const QString &nom)
+    // `attenteMs`: the engine's longest wait for the device's answer.
+    static std::unique_ptr<QProcess> lancer(const Caisse &caisse, const QString &nom, int attenteMs = 1500)
     {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("ORVANE_MCF_WAIT_MS", "1500");
+        env.insert("ORVANE_MCF_WAIT_MS", QString::number(attenteMs));
         p->setProcessEnvironment(env);
         p->setWorkingDirectory(caisse.dossier.path());
         const QString entree = caisse.chemin(nom);
@@ -290,6 +291,39 @@ private slots:
                  QString::number(etat == "terminee" ? 1 : 0));
         QCOMPARE(valeur("select etat from certification where reference = 'SUITE-" + suffixe + "'"),
                  QString("terminee"));
+    }
+
+    void serveurArreteEntreDeuxEtapes()
+    {
+        // The server stops while the device holds the answer to the payment: the close, whose state
+        // cannot be written, is not sent; nothing is certified twice, and once the server is back
+        // the till's next run settles the paid invoice on its device and records it.
+        Caisse e;
+        installer(e, "SIME000001", {"--pause-avant", "35:1:3000"});
+        ecrire(e.chemin("p.csv"), facture("COUPEE-1", "FV", QString(), "Article coupe"));
+        {
+            const std::unique_ptr<QProcess> moteur = lancer(e, "p.csv", 10000);
+            QVERIFY(e.appareil->attendre(QRegularExpression("^pause de 3000 ms avant la reponse a 0x35")) >= 0);
+            QVERIFY2(m_cluster.arreter(), qPrintable(m_cluster.erreur()));
+            const QString console = terminer(*moteur);
+            QVERIFY2(console.contains("impossible d'ecrire l'etat \"fermeture envoyee\""), qPrintable(console.right(900)));
+        }
+        QCOMPARE(e.appareil->lignes().filter(QRegularExpression("^recu .*")).size(), 6);
+        QCOMPARE(e.validations("Article coupe"), 0);
+        QVERIFY(!QFile::exists(e.chemin("p.csv.mcf")));
+        QVERIFY2(m_cluster.redemarrer(), qPrintable(m_cluster.erreur()));
+        QCOMPARE(valeur("select etat from certification where reference = 'COUPEE-1'"), QString("payee"));
+
+        const QString suite = certifier(e, "s.csv", facture("COUPEE-2"));
+        QVERIFY2(e.validations("Article coupe") == 1, qPrintable(suite.right(900)));
+        QCOMPARE(valeur("select etat from certification where reference = 'COUPEE-1'"), QString("terminee"));
+        QCOMPARE(valeur("select count(*) from facture where reference = 'COUPEE-1'"), QString("1"));
+        QCOMPARE(valeur("select etat from certification where reference = 'COUPEE-2'"), QString("terminee"));
+        // Run again, the first invoice is a reprint.
+        const int trames = e.appareil->trames();
+        const QString reprise = certifier(e, "p.csv", facture("COUPEE-1", "FV", QString(), "Article coupe"));
+        QVERIFY2(reprise.contains("Cette facture est deja validee.\n"), qPrintable(reprise.right(900)));
+        QCOMPARE(e.appareil->trames(), trames);
     }
 
     void copieDUnRegistreDeCaisse()

@@ -78,11 +78,22 @@ std::unique_ptr<StockagePostgres> StockagePostgres::ouvrir(const QString &nomCon
         QStringLiteral("keepalives_count=3"),
         QStringLiteral("tcp_user_timeout=%1").arg(delaiMs),
     };
+    // Statements and waits for another till's lock are bounded by the server too, and a session
+    // left inside a transaction (a till stopped in the middle) is ended so that it holds no lock:
+    // set at connection (libpq's "options"), before any URI's own, without a round trip.
+    QString reglages = QStringLiteral("-c statement_timeout=%1 -c lock_timeout=%1 "
+                                      "-c idle_in_transaction_session_timeout=%2")
+                           .arg(delaiMs)
+                           .arg(2 * delaiMs);
     bool nomApplication = false;
     for (const auto &[cle, valeur] : connexion->options) {
-        options << cle + QLatin1Char('=') + valeurOption(valeur);
+        if (cle == QStringLiteral("options"))
+            reglages += QLatin1Char(' ') + valeur;
+        else
+            options << cle + QLatin1Char('=') + valeurOption(valeur);
         nomApplication = nomApplication || cle == QStringLiteral("application_name");
     }
+    options << QStringLiteral("options=") + valeurOption(reglages);
     if (!nomApplication)
         options << QStringLiteral("application_name=orvane-engine");
     db.setConnectOptions(options.join(QLatin1Char(';')));
@@ -90,17 +101,24 @@ std::unique_ptr<StockagePostgres> StockagePostgres::ouvrir(const QString &nomCon
         erreur = db.lastError().text().simplified();
         return nullptr;
     }
-    // Statements and waits for another till's lock are bounded by the server too; a session left
-    // inside a transaction (a till stopped in the middle) is ended so that it holds no lock.
-    if (!stockage->lireCle() ||
-        !stockage->executer(QStringLiteral("set statement_timeout = %1").arg(delaiMs)) ||
-        !stockage->executer(QStringLiteral("set lock_timeout = %1").arg(delaiMs)) ||
-        !stockage->executer(QStringLiteral("set idle_in_transaction_session_timeout = %1").arg(2 * delaiMs)) ||
-        (mode == Ouverture::CreerOuMettreAJour && !stockage->preparerTables())) {
+    // A register of this version, the usual case, costs one question; an older or missing one is
+    // made ready under the schema's lock.
+    int version = 0;
+    const bool versionLue = stockage->lireSchemaEtVersion(version);
+    if ((!versionLue && !stockage->lireCle()) ||
+        (mode == Ouverture::CreerOuMettreAJour && version < versionSchema && !stockage->preparerTables())) {
         erreur = stockage->erreur();
         return nullptr;
     }
-    stockage->lireColonnes();
+    if (versionLue && version >= versionSchema) {
+        // Every column of this version is there.
+        stockage->m_colonnes = {QStringLiteral("reference")};
+        for (const ColonneAjoutee &c : colonnesAjoutees)
+            stockage->m_colonnes.insert(c.nom);
+        stockage->m_journalLu = true;
+    } else {
+        stockage->lireColonnes();
+    }
     // The operator's tools never create a register: one without its journal is not there.
     if (mode == Ouverture::Existant && stockage->m_colonnes.isEmpty()) {
         erreur = QStringLiteral("aucun registre dans cette base (table certification absente)");
@@ -113,6 +131,17 @@ std::unique_ptr<StockagePostgres> StockagePostgres::ouvrir(const QString &nomCon
         return nullptr;
     }
     return stockage;
+}
+
+bool StockagePostgres::lireSchemaEtVersion(int &version)
+{
+    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
+    if (!q.exec(QStringLiteral("select current_schema(), coalesce(max(version), 0) from version_registre")) ||
+        !q.next())
+        return false;
+    m_cle = cleRegistre(q.value(0).toString());
+    version = q.value(1).toInt();
+    return true;
 }
 
 bool StockagePostgres::lireCle()
@@ -174,16 +203,16 @@ bool StockagePostgres::preparerTables()
 
 bool StockagePostgres::prendreSession()
 {
+    // A number is reused only after the sequence has cycled; the lock tells whether a run holds it.
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    if (!q.exec(QStringLiteral("select nextval('execution_registre')")) || !q.next()) {
+    if (!q.exec(QStringLiteral("select s.n, pg_advisory_lock(%1, s.n::integer) from (select "
+                               "nextval('execution_registre') as n) s")
+                    .arg(m_cle)) ||
+        !q.next()) {
         m_erreur = q.lastError().text();
         return false;
     }
     const qint64 numero = q.value(0).toLongLong();
-    q.finish();
-    // A number is reused only after the sequence has cycled; the lock tells whether a run holds it.
-    if (!executer(QStringLiteral("select pg_advisory_lock(%1, %2)").arg(m_cle).arg(numero)))
-        return false;
     m_titulaire = {numero, prefixeSession + QSysInfo::machineHostName() + QLatin1Char(' ') +
                                QString::number(QCoreApplication::applicationPid())};
     return true;
@@ -197,13 +226,13 @@ bool StockagePostgres::titulaireVivant(const TitulaireExecution &titulaire)
         titulaire.pid > std::numeric_limits<qint32>::max())
         return false;
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    q.prepare(QStringLiteral("select count(*) from pg_locks where locktype = 'advisory' and granted and "
-                             "database = (select oid from pg_database where datname = current_database()) "
-                             "and classid = %1 and objid = %2 and objsubid = 2")
-                  .arg(m_cle)
-                  .arg(titulaire.pid));
+    const QString sql = QStringLiteral("select count(*) from pg_locks where locktype = 'advisory' and granted and "
+                                       "database = (select oid from pg_database where datname = "
+                                       "current_database()) and classid = %1 and objid = %2 and objsubid = 2")
+                            .arg(m_cle)
+                            .arg(titulaire.pid);
     // A register that cannot be asked keeps the row held: nothing is taken over on a guess.
-    if (!q.exec() || !q.next()) {
+    if (!q.exec(sql) || !q.next()) {
         m_erreur = q.lastError().text();
         return true;
     }
@@ -212,9 +241,8 @@ bool StockagePostgres::titulaireVivant(const TitulaireExecution &titulaire)
 
 bool StockagePostgres::commencerEcriture()
 {
-    if (!executer(QStringLiteral("begin")))
-        return false;
-    if (executer(QStringLiteral("select pg_advisory_xact_lock(%1, %2)").arg(m_cle).arg(verrouEcriture)))
+    // One round trip: the transaction and its lock.
+    if (executer(QStringLiteral("begin; select pg_advisory_xact_lock(%1, %2)").arg(m_cle).arg(verrouEcriture)))
         return true;
     const QString raison = m_erreur;
     executer(QStringLiteral("rollback"));

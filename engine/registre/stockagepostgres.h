@@ -37,12 +37,16 @@ public:
 
 protected:
     bool commencerEcriture() override;
+    bool valeursDansLeTexte() const override { return true; }
     QString instructionEcriture(const QString &noms, const QString &marques) const override;
     void lireColonnes() override;
 
 private:
     explicit StockagePostgres(const QString &nomConnexion);
     bool preparerTables();
+    // The schema (for the locks' key) and the tables' version, in one question; false when there is
+    // no version table yet.
+    bool lireSchemaEtVersion(int &version);
     bool prendreSession();
     bool lireCle();
 

@@ -49,8 +49,8 @@ public:
 
     // The journal row of `reference`.
     virtual bool lireLigne(const QString &reference, std::optional<LigneJournal> &ligne) = 0;
-    // Journal rows, oldest claim first: those of `chemin` and `destination` when given (not empty),
-    // else all of them. Rows whose state this version does not know are read as waiting for the
+    // Unfinished journal rows (neither done nor abandoned), oldest claim first: those of `chemin` and
+    // `destination` when given (not empty), else all of them. Rows whose state this version does not know are read as waiting for the
     // operator.
     virtual bool lireLignes(const QString &chemin, const QString &destination,
                             QList<LigneJournal> &lignes) = 0;

@@ -1,7 +1,9 @@
 #include "stockagesql.h"
 
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -15,10 +17,9 @@ QString texte(const QString &valeur)
 // Rows are found by reference whether an empty reference was stored as '' or as NULL.
 const QString parReference = QStringLiteral(" where (reference = ? or (reference is null and ? = ''))");
 
-void lierReference(QSqlQuery &q, const QString &reference)
+QVariantList parLaReference(const QString &reference)
 {
-    q.addBindValue(texte(reference));
-    q.addBindValue(texte(reference));
+    return {texte(reference), texte(reference)};
 }
 
 } // namespace
@@ -41,6 +42,37 @@ bool StockageSql::executer(const QString &sql)
         return true;
     m_erreur = q.lastError().text();
     return false;
+}
+
+bool StockageSql::executer(QSqlQuery &q, const QString &sql, const QVariantList &valeurs)
+{
+    bool fait = false;
+    if (!valeursDansLeTexte()) {
+        q.prepare(sql);
+        for (const QVariant &v : valeurs)
+            q.addBindValue(v);
+        fait = q.exec();
+    } else {
+        // Each "?" of the statement's text (never of a value) gives way to the next value, quoted
+        // by the driver as a literal of its database.
+        const QSqlDriver *pilote = QSqlDatabase::database(m_nomConnexion, false).driver();
+        QString texteSql;
+        qsizetype suivante = 0;
+        for (const QChar c : sql) {
+            if (c != QLatin1Char('?') || suivante >= valeurs.size()) {
+                texteSql += c;
+                continue;
+            }
+            const QVariant &v = valeurs.at(suivante++);
+            QSqlField champ(QString(), v.metaType());
+            champ.setValue(v);
+            texteSql += pilote->formatValue(champ);
+        }
+        fait = q.exec(texteSql);
+    }
+    if (!fait)
+        m_erreur = q.lastError().text();
+    return fait;
 }
 
 bool StockageSql::enTransaction(const std::function<bool()> &travail)
@@ -67,14 +99,12 @@ bool StockageSql::lireFacture(const QString &reference, std::optional<ResultatFi
 {
     resultat.reset();
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    q.prepare(QStringLiteral(
-                  "select qrcode, mecef_tc, mecef_sig, mecef_nim, mecef_compt, mecef_date from facture") +
-              parReference);
-    lierReference(q, reference);
-    if (!q.exec()) {
-        m_erreur = q.lastError().text();
+    if (!executer(q,
+                  QStringLiteral("select qrcode, mecef_tc, mecef_sig, mecef_nim, mecef_compt, mecef_date from "
+                                 "facture") +
+                      parReference,
+                  parLaReference(reference)))
         return false;
-    }
     if (q.next())
         resultat = ResultatFiscal{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
                                   q.value(3).toString(), q.value(4).toString(), q.value(5).toString()};
@@ -102,12 +132,9 @@ bool StockageSql::lireOriginale(const QString &reference, std::optional<FactureO
 {
     originale.reset();
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    q.prepare(QStringLiteral("select mecef_nim, mecef_tc, mecef_sig from facture") + parReference);
-    lierReference(q, reference);
-    if (!q.exec()) {
-        m_erreur = q.lastError().text();
+    if (!executer(q, QStringLiteral("select mecef_nim, mecef_tc, mecef_sig from facture") + parReference,
+                  parLaReference(reference)))
         return false;
-    }
     if (q.next())
         originale = FactureOriginale{q.value(0).toString(), q.value(1).toString(), q.value(2).toString()};
     return true;
@@ -116,28 +143,38 @@ bool StockageSql::lireOriginale(const QString &reference, std::optional<FactureO
 bool StockageSql::ajouterFacture(const QString &reference, const ResultatFiscal &r)
 {
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    q.prepare(QStringLiteral("insert into facture (reference, qrcode, mecef_tc, mecef_sig, mecef_nim, "
-                             "mecef_compt, mecef_date) values (?, ?, ?, ?, ?, ?, ?)"));
+    QVariantList valeurs;
     for (const QString &valeur :
          {reference, r.qrcode, r.mecef_tc, r.mecef_sig, r.mecef_nim, r.mecef_compt, r.mecef_date})
-        q.addBindValue(texte(valeur));
-    if (q.exec())
-        return true;
-    m_erreur = q.lastError().text();
-    return false;
+        valeurs << texte(valeur);
+    return executer(q,
+                    QStringLiteral("insert into facture (reference, qrcode, mecef_tc, mecef_sig, mecef_nim, "
+                                   "mecef_compt, mecef_date) values (?, ?, ?, ?, ?, ?, ?)"),
+                    valeurs);
 }
 
 bool StockageSql::factureInserable(const QString &reference)
 {
+    const QString essai = QStringLiteral(
+        "insert into facture (reference, qrcode, mecef_tc, mecef_sig, mecef_nim, "
+        "mecef_compt, mecef_date) values (?, 'F', '1', 'S', 'N', '1/1 FV', '20000101000000')");
+    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
+    if (valeursDansLeTexte()) {
+        // One text, one round trip: the trial and its undoing. A trial that fails stops the text
+        // there; it is then undone on its own.
+        if (executer(q, QStringLiteral("savepoint essai; ") + essai + QStringLiteral("; rollback to essai; release essai"),
+                     {texte(reference)}))
+            return true;
+        const QString raison = m_erreur;
+        q.finish();
+        if (executer(QStringLiteral("rollback to essai")) && executer(QStringLiteral("release essai")))
+            m_erreur = raison;
+        return false;
+    }
     if (!executer(QStringLiteral("savepoint essai")))
         return false;
-    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    q.prepare(QStringLiteral(
-        "insert into facture (reference, qrcode, mecef_tc, mecef_sig, mecef_nim, "
-        "mecef_compt, mecef_date) values (?, 'F', '1', 'S', 'N', '1/1 FV', '20000101000000')"));
-    q.addBindValue(texte(reference));
-    const bool inserable = q.exec();
-    const QString raison = q.lastError().text();
+    const bool inserable = executer(q, essai, {texte(reference)});
+    const QString raison = m_erreur;
     q.finish();
     if (!executer(QStringLiteral("rollback to essai")) || !executer(QStringLiteral("release essai"))) {
         if (inserable)
@@ -194,12 +231,8 @@ bool StockageSql::lireLigne(const QString &reference, std::optional<LigneJournal
     ligne.reset();
     const QList<const ColonneAjoutee *> colonnes = ajoutees();
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    q.prepare(selectionJournal(colonnes) + QStringLiteral(" where reference = ?"));
-    q.addBindValue(texte(reference));
-    if (!q.exec()) {
-        m_erreur = q.lastError().text();
+    if (!executer(q, selectionJournal(colonnes) + QStringLiteral(" where reference = ?"), {texte(reference)}))
         return false;
-    }
     if (q.next())
         ligne = lireLigneJournal(q, colonnes);
     return true;
@@ -215,18 +248,15 @@ bool StockageSql::lireLignes(const QString &chemin, const QString &destination,
     const QList<const ColonneAjoutee *> colonnes = ajoutees();
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
     QString sql = selectionJournal(colonnes);
+    // Finished rows, the bulk of the journal, are never wanted; a state unknown to this version is.
+    sql += QStringLiteral(" where etat not in ('%1', '%2')")
+               .arg(nomEtat(EtatCertification::Terminee), nomEtat(EtatCertification::Abandonnee));
     const bool filtre = !chemin.isEmpty() || !destination.isEmpty();
     if (filtre)
-        sql += QStringLiteral(" where chemin = ? and destination = ?");
-    q.prepare(sql + QStringLiteral(" order by cree, reference"));
-    if (filtre) {
-        q.addBindValue(texte(chemin));
-        q.addBindValue(texte(destination));
-    }
-    if (!q.exec()) {
-        m_erreur = q.lastError().text();
+        sql += QStringLiteral(" and chemin = ? and destination = ?");
+    if (!executer(q, sql + QStringLiteral(" order by cree, reference"),
+                  filtre ? QVariantList{texte(chemin), texte(destination)} : QVariantList()))
         return false;
-    }
     while (q.next())
         lignes << lireLigneJournal(q, colonnes);
     return true;
@@ -240,17 +270,11 @@ bool StockageSql::ecrireLigne(const LigneJournal &l)
         noms += QStringLiteral(", ") + c->nom;
     QStringList marques(10 + colonnes.size(), QStringLiteral("?"));
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    q.prepare(instructionEcriture(noms, marques.join(QStringLiteral(", "))));
+    QVariantList valeurs;
     for (const QString &v : {l.reference, nomEtat(l.etat), l.chemin, l.destination, l.empreinte, l.uid})
-        q.addBindValue(texte(v));
-    q.addBindValue(l.titulaire.pid);
-    q.addBindValue(texte(l.titulaire.identite));
-    q.addBindValue(texte(l.cree));
-    q.addBindValue(texte(l.modifie));
+        valeurs << texte(v);
+    valeurs << l.titulaire.pid << texte(l.titulaire.identite) << texte(l.cree) << texte(l.modifie);
     for (const ColonneAjoutee *c : colonnes)
-        q.addBindValue(texte(l.*(c->champ)));
-    if (q.exec())
-        return true;
-    m_erreur = q.lastError().text();
-    return false;
+        valeurs << texte(l.*(c->champ));
+    return executer(q, instructionEcriture(noms, marques.join(QStringLiteral(", "))), valeurs);
 }

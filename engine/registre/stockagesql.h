@@ -4,6 +4,9 @@
 #include "stockageregistre.h"
 
 #include <QSet>
+#include <QVariantList>
+
+class QSqlQuery;
 
 // What the SQL databases of the register have in common: the statements that read and write rows,
 // on a named connection of Qt's SQL module, with every value bound, never pasted into a statement.
@@ -37,6 +40,11 @@ protected:
     virtual void lireColonnes() = 0;
 
     bool executer(const QString &sql);
+    // Runs `sql` with its "?" standing for `valeurs`, in order; false with the reason in m_erreur.
+    bool executer(QSqlQuery &q, const QString &sql, const QVariantList &valeurs);
+    // True where the driver spends round trips to the server on preparing a statement: values are
+    // then written into its text as literals, quoted by the driver, instead of bound.
+    virtual bool valeursDansLeTexte() const { return false; }
 
     QString m_nomConnexion;
     QString m_erreur;

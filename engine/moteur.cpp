@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QLibrary>
 #include <QTextStream>
 
@@ -438,9 +439,16 @@ void preparerExecution(Execution &execution, const QStringList &arguments, std::
     if (arguments.size() > 2)
         execution.cheminResultat = arguments.at(2);
 
-    const FichierParametres fichierParametres =
-        lireFichierParametres(execution.dossierApplication + QStringLiteral("/app.xml"));
+    const QString cheminParametres = execution.dossierApplication + QStringLiteral("/app.xml");
+    const FichierParametres fichierParametres = lireFichierParametres(cheminParametres);
     console << messagesLectureMoteur(fichierParametres.etat).toStdString();
+    // A missing app.xml is silent; one that is there but cannot be read (a user outside the shop's
+    // group) is said, or the run would go on with the built-in values as if nothing were wrong.
+    if (fichierParametres.etat == EtatParametres::Introuvable && QFileInfo::exists(cheminParametres)) {
+        QFile illisible(cheminParametres);
+        illisible.open(QIODevice::ReadOnly);
+        console << "Impossible de lire app.xml (" << illisible.errorString().toStdString() << ").\n";
+    }
     ParametresMoteur &parametres = execution.parametres;
     parametres = parametresMoteur(fichierParametres);
     if (fichierParametres.etat == EtatParametres::Charge)

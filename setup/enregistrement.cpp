@@ -1,5 +1,12 @@
 #include "enregistrement.h"
 
+#include <QFile>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <QSaveFile>
 #include <QSet>
 #include <QXmlStreamWriter>
@@ -76,5 +83,18 @@ bool enregistrerFichier(const QString &chemin, const QByteArray &contenu)
         fichier.cancelWriting();
         return false;
     }
+#ifdef Q_OS_UNIX
+    // The new file takes the old one's mode and group before it replaces it: app.xml holds secrets
+    // and is readable by the shop's group only, which a file made with the user's umask would undo.
+    struct stat ancien;
+    if (::stat(QFile::encodeName(chemin).constData(), &ancien) == 0) {
+        if (::fchown(fichier.handle(), static_cast<uid_t>(-1), ancien.st_gid) != 0) {
+            // Not a member of that group: the file stays this user's, readable by nobody else.
+            ::fchmod(fichier.handle(), ancien.st_mode & 0700);
+        } else {
+            ::fchmod(fichier.handle(), ancien.st_mode & 07777);
+        }
+    }
+#endif
     return fichier.commit();
 }

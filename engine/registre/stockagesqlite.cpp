@@ -35,12 +35,20 @@ std::unique_ptr<StockageSqlite> StockageSqlite::ouvrir(const QString &nomConnexi
         db.setDatabaseName(chemin);
     }
     db.setConnectOptions(options);
+    const bool nouveau = QFileInfo(chemin).size() == 0;
     if (!db.open()) {
         erreur = db.lastError().text();
         return nullptr;
     }
-    if (mode == Ouverture::CreerOuMettreAJour)
+    if (mode == Ouverture::CreerOuMettreAJour) {
+        // A register made in a folder the shop's group may write is the group's too, so that every
+        // member's runs can write it; set before its tables, so that SQLite gives its -wal and -shm
+        // files the same mode.
+        const QFileInfo dossier(QFileInfo(chemin).absolutePath());
+        if (nouveau && QFileInfo::exists(chemin) && dossier.permission(QFile::WriteGroup))
+            QFile::setPermissions(chemin, QFile::permissions(chemin) | QFile::ReadGroup | QFile::WriteGroup);
         stockage->preparerTables();
+    }
     stockage->lireColonnes();
     return stockage;
 }

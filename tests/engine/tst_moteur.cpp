@@ -375,6 +375,20 @@ private slots:
         QCOMPARE(lignesDuRegistre(i.chemin("mcf.s3db")), 0);
     }
 
+    void appXmlPresentMaisIllisible()
+    {
+        // An app.xml that is there but cannot be read is said, not taken for a missing one.
+        Installation i;
+        installer(i, QByteArray());
+        QVERIFY(QDir(i.dossier.path()).mkpath("app.xml"));
+        const QString entree = i.chemin("f.csv");
+        ecrire(entree, facture());
+        const Sortie s = lancer(i, {entree, entree + ".mcf", "DEMO"});
+        QCOMPARE(s.code, 0);
+        QVERIFY2(s.console.startsWith("Impossible de lire app.xml ("), qPrintable(s.console));
+        QVERIFY(s.console.contains(").\norvane-engine: Fichier d'entree ouvert.\n"));
+    }
+
     void encodageLatin1()
     {
         Installation i;

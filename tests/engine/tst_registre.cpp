@@ -1,6 +1,7 @@
 #include <clusterpostgres.h>
 #include <registre.h>
 
+#include <QDir>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -715,6 +716,37 @@ private slots:
                                                 [](const TitulaireExecution &) { return false; });
         QCOMPARE(int(r.issue), int(Reclamation::Issue::Echec));
         QVERIFY2(!r.erreur.isEmpty(), "the reason must be given");
+    }
+
+    void registreDuGroupe_data()
+    {
+        QTest::addColumn<bool>("dossierDuGroupe");
+        QTest::newRow("folder the group may write: register the group's too") << true;
+        QTest::newRow("folder of its owner only: register too") << false;
+    }
+
+    void registreDuGroupe()
+    {
+        // A new register is writable by the group exactly when its folder is (the package makes the
+        // installation folder the shop's group's).
+        if (postgresql())
+            QSKIP("the shared register has no file");
+        QFETCH(bool, dossierDuGroupe);
+        const QString dossier = m_dossier.filePath(QString("groupe-%1").arg(++m_compteur));
+        QVERIFY(QDir().mkpath(dossier));
+        QFile::Permissions droits = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                    QFile::ExeGroup;
+        if (dossierDuGroupe)
+            droits |= QFile::WriteGroup;
+        QVERIFY(QFile::setPermissions(dossier, droits));
+        const QString fichier = dossier + "/mcf.s3db";
+        {
+            Registre registre("registre-test");
+            QVERIFY(registre.ouvrir(fichier));
+            QVERIFY(registre.enregistrer("G", resultat("G")));
+        }
+        QCOMPARE(bool(QFile::permissions(fichier) & QFile::WriteGroup), dossierDuGroupe);
+        QVERIFY(QFile::permissions(fichier) & QFile::WriteOwner);
     }
 
     void registreInaccessible()

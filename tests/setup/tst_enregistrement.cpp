@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 // Writing of the settings document and its atomic replacement on disk.
 class TestEnregistrement : public QObject
 {
@@ -23,6 +26,7 @@ private slots:
     void nomInvalideRelu();
     void fichier_data();
     void fichier();
+    void modeEtGroupeGardes();
 };
 
 Q_DECLARE_METATYPE(Attributs)
@@ -197,6 +201,27 @@ void TestEnregistrement::fichier()
     // The temporary file of the save is gone, whatever the outcome.
     const QStringList restants = QDir(dossier.path()).entryList(QDir::Files | QDir::Hidden);
     QCOMPARE(restants, reussite ? QStringList{"app.xml"} : QStringList{});
+}
+
+void TestEnregistrement::modeEtGroupeGardes()
+{
+    // app.xml readable by its group only (the shop's) stays so after a save, in the same group.
+    QTemporaryDir dossier;
+    const QString chemin = dossier.filePath("app.xml");
+    QFile f(chemin);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("<app/>\n");
+    f.close();
+    QVERIFY(QFile::setPermissions(chemin, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    // As root the file is first given another group than the user's, as the package does.
+    const gid_t groupe = ::geteuid() == 0 ? 65534 : ::getegid();
+    QCOMPARE(::chown(QFile::encodeName(chemin).constData(), static_cast<uid_t>(-1), groupe), 0);
+
+    QVERIFY(enregistrerFichier(chemin, "<app pays=\"Niger\"/>\n"));
+    struct stat apres;
+    QCOMPARE(::stat(QFile::encodeName(chemin).constData(), &apres), 0);
+    QCOMPARE(apres.st_mode & 07777, mode_t(0640));
+    QCOMPARE(apres.st_gid, groupe);
 }
 
 QTEST_GUILESS_MAIN(TestEnregistrement)

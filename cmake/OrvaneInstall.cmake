@@ -31,7 +31,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 # dpkg-shlibdeps; the SQLite driver is a plugin Qt loads at run time and the CA certificates are read
 # by TLS, so neither shows in the programs' links.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, ca-certificates")
-# app.xml is the user's: dpkg keeps their edits across upgrades and asks before replacing it.
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/debian/conffiles)
+# The PostgreSQL driver serves a register shared by several tills (setting registre).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, libqt6sql6-psql, ca-certificates, passwd")
+# app.xml is the user's: dpkg keeps their edits across upgrades and asks before replacing it. The
+# postinst gives the folder and app.xml to the shop's group (cmake/debian/postinst).
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/debian/conffiles
+                                       ${PROJECT_SOURCE_DIR}/cmake/debian/postinst)
 include(CPack)

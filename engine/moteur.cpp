@@ -65,7 +65,8 @@ int commandeAbandonner(const QString &dossierApplication, const QString &referen
     Registre registre(nomConnexionRegistre);
     AbandonOperateur abandon;
     // The operator's release never creates a register nor alters its tables.
-    if (registre.ouvrirExistant(emplacementRegistre(dossierApplication, parametresSansMessage(dossierApplication))))
+    if (registre.ouvrirExistant(
+            emplacementRegistre(dossierApplication, parametresSansMessage(dossierApplication))))
         abandon = abandonnerFacture(registre, reference);
     else
         abandon.erreur = registre.erreur();
@@ -142,9 +143,10 @@ int commandeCopierRegistre(const QString &dossierApplication, const QString &fic
             return 2;
         }
     }
-    console << "Copie de " << chemin.toStdString() << " vers " << adresseSansSecret(partage.adresse).toStdString()
-            << ": " << copiees << " factures copiees, " << presentes << " deja presentes, " << conflits
-            << " en conflit; " << lignesCopiees << " lignes du journal copiees.\n";
+    console << "Copie de " << chemin.toStdString() << " vers "
+            << adresseSansSecret(partage.adresse).toStdString() << ": " << copiees << " factures copiees, "
+            << presentes << " deja presentes, " << conflits << " en conflit; " << lignesCopiees
+            << " lignes du journal copiees.\n";
     return conflits > 0 ? 1 : 0;
 }
 
@@ -236,8 +238,7 @@ public:
         : m_mcf(mcf), m_execution(execution), m_facture(execution.facture), m_registre(registre),
           m_console(console), m_reference(execution.facture.reference.toStdString()),
           m_enLigne(execution.parametres.modeEnLigne), m_chemin(m_enLigne ? cheminEmcf : cheminAppareil),
-          m_destination(destinationInitiale(execution, registre)),
-          m_titulaire(registre.titulaire())
+          m_destination(destinationInitiale(execution, registre)), m_titulaire(registre.titulaire())
     {
     }
 

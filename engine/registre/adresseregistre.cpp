@@ -9,11 +9,13 @@ namespace {
 // The libpq keywords a URI may carry here. Connection and statement time limits come from the
 // settings; host, port, dbname, user and password from the URI itself.
 const QSet<QString> optionsPermises = {
-    QStringLiteral("sslmode"),         QStringLiteral("sslrootcert"),  QStringLiteral("sslcert"),
-    QStringLiteral("sslkey"),          QStringLiteral("sslcrl"),       QStringLiteral("sslpassword"),
-    QStringLiteral("application_name"), QStringLiteral("options"),     QStringLiteral("passfile"),
-    QStringLiteral("target_session_attrs"), QStringLiteral("gssencmode"), QStringLiteral("channel_binding"),
-    QStringLiteral("requiressl"),      QStringLiteral("service"),
+    QStringLiteral("sslmode"),          QStringLiteral("sslrootcert"),
+    QStringLiteral("sslcert"),          QStringLiteral("sslkey"),
+    QStringLiteral("sslcrl"),           QStringLiteral("sslpassword"),
+    QStringLiteral("application_name"), QStringLiteral("options"),
+    QStringLiteral("passfile"),         QStringLiteral("target_session_attrs"),
+    QStringLiteral("gssencmode"),       QStringLiteral("channel_binding"),
+    QStringLiteral("requiressl"),       QStringLiteral("service"),
 };
 
 } // namespace
@@ -51,8 +53,9 @@ std::optional<ConnexionPostgres> lireAdresseRegistre(const QString &adresse, QSt
         } else if (cle == QStringLiteral("user")) {
             c.utilisateur = valeur;
         } else if (cle == QStringLiteral("password")) {
-            erreur = QStringLiteral("le mot de passe du registre se donne dans motDePasseRegistre ou le fichier "
-                                    "de mots de passe de PostgreSQL, pas dans l'adresse");
+            erreur =
+                QStringLiteral("le mot de passe du registre se donne dans motDePasseRegistre ou le fichier "
+                               "de mots de passe de PostgreSQL, pas dans l'adresse");
             return std::nullopt;
         } else if (!optionsPermises.contains(cle)) {
             erreur = QStringLiteral("option inconnue dans l'adresse du registre: %1").arg(cle);

@@ -1,17 +1,17 @@
 #pragma once
 
 #include <QList>
-#include <optional>
 #include <QPair>
 #include <QString>
+#include <optional>
 
 // Where the register is: the SQLite file beside the engine, or a PostgreSQL database named by a
 // connection URI in libpq's form (postgresql://user@host:port/database?sslmode=...).
 struct EmplacementRegistre
 {
-    QString fichier;      // SQLite file, used when `adresse` is empty
-    QString adresse;      // PostgreSQL connection URI
-    QString motDePasse;   // PostgreSQL password; empty: the URI's, else PostgreSQL's password file
+    QString fichier;        // SQLite file, used when `adresse` is empty
+    QString adresse;        // PostgreSQL connection URI
+    QString motDePasse;     // PostgreSQL password; empty: the URI's, else PostgreSQL's password file
     int delaiConnexion = 5; // seconds to connect
     int delaiRequete = 10;  // seconds for each statement, and for a dead server to be noticed
 

@@ -57,8 +57,8 @@ bool Registre::ouvrirExistant(const EmplacementRegistre &emplacement)
     if (!emplacement.partage())
         return ouvrirExistant(emplacement.fichier);
     fermer();
-    m_stockage =
-        StockagePostgres::ouvrir(m_nomConnexion, emplacement, StockagePostgres::Ouverture::Existant, m_erreur);
+    m_stockage = StockagePostgres::ouvrir(m_nomConnexion, emplacement, StockagePostgres::Ouverture::Existant,
+                                          m_erreur);
     m_partage = estOuvert();
     return estOuvert();
 }
@@ -405,8 +405,9 @@ IssueCopie Registre::copierLigne(const LigneJournal &ligne)
             return false;
         if (presente) {
             const bool meme = presente->etat == ligne.etat && presente->chemin == ligne.chemin &&
-                              presente->destination == ligne.destination && presente->empreinte == ligne.empreinte &&
-                              presente->uid == ligne.uid && presente->cree == ligne.cree;
+                              presente->destination == ligne.destination &&
+                              presente->empreinte == ligne.empreinte && presente->uid == ligne.uid &&
+                              presente->cree == ligne.cree;
             issue = meme ? IssueCopie::Presente : IssueCopie::Conflit;
             return true;
         }

@@ -169,29 +169,33 @@ bool StockagePostgres::preparerTables()
         fait = q.exec(QStringLiteral("select to_regclass('version_registre') is not null")) && q.next();
         if (fait && q.value(0).toBool()) {
             q.finish();
-            fait = q.exec(QStringLiteral("select coalesce(max(version), 0) from version_registre")) && q.next();
+            fait =
+                q.exec(QStringLiteral("select coalesce(max(version), 0) from version_registre")) && q.next();
             version = fait ? q.value(0).toInt() : 0;
         }
         if (!fait)
             m_erreur = q.lastError().text();
     }
     if (fait && version < versionSchema) {
-        fait = executer(QStringLiteral("create table if not exists facture (reference text, qrcode text, "
-                                       "mecef_tc text, mecef_sig text, mecef_nim text, mecef_compt text, "
-                                       "mecef_date text)")) &&
-               executer(QStringLiteral("create index if not exists facture_reference on facture (reference)")) &&
-               executer(QStringLiteral("create table if not exists certification (reference text primary key, "
-                                       "etat text not null, chemin text, destination text, empreinte text, "
-                                       "uid text, pid bigint, identite text, cree text, modifie text)")) &&
-               executer(QStringLiteral("create sequence if not exists execution_registre as integer "
-                                       "minvalue %1 cycle")
-                            .arg(premiereExecution)) &&
-               executer(QStringLiteral("create table if not exists version_registre (version integer not null)"));
+        fait =
+            executer(QStringLiteral("create table if not exists facture (reference text, qrcode text, "
+                                    "mecef_tc text, mecef_sig text, mecef_nim text, mecef_compt text, "
+                                    "mecef_date text)")) &&
+            executer(QStringLiteral("create index if not exists facture_reference on facture (reference)")) &&
+            executer(QStringLiteral("create table if not exists certification (reference text primary key, "
+                                    "etat text not null, chemin text, destination text, empreinte text, "
+                                    "uid text, pid bigint, identite text, cree text, modifie text)")) &&
+            executer(QStringLiteral("create sequence if not exists execution_registre as integer "
+                                    "minvalue %1 cycle")
+                         .arg(premiereExecution)) &&
+            executer(
+                QStringLiteral("create table if not exists version_registre (version integer not null)"));
         for (const ColonneAjoutee &colonne : colonnesAjoutees)
             fait = fait && executer(QStringLiteral("alter table certification add column if not exists %1 %2")
                                         .arg(colonne.nom, colonne.declaration));
-        fait = fait && executer(QStringLiteral("delete from version_registre")) &&
-               executer(QStringLiteral("insert into version_registre (version) values (%1)").arg(versionSchema));
+        fait =
+            fait && executer(QStringLiteral("delete from version_registre")) &&
+            executer(QStringLiteral("insert into version_registre (version) values (%1)").arg(versionSchema));
     }
     if (fait && executer(QStringLiteral("commit")))
         return true;
@@ -226,11 +230,12 @@ bool StockagePostgres::titulaireVivant(const TitulaireExecution &titulaire)
         titulaire.pid > std::numeric_limits<qint32>::max())
         return false;
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    const QString sql = QStringLiteral("select count(*) from pg_locks where locktype = 'advisory' and granted and "
-                                       "database = (select oid from pg_database where datname = "
-                                       "current_database()) and classid = %1 and objid = %2 and objsubid = 2")
-                            .arg(m_cle)
-                            .arg(titulaire.pid);
+    const QString sql =
+        QStringLiteral("select count(*) from pg_locks where locktype = 'advisory' and granted and "
+                       "database = (select oid from pg_database where datname = "
+                       "current_database()) and classid = %1 and objid = %2 and objsubid = 2")
+            .arg(m_cle)
+            .arg(titulaire.pid);
     // A register that cannot be asked keeps the row held: nothing is taken over on a guess.
     if (!q.exec(sql) || !q.next()) {
         m_erreur = q.lastError().text();
@@ -242,7 +247,8 @@ bool StockagePostgres::titulaireVivant(const TitulaireExecution &titulaire)
 bool StockagePostgres::commencerEcriture()
 {
     // One round trip: the transaction and its lock.
-    if (executer(QStringLiteral("begin; select pg_advisory_xact_lock(%1, %2)").arg(m_cle).arg(verrouEcriture)))
+    if (executer(
+            QStringLiteral("begin; select pg_advisory_xact_lock(%1, %2)").arg(m_cle).arg(verrouEcriture)))
         return true;
     const QString raison = m_erreur;
     executer(QStringLiteral("rollback"));
@@ -256,7 +262,8 @@ QString StockagePostgres::instructionEcriture(const QString &noms, const QString
     for (const QString &nom : noms.split(QStringLiteral(", ")))
         if (nom != QStringLiteral("reference"))
             miseAJour << nom + QStringLiteral(" = excluded.") + nom;
-    return QStringLiteral("insert into certification (%1) values (%2) on conflict (reference) do update set %3")
+    return QStringLiteral(
+               "insert into certification (%1) values (%2) on conflict (reference) do update set %3")
         .arg(noms, marques, miseAJour.join(QStringLiteral(", ")));
 }
 

@@ -50,8 +50,8 @@ public:
     // The journal row of `reference`.
     virtual bool lireLigne(const QString &reference, std::optional<LigneJournal> &ligne) = 0;
     // Unfinished journal rows (neither done nor abandoned), oldest claim first: those of `chemin` and
-    // `destination` when given (not empty), else all of them. Rows whose state this version does not know are read as waiting for the
-    // operator.
+    // `destination` when given (not empty), else all of them. Rows whose state this version does not know are
+    // read as waiting for the operator.
     virtual bool lireLignes(const QString &chemin, const QString &destination,
                             QList<LigneJournal> &lignes) = 0;
     // Writes the whole row of `ligne.reference`, adding it when there is none.

@@ -99,11 +99,12 @@ bool StockageSql::lireFacture(const QString &reference, std::optional<ResultatFi
 {
     resultat.reset();
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    if (!executer(q,
-                  QStringLiteral("select qrcode, mecef_tc, mecef_sig, mecef_nim, mecef_compt, mecef_date from "
-                                 "facture") +
-                      parReference,
-                  parLaReference(reference)))
+    if (!executer(
+            q,
+            QStringLiteral("select qrcode, mecef_tc, mecef_sig, mecef_nim, mecef_compt, mecef_date from "
+                           "facture") +
+                parReference,
+            parLaReference(reference)))
         return false;
     if (q.next())
         resultat = ResultatFiscal{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
@@ -116,15 +117,17 @@ bool StockageSql::lireFactures(QList<QPair<QString, ResultatFiscal>> &factures)
     factures.clear();
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("select reference, qrcode, mecef_tc, mecef_sig, mecef_nim, mecef_compt, mecef_date "
-                               "from facture"))) {
+    if (!q.exec(QStringLiteral(
+            "select reference, qrcode, mecef_tc, mecef_sig, mecef_nim, mecef_compt, mecef_date "
+            "from facture"))) {
         m_erreur = q.lastError().text();
         return false;
     }
     while (q.next())
-        factures.append({q.value(0).toString(),
-                         ResultatFiscal{q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
-                                        q.value(4).toString(), q.value(5).toString(), q.value(6).toString()}});
+        factures.append(
+            {q.value(0).toString(),
+             ResultatFiscal{q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
+                            q.value(4).toString(), q.value(5).toString(), q.value(6).toString()}});
     return true;
 }
 
@@ -155,14 +158,16 @@ bool StockageSql::ajouterFacture(const QString &reference, const ResultatFiscal 
 
 bool StockageSql::factureInserable(const QString &reference)
 {
-    const QString essai = QStringLiteral(
-        "insert into facture (reference, qrcode, mecef_tc, mecef_sig, mecef_nim, "
-        "mecef_compt, mecef_date) values (?, 'F', '1', 'S', 'N', '1/1 FV', '20000101000000')");
+    const QString essai =
+        QStringLiteral("insert into facture (reference, qrcode, mecef_tc, mecef_sig, mecef_nim, "
+                       "mecef_compt, mecef_date) values (?, 'F', '1', 'S', 'N', '1/1 FV', '20000101000000')");
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
     if (valeursDansLeTexte()) {
         // One text, one round trip: the trial and its undoing. A trial that fails stops the text
         // there; it is then undone on its own.
-        if (executer(q, QStringLiteral("savepoint essai; ") + essai + QStringLiteral("; rollback to essai; release essai"),
+        if (executer(q,
+                     QStringLiteral("savepoint essai; ") + essai +
+                         QStringLiteral("; rollback to essai; release essai"),
                      {texte(reference)}))
             return true;
         const QString raison = m_erreur;
@@ -238,8 +243,7 @@ bool StockageSql::lireLigne(const QString &reference, std::optional<LigneJournal
     return true;
 }
 
-bool StockageSql::lireLignes(const QString &chemin, const QString &destination,
-                                QList<LigneJournal> &lignes)
+bool StockageSql::lireLignes(const QString &chemin, const QString &destination, QList<LigneJournal> &lignes)
 {
     lignes.clear();
     // A register written before the journal existed (or an empty file) has no journal: no rows.

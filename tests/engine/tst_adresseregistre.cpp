@@ -14,14 +14,17 @@ private slots:
         QTest::addColumn<QString>("attendu"); // host|port|base|user|options, or "!" and a word of the error
         QTest::newRow("full URI") << "postgresql://caisse@srv.local:5433/magasin?sslmode=require"
                                   << "srv.local|5433|magasin|caisse|sslmode=require";
-        QTest::newRow("short scheme, default port") << "postgres://caisse@srv/magasin" << "srv|-1|magasin|caisse|";
+        QTest::newRow("short scheme, default port") << "postgres://caisse@srv/magasin"
+                                                    << "srv|-1|magasin|caisse|";
         QTest::newRow("socket folder in the query, encoded options")
             << "postgresql:///magasin?host=%2Fvar%2Frun%2Fpostgresql&options=-c%20search_path%3Dcaisses"
             << "/var/run/postgresql|-1|magasin||options=-c search_path=caisses";
-        QTest::newRow("other scheme") << "mysql://caisse@srv/magasin" << "!adresse";
+        QTest::newRow("other scheme") << "mysql://caisse@srv/magasin"
+                                      << "!adresse";
         QTest::newRow("password in the query is refused") << "postgresql://c@srv/m?password=secret"
                                                           << "!motDePasseRegistre";
-        QTest::newRow("unknown option") << "postgresql://c@srv/m?statement_timeout=0" << "!statement_timeout";
+        QTest::newRow("unknown option") << "postgresql://c@srv/m?statement_timeout=0"
+                                        << "!statement_timeout";
         QTest::newRow("separator of the driver's options") << "postgresql://c@srv/m?application_name=a%3Bb"
                                                            << "!application_name";
     }

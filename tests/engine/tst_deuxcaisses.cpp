@@ -33,12 +33,12 @@ class DeuxCaisses : public QObject
         // one article.
         int validations(const QString &article = QString()) const
         {
-            return int(appareil->lignes()
-                           .filter(QRegularExpression("^facture validee .*article \"" +
-                                                      (article.isEmpty() ? QString(".*")
-                                                                         : QRegularExpression::escape(article)) +
-                                                      "\"$"))
-                           .size());
+            return int(
+                appareil->lignes()
+                    .filter(QRegularExpression(
+                        "^facture validee .*article \"" +
+                        (article.isEmpty() ? QString(".*") : QRegularExpression::escape(article)) + "\"$"))
+                    .size());
         }
     };
 
@@ -126,8 +126,10 @@ private slots:
         }
         QFile role(QStringLiteral(ORVANE_TEST_DATA_DIR "/../../examples/role-caisse.sql"));
         QVERIFY(role.open(QIODevice::ReadOnly));
-        QVERIFY2(m_cluster.executer("magasin", QString::fromUtf8(role.readAll())), qPrintable(m_cluster.erreur()));
-        QVERIFY(m_cluster.executer("magasin", QString("alter role orvane_caisse password '%1'").arg(motDePasseCaisse)));
+        QVERIFY2(m_cluster.executer("magasin", QString::fromUtf8(role.readAll())),
+                 qPrintable(m_cluster.erreur()));
+        QVERIFY(m_cluster.executer("magasin",
+                                   QString("alter role orvane_caisse password '%1'").arg(motDePasseCaisse)));
         installer(m_a, "SIMA000001");
         installer(m_b, "SIMB000002");
     }
@@ -140,8 +142,8 @@ private slots:
         std::vector<std::unique_ptr<QProcess>> moteurs;
         for (int i = 0; i < 3; ++i) {
             caisses.push_back(std::make_unique<Caisse>());
-            installer(*caisses.back(), QString("SIMN00000%1").arg(i), {}, "neuve", ClusterPostgres::administrateur(),
-                      ClusterPostgres::motDePasseAdministrateur());
+            installer(*caisses.back(), QString("SIMN00000%1").arg(i), {}, "neuve",
+                      ClusterPostgres::administrateur(), ClusterPostgres::motDePasseAdministrateur());
             ecrire(caisses.back()->chemin("n.csv"), facture(QString("NEUVE-%1").arg(i)));
         }
         for (const auto &c : caisses)
@@ -164,12 +166,13 @@ private slots:
         psql.setProcessEnvironment(env);
         for (const QString &sql : {QString("delete from facture"), QString("drop table certification"),
                                    QString("alter table facture add column x text")}) {
-            psql.start("psql", {"-X", "-q", "-v", "ON_ERROR_STOP=1", m_cluster.adresse("magasin", "orvane_caisse"),
-                                "-c", sql});
+            psql.start("psql", {"-X", "-q", "-v", "ON_ERROR_STOP=1",
+                                m_cluster.adresse("magasin", "orvane_caisse"), "-c", sql});
             QVERIFY(psql.waitForFinished(20000));
             const QString erreur = QString::fromUtf8(psql.readAllStandardError());
             QVERIFY2(psql.exitCode() != 0, qPrintable(sql));
-            QVERIFY2(erreur.contains("permission denied") || erreur.contains("must be owner"), qPrintable(erreur));
+            QVERIFY2(erreur.contains("permission denied") || erreur.contains("must be owner"),
+                     qPrintable(erreur));
         }
     }
 
@@ -191,14 +194,16 @@ private slots:
             // Each till either certified it, reprinted it, or was told the other one held it; the
             // register never failed either of them.
             for (const QString &console : {consoleA, consoleB}) {
-                const bool certifiee = console.contains("Insertion de la facture dans la base de donnees reussie.");
+                const bool certifiee =
+                    console.contains("Insertion de la facture dans la base de donnees reussie.");
                 const bool reimprimee = console.contains("Cette facture est deja validee.\n");
                 const bool tenue = console.contains("est en cours de certification par une autre execution");
                 QVERIFY2(int(certifiee) + int(reimprimee) + int(tenue) == 1, qPrintable(console.right(900)));
                 QVERIFY2(!console.contains("Registre inutilisable"), qPrintable(console.right(900)));
                 issues << (certifiee ? "C" : reimprimee ? "R" : "T");
             }
-            QCOMPARE(valeur("select count(*) from facture where reference = '" + reference + "'"), QString("1"));
+            QCOMPARE(valeur("select count(*) from facture where reference = '" + reference + "'"),
+                     QString("1"));
             QCOMPARE(valeur("select etat from certification where reference = '" + reference + "'"),
                      QString("terminee"));
             // The till that certified wrote its result; the other one either reprinted the same
@@ -239,7 +244,7 @@ private slots:
 
     void caisseTueeAChaqueEtape_data()
     {
-        QTest::addColumn<QString>("pause");  // the step the killed till's device holds its answer at
+        QTest::addColumn<QString>("pause");   // the step the killed till's device holds its answer at
         QTest::addColumn<int>("validations"); // of the killed invoice, in the end
         QTest::addColumn<QString>("etat");    // its journal state once its own till ran again
         QTest::newRow("new invoice") << "C0:1:4000" << 0 << "abandonnee";
@@ -303,10 +308,12 @@ private slots:
         ecrire(e.chemin("p.csv"), facture("COUPEE-1", "FV", QString(), "Article coupe"));
         {
             const std::unique_ptr<QProcess> moteur = lancer(e, "p.csv", 10000);
-            QVERIFY(e.appareil->attendre(QRegularExpression("^pause de 3000 ms avant la reponse a 0x35")) >= 0);
+            QVERIFY(e.appareil->attendre(QRegularExpression("^pause de 3000 ms avant la reponse a 0x35")) >=
+                    0);
             QVERIFY2(m_cluster.arreter(), qPrintable(m_cluster.erreur()));
             const QString console = terminer(*moteur);
-            QVERIFY2(console.contains("impossible d'ecrire l'etat \"fermeture envoyee\""), qPrintable(console.right(900)));
+            QVERIFY2(console.contains("impossible d'ecrire l'etat \"fermeture envoyee\""),
+                     qPrintable(console.right(900)));
         }
         QCOMPARE(e.appareil->lignes().filter(QRegularExpression("^recu .*")).size(), 6);
         QCOMPARE(e.validations("Article coupe"), 0);
@@ -338,15 +345,17 @@ private slots:
             Registre caisse("caisse-sqlite");
             QVERIFY(caisse.ouvrir(fichier));
             for (const QString &r : {"COP-1", "COP-2", "COP-3"})
-                QVERIFY(caisse.enregistrer(r, ResultatFiscal{"F;" + r, "1", "SIG" + r, "NIM1", "1/1 FV", "20260101"}));
+                QVERIFY(caisse.enregistrer(
+                    r, ResultatFiscal{"F;" + r, "1", "SIG" + r, "NIM1", "1/1 FV", "20260101"}));
             caisse.fermer();
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "caisse-outil");
             db.setDatabaseName(fichier);
             QVERIFY(db.open());
             for (const EtatCertification etat : tousLesEtats) {
                 QSqlQuery q(db);
-                q.prepare("insert into certification (reference, etat, chemin, destination, pid, identite, cree) "
-                          "values (?, ?, 'appareil', 'COM1', 4, 'x', '2026-01-01')");
+                q.prepare(
+                    "insert into certification (reference, etat, chemin, destination, pid, identite, cree) "
+                    "values (?, ?, 'appareil', 'COM1', 4, 'x', '2026-01-01')");
                 q.addBindValue("J " + nomEtat(etat));
                 q.addBindValue(nomEtat(etat));
                 QVERIFY(q.exec());
@@ -362,36 +371,48 @@ private slots:
             e.adresse = m_cluster.adresse("copie");
             e.motDePasse = ClusterPostgres::motDePasseAdministrateur();
             QVERIFY(partage.ouvrir(e));
-            QVERIFY(partage.enregistrer("COP-3", ResultatFiscal{"F;AUTRE", "9", "SIGAUTRE", "NIM9", "9/9 FV", "2026"}));
+            QVERIFY(partage.enregistrer(
+                "COP-3", ResultatFiscal{"F;AUTRE", "9", "SIGAUTRE", "NIM9", "9/9 FV", "2026"}));
         }
-        ecrire(dossier.filePath("app.xml"), QString("<app registre=\"%1\" motDePasseRegistre=\"%2\"/>")
-                                                .arg(m_cluster.adresse("copie"), ClusterPostgres::motDePasseAdministrateur()));
+        ecrire(dossier.filePath("app.xml"),
+               QString("<app registre=\"%1\" motDePasseRegistre=\"%2\"/>")
+                   .arg(m_cluster.adresse("copie"), ClusterPostgres::motDePasseAdministrateur()));
         for (int fois = 1; fois <= 2; ++fois) {
             QProcess p;
             p.start(dossier.filePath("orvane-engine"), {"--copier-registre"});
             QVERIFY(p.waitForFinished(60000));
             const QString console = QString::fromUtf8(p.readAllStandardOutput());
             QCOMPARE(p.exitCode(), 1);
-            QVERIFY2(console.contains("Conflit: la facture COP-3 est deja enregistree avec d'autres codes fiscaux; "
-                                      "elle n'est pas remplacee.\n"),
+            QVERIFY2(console.contains(
+                         "Conflit: la facture COP-3 est deja enregistree avec d'autres codes fiscaux; "
+                         "elle n'est pas remplacee.\n"),
                      qPrintable(console));
             QVERIFY(!console.contains(ClusterPostgres::motDePasseAdministrateur()));
-            QVERIFY2(console.contains(fois == 1 ? QString(": 2 factures copiees, 0 deja presentes, 1 en conflit; %1 lignes "
-                                                          "du journal copiees.\n").arg(enSuspens.size())
-                                                : QString(": 0 factures copiees, 2 deja presentes, 1 en conflit; 0 lignes "
-                                                          "du journal copiees.\n")),
+            QVERIFY2(console.contains(
+                         fois == 1
+                             ? QString(": 2 factures copiees, 0 deja presentes, 1 en conflit; %1 lignes "
+                                       "du journal copiees.\n")
+                                   .arg(enSuspens.size())
+                             : QString(": 0 factures copiees, 2 deja presentes, 1 en conflit; 0 lignes "
+                                       "du journal copiees.\n")),
                      qPrintable(console));
             QCOMPARE(m_cluster.valeur("copie", "select count(*) from facture"), QString("3"));
             QCOMPARE(m_cluster.valeur("copie", "select qrcode from facture where reference = 'COP-3'"),
                      QString("F;AUTRE"));
-            QCOMPARE(m_cluster.valeur("copie", "select string_agg(reference, ',' order by reference) from certification"),
-                     [&] { QStringList l = enSuspens; l.sort(); return l.join(','); }());
+            QCOMPARE(m_cluster.valeur(
+                         "copie", "select string_agg(reference, ',' order by reference) from certification"),
+                     [&] {
+                         QStringList l = enSuspens;
+                         l.sort();
+                         return l.join(',');
+                     }());
         }
         // Into a register that holds none of them, from a file named on the command line: nothing in
         // conflict.
         QVERIFY(m_cluster.executer("postgres", "create database copie2"));
-        ecrire(dossier.filePath("app.xml"), QString("<app registre=\"%1\" motDePasseRegistre=\"%2\"/>")
-                                                .arg(m_cluster.adresse("copie2"), ClusterPostgres::motDePasseAdministrateur()));
+        ecrire(dossier.filePath("app.xml"),
+               QString("<app registre=\"%1\" motDePasseRegistre=\"%2\"/>")
+                   .arg(m_cluster.adresse("copie2"), ClusterPostgres::motDePasseAdministrateur()));
         QVERIFY(QFile::rename(fichier, dossier.filePath("caisse1.s3db")));
         QProcess p;
         p.start(dossier.filePath("orvane-engine"), {"--copier-registre", dossier.filePath("caisse1.s3db")});

@@ -133,12 +133,13 @@ private:
     void refuserInsertions(const QString &nom, const QString &raison)
     {
         if (!postgresql()) {
-            executer(nom, "create trigger refus before insert on facture begin select raise(abort, '" + raison +
-                              "'); end");
+            executer(nom, "create trigger refus before insert on facture begin select raise(abort, '" +
+                              raison + "'); end");
             return;
         }
-        executer(nom, "create function refus() returns trigger language plpgsql as $$ begin raise exception '" +
-                          raison + "'; end $$");
+        executer(nom,
+                 "create function refus() returns trigger language plpgsql as $$ begin raise exception '" +
+                     raison + "'; end $$");
         executer(nom, "create trigger refus before insert on facture for each row execute function refus()");
     }
     void accepterInsertions(const QString &nom)
@@ -169,8 +170,8 @@ private:
     {
         if (!postgresql())
             return QFile::exists(nom);
-        return valeur(QString(), "select count(*) from information_schema.tables where table_schema = '" + nom +
-                                     "'") != "0";
+        return valeur(QString(), "select count(*) from information_schema.tables where table_schema = '" +
+                                     nom + "'") != "0";
     }
 
 private slots:
@@ -282,8 +283,9 @@ private slots:
         QVERIFY(trouve);
         QCOMPARE(trouve->qrcode, QString("qN"));
         registre.fermer();
-        QCOMPARE(valeur(fichier, "select count(*) from facture where reference = 'SANS-SIG' and mecef_tc = '' "
-                                 "and mecef_sig = ''"),
+        QCOMPARE(valeur(fichier,
+                        "select count(*) from facture where reference = 'SANS-SIG' and mecef_tc = '' "
+                        "and mecef_sig = ''"),
                  QString("1"));
     }
 
@@ -734,8 +736,8 @@ private slots:
         QFETCH(bool, dossierDuGroupe);
         const QString dossier = m_dossier.filePath(QString("groupe-%1").arg(++m_compteur));
         QVERIFY(QDir().mkpath(dossier));
-        QFile::Permissions droits = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                                    QFile::ExeGroup;
+        QFile::Permissions droits =
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup;
         if (dossierDuGroupe)
             droits |= QFile::WriteGroup;
         QVERIFY(QFile::setPermissions(dossier, droits));

@@ -24,16 +24,16 @@ Q_DECLARE_METATYPE(Champs)
 
 namespace {
 
-const QStringList lignes = {"entreprise", "adresse", "rccm",        "ifu",     "telephone",
-                            "email",      "message", "logo",        "isf",     "dossier",
-                            "filtre",     "portMCF", "serveurMCF",  "jeton",   "encodage",
-                            "serveur",    "port",    "utilisateur", "password", "registre", "motDePasseRegistre"};
+const QStringList lignes = {
+    "entreprise", "adresse", "rccm",    "ifu",         "telephone", "email",      "message",
+    "logo",       "isf",     "dossier", "filtre",      "portMCF",   "serveurMCF", "jeton",
+    "encodage",   "serveur", "port",    "utilisateur", "password",  "registre",   "motDePasseRegistre"};
 const QStringList listes = {"pays", "mode", "modePrix", "modeMCF", "fontComboBox"};
 const QStringList compteurs = {"fontSize", "timeout"};
 // Fields whose text is hidden as typed, with the box that shows it.
 const QMap<QString, QString> secrets = {{"jeton", "afficherJeton"},
-                                       {"password", "afficherPassword"},
-                                       {"motDePasseRegistre", "afficherMotDePasseRegistre"}};
+                                        {"password", "afficherPassword"},
+                                        {"motDePasseRegistre", "afficherMotDePasseRegistre"}};
 const QStringList cases = {"logoTop",           "economieEspace",   "suppression",
                            "retraiterExistant", "transfererSortie", "optimize"};
 
@@ -157,7 +157,8 @@ const QString documentInitial = QStringLiteral(
     "adresse=\"\" telephone=\"\" email=\"\" message=\"\" mode=\"0\" ifu=\"\" rccm=\"\" portMCF=\"\" "
     "serveurMCF=\"\" filtre=\"\" suppression=\"1\" retraiterExistant=\"0\" transfererSortie=\"0\" "
     "dossier=\"\" encodage=\"\" logo=\"\" fontName=\"Lucida Console\" fontSize=\"6\" host=\"\" port=\"\" "
-    "utilisateur=\"\" password=\"\" timeout=\"15\" optimize=\"0\" logoTop=\"0\" economieEspace=\"0\" registre=\"\" "
+    "utilisateur=\"\" password=\"\" timeout=\"15\" optimize=\"0\" logoTop=\"0\" economieEspace=\"0\" "
+    "registre=\"\" "
     "motDePasseRegistre=\"\"/>\n");
 
 // `base` with the given attribute values (already escaped) and extra attributes appended.

@@ -45,17 +45,22 @@ private slots:
         QTest::addColumn<QString>("motDePasse");
         QTest::addColumn<QString>("attendu"); // a regular expression
         const QString admin = ClusterPostgres::motDePasseAdministrateur();
-        QTest::newRow("empty: the local file") << "" << "" << "^Registre local: mcf.s3db à côté du moteur.$";
+        QTest::newRow("empty: the local file") << ""
+                                               << ""
+                                               << "^Registre local: mcf.s3db à côté du moteur.$";
         QTest::newRow("register reachable")
             << m_cluster.adresse("magasin") << admin
-            << "^Registre partagé joignable \\(postgresql://orvane_admin@127.0.0.1:\\d+/magasin\\): 0 facture\\(s\\) "
+            << "^Registre partagé joignable \\(postgresql://orvane_admin@127.0.0.1:\\d+/magasin\\): 0 "
+               "facture\\(s\\) "
                "en suspens.$";
         QTest::newRow("database without a register: nothing created")
-            << m_cluster.adresse("vide") << admin << "^Registre injoignable ou inutilisable: aucun registre dans";
-        QTest::newRow("wrong password")
-            << m_cluster.adresse("magasin") << "Faux-Secret1" << "^Registre injoignable ou inutilisable: .*password";
+            << m_cluster.adresse("vide") << admin
+            << "^Registre injoignable ou inutilisable: aucun registre dans";
+        QTest::newRow("wrong password") << m_cluster.adresse("magasin") << "Faux-Secret1"
+                                        << "^Registre injoignable ou inutilisable: .*password";
         QTest::newRow("no server") << QString("postgresql://caisse@127.0.0.1:%1/magasin").arg(portFerme())
-                                   << "Faux-Secret1" << "^Registre injoignable ou inutilisable: ";
+                                   << "Faux-Secret1"
+                                   << "^Registre injoignable ou inutilisable: ";
     }
 
     void tester()
@@ -82,8 +87,9 @@ private slots:
         QVERIFY2(QRegularExpression(attendu).match(etat->text()).hasMatch(), qPrintable(etat->text()));
         if (!motDePasse.isEmpty())
             QVERIFY(!etat->text().contains(motDePasse));
-        QCOMPARE(m_cluster.valeur("vide", "select count(*) from information_schema.tables where table_schema = "
-                                          "'public'"),
+        QCOMPARE(m_cluster.valeur("vide",
+                                  "select count(*) from information_schema.tables where table_schema = "
+                                  "'public'"),
                  QString("0"));
     }
 };

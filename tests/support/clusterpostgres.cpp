@@ -113,15 +113,17 @@ bool ClusterPostgres::redemarrer()
 {
     const QString chemin = m_dossier.path();
     // fsync off: the cluster is thrown away; the sockets stay in the temporary folder.
-    const QString options = QStringLiteral("-p %1 -c listen_addresses=127.0.0.1 -c unix_socket_directories=%2 "
-                                           "-c fsync=off -c synchronous_commit=off -c full_page_writes=off "
-                                           "-c max_connections=60")
-                                .arg(m_port)
-                                .arg(chemin);
+    const QString options =
+        QStringLiteral("-p %1 -c listen_addresses=127.0.0.1 -c unix_socket_directories=%2 "
+                       "-c fsync=off -c synchronous_commit=off -c full_page_writes=off "
+                       "-c max_connections=60")
+            .arg(m_port)
+            .arg(chemin);
     if (!commande(m_binaires + QStringLiteral("/pg_ctl"),
                   {QStringLiteral("-D"), chemin + QStringLiteral("/donnees"), QStringLiteral("-l"),
-                   chemin + QStringLiteral("/journal.txt"), QStringLiteral("-o"), options, QStringLiteral("-w"),
-                   QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("start")}))
+                   chemin + QStringLiteral("/journal.txt"), QStringLiteral("-o"), options,
+                   QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"),
+                   QStringLiteral("start")}))
         return false;
     m_demarre = true;
     return true;
@@ -133,11 +135,13 @@ bool ClusterPostgres::arreter()
         return true;
     m_demarre = false;
     return commande(m_binaires + QStringLiteral("/pg_ctl"),
-                    {QStringLiteral("-D"), m_dossier.path() + QStringLiteral("/donnees"), QStringLiteral("-m"),
-                     QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")});
+                    {QStringLiteral("-D"), m_dossier.path() + QStringLiteral("/donnees"),
+                     QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("-w"),
+                     QStringLiteral("stop")});
 }
 
-QString ClusterPostgres::adresse(const QString &base, const QString &utilisateur, const QString &requete) const
+QString ClusterPostgres::adresse(const QString &base, const QString &utilisateur,
+                                 const QString &requete) const
 {
     QString a = QStringLiteral("postgresql://%1@127.0.0.1:%2/%3").arg(utilisateur).arg(m_port).arg(base);
     if (!requete.isEmpty())

@@ -217,8 +217,9 @@ bool StockagePostgres::prendreSession()
         return false;
     }
     const qint64 numero = q.value(0).toLongLong();
-    m_titulaire = {numero, prefixeSession + QSysInfo::machineHostName() + QLatin1Char(' ') +
-                               QString::number(QCoreApplication::applicationPid())};
+    // The machine's name without spaces: the operator reads which till holds a reference.
+    m_titulaire = {numero, prefixeSession + QSysInfo::machineHostName().remove(QLatin1Char(' ')) +
+                               QLatin1Char(' ') + QString::number(QCoreApplication::applicationPid())};
     return true;
 }
 

@@ -79,12 +79,16 @@ class DeuxCaisses : public QObject
                    .arg(caisse.appareil->terminal, m_cluster.adresse(base, role), motDePasse));
     }
 
-    // `attenteMs`: the engine's longest wait for the device's answer.
-    static std::unique_ptr<QProcess> lancer(const Caisse &caisse, const QString &nom, int attenteMs = 1500)
+    // `attenteMs`: the engine's longest wait for the device's answer; `variables` added to its
+    // environment.
+    static std::unique_ptr<QProcess> lancer(const Caisse &caisse, const QString &nom, int attenteMs = 1500,
+                                            const QMap<QString, QString> &variables = {})
     {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("ORVANE_MCF_WAIT_MS", QString::number(attenteMs));
+        for (auto it = variables.begin(); it != variables.end(); ++it)
+            env.insert(it.key(), it.value());
         p->setProcessEnvironment(env);
         p->setWorkingDirectory(caisse.dossier.path());
         const QString entree = caisse.chemin(nom);
@@ -197,7 +201,9 @@ private slots:
                 const bool certifiee =
                     console.contains("Insertion de la facture dans la base de donnees reussie.");
                 const bool reimprimee = console.contains("Cette facture est deja validee.\n");
-                const bool tenue = console.contains("est en cours de certification par une autre execution");
+                const bool tenue =
+                    console.contains("est en cours de certification par une autre execution (poste " +
+                                     QSysInfo::machineHostName() + ", processus ");
                 QVERIFY2(int(certifiee) + int(reimprimee) + int(tenue) == 1, qPrintable(console.right(900)));
                 QVERIFY2(!console.contains("Registre inutilisable"), qPrintable(console.right(900)));
                 issues << (certifiee ? "C" : reimprimee ? "R" : "T");
@@ -420,6 +426,71 @@ private slots:
         QCOMPARE(p.exitCode(), 0);
         QCOMPARE(m_cluster.valeur("copie2", "select count(*) from facture"), QString("3"));
         QVERIFY(!QFile::exists(fichier));
+    }
+
+    void emcfMemeReferenceSurLesDeuxCaisses()
+    {
+        // Two tills on one e-MCF account sharing the register: one reference started on both at
+        // once is confirmed once, and a till's reprint of the other's invoice sends nothing.
+        QTemporaryDir pki;
+        QProcess openssl;
+        openssl.setWorkingDirectory(pki.path());
+        openssl.start("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                                  "-nodes", "-days", "2", "-keyout", "serveur.key", "-out", "serveur.pem",
+                                  "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
+        QVERIFY(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
+        ProgrammeSuivi service;
+        QVERIFY(service.demarrer(
+            QStringLiteral(ORVANE_BIN_DIR "/orvane-emcf-sim"),
+            {"--certificat", pki.filePath("serveur.pem"), "--cle", pki.filePath("serveur.key")}));
+        QCOMPARE(service.attendre(QRegularExpression("^orvane-emcf-sim: https://")), 0);
+        const QMap<QString, QString> variables{{"ORVANE_EMCF_URL", service.lignes().first().section(' ', 1)},
+                                               {"ORVANE_EMCF_CA", pki.filePath("serveur.pem")}};
+        Caisse a, b;
+        for (Caisse *c : {&a, &b}) {
+            QVERIFY(installerMoteur(c->dossier.path()));
+            ecrire(c->chemin("app.xml"),
+                   QString("<app pays=\"B&#233;nin\" modeMCF=\"D&#233;veloppement\" "
+                           "jeton=\"jeton-de-test\" registre=\"%1\" "
+                           "motDePasseRegistre=\"%2\"/>")
+                       .arg(m_cluster.adresse("magasin", "orvane_caisse"), motDePasseCaisse));
+        }
+        // Confirmations the service answered with a QR code: each one validates an invoice.
+        const auto confirmations = [&service] {
+            const QStringList l = service.lignes();
+            int n = 0;
+            for (int i = 0; i + 1 < l.size(); ++i)
+                n += l.at(i).startsWith("> PUT ") && l.at(i).endsWith("/confirm") &&
+                     l.at(i + 1).contains("qrCode");
+            return n;
+        };
+        for (int tour = 1; tour <= 4; ++tour) {
+            const QString reference = QString("EMCF-%1").arg(tour);
+            const int avant = confirmations();
+            ecrire(a.chemin("f.csv"), facture(reference));
+            ecrire(b.chemin("f.csv"), facture(reference));
+            auto pa = lancer(a, "f.csv", 1500, variables);
+            auto pb = lancer(b, "f.csv", 1500, variables);
+            const QString consoleA = terminer(*pa);
+            const QString consoleB = terminer(*pb);
+            QVERIFY2(confirmations() - avant == 1,
+                     qPrintable(consoleA.right(600) + "\n" + consoleB.right(600)));
+            QCOMPARE(valeur("select count(*) from facture where reference = '" + reference + "'"),
+                     QString("1"));
+            for (const QString &console : {consoleA, consoleB})
+                QVERIFY2(!console.contains("Registre inutilisable"), qPrintable(console.right(600)));
+        }
+        const int requetes = int(service.lignes().filter(QRegularExpression("^> ")).size());
+        const QString reimpression = terminer(*lancer(b, "f.csv", 1500, variables));
+        QVERIFY2(reimpression.contains("Cette facture est deja validee.\n"),
+                 qPrintable(reimpression.right(600)));
+        QCOMPARE(int(service.lignes().filter(QRegularExpression("^> ")).size()), requetes);
+        // The account is known by a digest of its token, never by the token.
+        QCOMPARE(valeur("select count(*) from certification where destination like '%jeton-de-test%'"),
+                 QString("0"));
+        QCOMPARE(
+            valeur("select count(distinct destination) from certification where reference like 'EMCF-%'"),
+            QString("1"));
     }
 
     void serveurArreteAvantUneExecution()

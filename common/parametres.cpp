@@ -90,6 +90,16 @@ ParametresMoteur parametresMoteur(const FichierParametres &fichier)
     const QString tolerance = fichier.valeur(cles::tolerance);
     if (!tolerance.isEmpty())
         p.tolerance = nombreEntree(tolerance);
+    p.registre = fichier.valeur(cles::registre).trimmed();
+    p.motDePasseRegistre = fichier.valeur(cles::motDePasseRegistre);
+    // A time limit that is not a positive number keeps its default: a register without one could
+    // hang a till.
+    for (const auto &[cle, delai] : {std::pair{&cles::delaiConnexionRegistre, &p.delaiConnexionRegistre},
+                                     std::pair{&cles::delaiRequeteRegistre, &p.delaiRequeteRegistre}}) {
+        const int secondes = versEntier(fichier.valeur(*cle));
+        if (secondes > 0)
+            *delai = secondes;
+    }
     return p;
 }
 
@@ -97,11 +107,8 @@ QString messagesLectureMoteur(EtatParametres etat)
 {
     switch (etat) {
     case EtatParametres::Introuvable:
+    case EtatParametres::Illisible: // the engine says why, with the system's reason
         return {};
-    case EtatParametres::Illisible:
-        // A settings file this user may not read (app.xml is readable by the shop's group only)
-        // would otherwise go unnoticed: the run would go on with the built-in values.
-        return QStringLiteral("Impossible d'ouvir app.xml\n");
     case EtatParametres::Invalide:
         return QStringLiteral(
             "Fichier app.xml ouvert.\nImpossible de charger app.xml\nFichier app.xml fermé.\n");

@@ -17,6 +17,13 @@ inline const QString encodage = QStringLiteral("encodage");
 inline const QString isf = QStringLiteral("isf");
 inline const QString modePrix = QStringLiteral("modePrix");
 inline const QString tolerance = QStringLiteral("tolerance");
+// The register: empty, the SQLite file beside the engine; else a PostgreSQL connection URI shared by
+// the shop's tills, its password apart, and the time limits of its connection and statements
+// (seconds).
+inline const QString registre = QStringLiteral("registre");
+inline const QString motDePasseRegistre = QStringLiteral("motDePasseRegistre");
+inline const QString delaiConnexionRegistre = QStringLiteral("delaiConnexionRegistre");
+inline const QString delaiRequeteRegistre = QStringLiteral("delaiRequeteRegistre");
 // Document identity and layout (renderer)
 inline const QString logo = QStringLiteral("logo");
 inline const QString entreprise = QStringLiteral("entreprise");
@@ -88,6 +95,10 @@ struct ParametresMoteur
     QString jeton;
     QString apiVersion; // "1": the input file's header has the older layout
     double tolerance = 0;
+    QString registre;           // empty: mcf.s3db beside the engine
+    QString motDePasseRegistre; // never shown
+    int delaiConnexionRegistre = 5;
+    int delaiRequeteRegistre = 10;
     // Derived: true selects the web path. Stays true (with no endpoint) when no file was loaded.
     bool modeEnLigne = true;
     QString adresseApi; // set by the engine from pays and modeMCF

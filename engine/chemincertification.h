@@ -23,6 +23,10 @@ public:
     // invoice, so that it goes on while the run reads what earlier runs left. The e-MCF path opens
     // its TLS connection; the device path has nothing to start (opening the port locks the device).
     virtual void preparer() {}
+    // The identity of the device this run certifies on (its NIM), asked of it before anything is
+    // committed; empty when it did not answer or the path has none to give. A register shared by
+    // several tills finds a device's rows by it: every till may have a COM1.
+    virtual QString identifier() { return {}; }
     // Settles invoices that earlier runs left open, paid or pending on this device or service,
     // reporting each one through `journal.regler`. A pending e-MCF invoice is confirmed only when
     // it is `facture` itself (same reference, same `empreinte`); anything else is cancelled or

@@ -15,7 +15,9 @@
 #include <titulaire.h>
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QLibrary>
 #include <QTextStream>
 
@@ -27,6 +29,7 @@ const QString demarrerServeur = QStringLiteral("--start-server");
 const QString arreterServeur = QStringLiteral("--stop-server");
 const QString cacher = QStringLiteral("hide");
 const QString abandonner = QStringLiteral("--abandonner");
+const QString copierRegistre = QStringLiteral("--copier-registre");
 const QString nomConnexionRegistre = QStringLiteral("registre");
 
 // The e-MCF endpoint of the run: ORVANE_EMCF_URL when set, else the one of pays and modeMCF.
@@ -36,6 +39,25 @@ QString adresseEmcf(const Execution &execution)
                                                          : execution.environnement.adresseEmcf;
 }
 
+// The register named by the settings: the SQLite file beside the engine unless `registre` names a
+// shared one.
+EmplacementRegistre emplacementRegistre(const QString &dossierApplication, const ParametresMoteur &parametres)
+{
+    EmplacementRegistre e;
+    e.fichier = dossierApplication + QStringLiteral("/mcf.s3db");
+    e.adresse = parametres.registre;
+    e.motDePasse = parametres.motDePasseRegistre;
+    e.delaiConnexion = parametres.delaiConnexionRegistre;
+    e.delaiRequete = parametres.delaiRequeteRegistre;
+    return e;
+}
+
+// The settings of app.xml beside the engine, read without a word on the console.
+ParametresMoteur parametresSansMessage(const QString &dossierApplication)
+{
+    return parametresMoteur(lireFichierParametres(dossierApplication + QStringLiteral("/app.xml")));
+}
+
 // "--abandonner REFERENCE": the operator has checked the device or the service and releases an
 // invoice whose outcome the journal does not know, so that the next run certifies it.
 int commandeAbandonner(const QString &dossierApplication, const QString &reference, std::ostream &console)
@@ -43,12 +65,89 @@ int commandeAbandonner(const QString &dossierApplication, const QString &referen
     Registre registre(nomConnexionRegistre);
     AbandonOperateur abandon;
     // The operator's release never creates a register nor alters its tables.
-    if (registre.ouvrirExistant(dossierApplication + QStringLiteral("/mcf.s3db")))
+    if (registre.ouvrirExistant(
+            emplacementRegistre(dossierApplication, parametresSansMessage(dossierApplication))))
         abandon = abandonnerFacture(registre, reference);
     else
         abandon.erreur = registre.erreur();
     console << texteAbandon(reference, abandon).toStdString();
     return abandon.issue == AbandonOperateur::Issue::Abandonnee ? 0 : 1;
+}
+
+// "--copier-registre [fichier.s3db]": a till's SQLite register (mcf.s3db beside the engine by
+// default) copied into the shared register of app.xml: its invoices and its unfinished journal rows.
+// A reference already there is never replaced; one with other codes is listed. Exit code 0 when
+// everything is there, 1 when some reference is in conflict, 2 when a register could not be used.
+int commandeCopierRegistre(const QString &dossierApplication, const QString &fichier, std::ostream &console)
+{
+    const ParametresMoteur parametres = parametresSansMessage(dossierApplication);
+    const EmplacementRegistre partage = emplacementRegistre(dossierApplication, parametres);
+    if (!partage.partage()) {
+        console << "Aucun registre partage: renseignez registre dans app.xml.\n";
+        return 2;
+    }
+    const QString chemin = fichier.isEmpty() ? partage.fichier : fichier;
+    Registre source(QStringLiteral("source"));
+    if (!source.ouvrirExistant(chemin)) {
+        console << "Registre " << chemin.toStdString() << " illisible (" << source.erreur().toStdString()
+                << ").\n";
+        return 2;
+    }
+    Registre destination(nomConnexionRegistre);
+    if (!destination.ouvrir(partage)) {
+        console << "Registre inutilisable (" << destination.erreur().toStdString() << ").\n";
+        return 2;
+    }
+    const auto factures = source.factures();
+    const auto lignes = source.lignesEnSuspens();
+    if (!factures || !lignes) {
+        console << "Registre " << chemin.toStdString() << " illisible (" << source.erreur().toStdString()
+                << ").\n";
+        return 2;
+    }
+    int copiees = 0, presentes = 0, conflits = 0, lignesCopiees = 0;
+    for (const auto &[reference, resultat] : *factures) {
+        switch (destination.copierFacture(reference, resultat)) {
+        case IssueCopie::Copiee:
+            ++copiees;
+            break;
+        case IssueCopie::Presente:
+            ++presentes;
+            break;
+        case IssueCopie::Conflit:
+            ++conflits;
+            console << "Conflit: la facture " << reference.toStdString()
+                    << " est deja enregistree avec d'autres codes fiscaux; elle n'est pas remplacee.\n";
+            break;
+        case IssueCopie::Echec:
+            console << "Registre inutilisable (" << destination.erreur().toStdString() << ").\n";
+            return 2;
+        }
+    }
+    for (const LigneJournal &ligne : *lignes) {
+        switch (destination.copierLigne(ligne)) {
+        case IssueCopie::Copiee:
+            ++lignesCopiees;
+            console << "Facture " << ligne.reference.toStdString() << " en suspens ("
+                    << nomEtat(ligne.etat).toStdString() << ") copiee au journal.\n";
+            break;
+        case IssueCopie::Presente:
+            break;
+        case IssueCopie::Conflit:
+            ++conflits;
+            console << "Conflit: la facture " << ligne.reference.toStdString()
+                    << " est deja au journal du registre partage; sa ligne n'est pas remplacee.\n";
+            break;
+        case IssueCopie::Echec:
+            console << "Registre inutilisable (" << destination.erreur().toStdString() << ").\n";
+            return 2;
+        }
+    }
+    console << "Copie de " << chemin.toStdString() << " vers "
+            << adresseSansSecret(partage.adresse).toStdString() << ": " << copiees << " factures copiees, "
+            << presentes << " deja presentes, " << conflits << " en conflit; " << lignesCopiees
+            << " lignes du journal copiees.\n";
+    return conflits > 0 ? 1 : 0;
 }
 
 void lireFichierEntree(QFile &fichier, Execution &execution, Registre &registre, std::ostream &console)
@@ -139,8 +238,7 @@ public:
         : m_mcf(mcf), m_execution(execution), m_facture(execution.facture), m_registre(registre),
           m_console(console), m_reference(execution.facture.reference.toStdString()),
           m_enLigne(execution.parametres.modeEnLigne), m_chemin(m_enLigne ? cheminEmcf : cheminAppareil),
-          m_destination(m_enLigne ? adresseEmcf(execution) : execution.parametres.portMCF),
-          m_titulaire(executionCourante())
+          m_destination(destinationInitiale(execution, registre)), m_titulaire(registre.titulaire())
     {
     }
 
@@ -163,6 +261,8 @@ public:
             liberer();
             return;
         }
+        if (m_registre.partage() && !m_enLigne && !identifierAppareil())
+            return;
         JournalRegistre journal(m_registre, m_titulaire, m_console);
         if (!reglerEnSuspens(journal))
             return;
@@ -173,11 +273,63 @@ public:
     }
 
 private:
+    // Where the claim is recorded. In a register shared by several tills an account is the endpoint
+    // and the token (by a digest: the token itself is never stored), and a device its identity, learnt
+    // after the claim (identifierAppareil); until then, its port.
+    static QString destinationInitiale(const Execution &execution, Registre &registre)
+    {
+        if (!execution.parametres.modeEnLigne)
+            return execution.parametres.portMCF;
+        const QString adresse = adresseEmcf(execution);
+        if (!registre.partage())
+            return adresse;
+        const QByteArray empreinte =
+            QCryptographicHash::hash(execution.parametres.jeton.toUtf8(), QCryptographicHash::Sha256);
+        return adresse + QStringLiteral(" compte ") + QString::fromLatin1(empreinte.toHex().left(16));
+    }
+
+    // On a shared register: the device's identity replaces its port in the claim, so that only runs
+    // on this very device settle what this run leaves. True when the run goes on.
+    bool identifierAppareil()
+    {
+        const QString identite = m_prepare.chemin->identifier();
+        if (identite.isEmpty()) {
+            m_console << "Le MCF ne s'est pas identifie: la facture n'est pas certifiee.\n";
+            liberer();
+            return false;
+        }
+        const std::optional<LigneJournal> &precedente = m_reclamation.precedente;
+        if (precedente && etatEngage(precedente->etat) && precedente->destination != identite) {
+            // Left unfinished on another till's device: only a run on that device can settle it.
+            m_console << "La facture " << m_reference << " reste en suspens sur le MCF "
+                      << precedente->destination.toStdString()
+                      << ": elle n'est pas certifiee une seconde fois.\n";
+            return false;
+        }
+        m_destination = identite;
+        if (!m_registre.changerDestination(m_facture.reference, identite, m_titulaire)) {
+            m_console << "Registre inutilisable (" << m_registre.erreur().toStdString()
+                      << "): la facture n'est pas certifiee.\n";
+            liberer();
+            return false;
+        }
+        return true;
+    }
+
+    // The run holding a reference: its process, and on a shared register the machine it runs on.
+    std::string texteTitulaire(const TitulaireExecution &titulaire) const
+    {
+        const QStringList session = titulaire.identite.split(QLatin1Char(' '));
+        if (m_registre.partage() && session.size() == 3)
+            return QStringLiteral("poste %1, processus %2").arg(session.at(1), session.at(2)).toStdString();
+        return "processus " + std::to_string(titulaire.pid);
+    }
+
     // True when this run now holds the reference and must certify it.
     bool reclamer()
     {
         m_reclamation = m_registre.reclamer(m_facture.reference, m_empreinte, m_chemin, m_destination,
-                                            m_titulaire, executionVivante);
+                                            m_titulaire, m_registre.vivacite());
         const Reclamation &r = m_reclamation;
         switch (r.issue) {
         case Reclamation::Issue::Nouvelle:
@@ -187,8 +339,9 @@ private:
             break;
         case Reclamation::Issue::TenueAilleurs:
             m_console << "La facture " << m_reference
-                      << " est en cours de certification par une autre execution (processus "
-                      << r.precedente->titulaire.pid << "): elle n'est pas certifiee une seconde fois.\n";
+                      << " est en cours de certification par une autre execution ("
+                      << texteTitulaire(r.precedente->titulaire)
+                      << "): elle n'est pas certifiee une seconde fois.\n";
             break;
         case Reclamation::Issue::IssueInconnue:
             m_console << "La facture " << m_reference
@@ -209,7 +362,7 @@ private:
     bool reglerEnSuspens(JournalRegistre &journal)
     {
         QList<LigneJournal> enSuspens = m_registre.reprendreEnSuspens(
-            m_chemin, m_destination, m_facture.reference, m_titulaire, executionVivante);
+            m_chemin, m_destination, m_facture.reference, m_titulaire, m_registre.vivacite());
         const std::optional<LigneJournal> &precedente = m_reclamation.precedente;
         if (precedente && etatEngage(precedente->etat))
             enSuspens.prepend(*precedente);
@@ -246,7 +399,7 @@ private:
     void signalerAttenteOperateur()
     {
         for (const LigneJournal &l : m_registre.attenteOperateur(m_chemin, m_destination, m_facture.reference,
-                                                                 m_titulaire, executionVivante)) {
+                                                                 m_titulaire, m_registre.vivacite())) {
             m_console << "La facture " << l.reference.toStdString() << " reste en suspens ("
                       << nomEtat(l.etat).toStdString() << ").\n"
                       << instructionAbandon(l).toStdString();
@@ -272,7 +425,7 @@ private:
     const std::string m_reference;
     const bool m_enLigne;
     const QString m_chemin;
-    const QString m_destination;
+    QString m_destination;
     const TitulaireExecution m_titulaire;
     QString m_empreinte;
     Reclamation m_reclamation;
@@ -297,9 +450,16 @@ void preparerExecution(Execution &execution, const QStringList &arguments, std::
     if (arguments.size() > 2)
         execution.cheminResultat = arguments.at(2);
 
-    const FichierParametres fichierParametres =
-        lireFichierParametres(execution.dossierApplication + QStringLiteral("/app.xml"));
+    const QString cheminParametres = execution.dossierApplication + QStringLiteral("/app.xml");
+    const FichierParametres fichierParametres = lireFichierParametres(cheminParametres);
     console << messagesLectureMoteur(fichierParametres.etat).toStdString();
+    // A missing app.xml is silent; one that is there but cannot be read (a user outside the shop's
+    // group) is said, or the run would go on with the built-in values as if nothing were wrong.
+    if (fichierParametres.etat == EtatParametres::Illisible) {
+        QFile illisible(cheminParametres);
+        illisible.open(QIODevice::ReadOnly);
+        console << "Impossible de lire app.xml (" << illisible.errorString().toStdString() << ").\n";
+    }
     ParametresMoteur &parametres = execution.parametres;
     parametres = parametresMoteur(fichierParametres);
     if (fichierParametres.etat == EtatParametres::Charge)
@@ -341,7 +501,7 @@ int traiterEntree(Execution &execution, std::ostream &console)
 
     {
         Registre registre(nomConnexionRegistre);
-        if (registre.ouvrir(execution.dossierApplication + QStringLiteral("/mcf.s3db"))) {
+        if (registre.ouvrir(emplacementRegistre(execution.dossierApplication, parametres))) {
             console << "Base de donnee connectee.\n";
             lireFichierEntree(fichierEntree, execution, registre, console);
             fichierEntree.close();
@@ -353,6 +513,10 @@ int traiterEntree(Execution &execution, std::ostream &console)
                 Traitement(mcf, execution, registre, console).executer();
             registre.fermer();
             console << "\nLa base de donnee a ete deconnecte.\n";
+        } else {
+            // A register that cannot be opened or created certifies nothing, and says so.
+            console << "Registre inutilisable (" << registre.erreur().toStdString()
+                    << "): la facture n'est pas certifiee.\n";
         }
     }
 
@@ -381,6 +545,8 @@ int executerMoteur(QCoreApplication &application, std::ostream &console)
     }
     if (execution.cheminEntree == abandonner)
         return commandeAbandonner(execution.dossierApplication, arguments.value(2), console);
+    if (execution.cheminEntree == copierRegistre)
+        return commandeCopierRegistre(execution.dossierApplication, arguments.value(2), console);
     if (execution.cheminEntree == arreterServeur) {
         detacherConsole();
         return arreterServeurPhp(execution.dossierApplication);

@@ -77,12 +77,22 @@ Dialog::Dialog(const QString &cheminParametres, QWidget *parent)
     afficherPolice(QStringLiteral("Lucida Console"));
     masquerSecret(ui->jeton, ui->afficherJeton);
     masquerSecret(ui->password, ui->afficherPassword);
+    masquerSecret(ui->motDePasseRegistre, ui->afficherMotDePasseRegistre);
     m_dossierInstallation = QCoreApplication::applicationDirPath();
     preparerPageSuspens();
 
     m_fichier = lireFichierParametres(m_chemin);
     if (m_fichier.etat == EtatParametres::Charge) {
         charger(m_fichier);
+        const ParametresMoteur moteur = parametresMoteur(m_fichier);
+        if (!moteur.registre.isEmpty()) {
+            EmplacementRegistre e;
+            e.adresse = moteur.registre;
+            e.motDePasse = moteur.motDePasseRegistre;
+            e.delaiConnexion = moteur.delaiConnexionRegistre;
+            e.delaiRequete = moteur.delaiRequeteRegistre;
+            m_suspens.definirEmplacement(e);
+        }
     } else {
         m_fichierIllisible = contenuAGarder(m_chemin);
         m_fichier = {};
@@ -134,6 +144,8 @@ void Dialog::charger(const FichierParametres &fichier)
         {cles::port, ui->port},
         {cles::utilisateur, ui->utilisateur},
         {cles::password, ui->password},
+        {cles::registre, ui->registre},
+        {cles::motDePasseRegistre, ui->motDePasseRegistre},
     };
     for (const auto &[cle, champ] : textes)
         champ->setText(valeur(cle));
@@ -209,6 +221,8 @@ Attributs Dialog::valeursFormulaire() const
         {cles::optimize, interrupteur(ui->optimize->isChecked())},
         {cles::logoTop, interrupteur(ui->logoTop->isChecked())},
         {cles::economieEspace, interrupteur(ui->economieEspace->isChecked())},
+        {cles::registre, ui->registre->text().trimmed()},
+        {cles::motDePasseRegistre, ui->motDePasseRegistre->text()},
     };
 }
 
@@ -280,6 +294,23 @@ void Dialog::on_stopBtn_clicked()
                          ui->stopBtn->text(), messageArret(issue, commande), QMessageBox::Ok, this);
     resultat.setObjectName(QStringLiteral("resultatArret"));
     resultat.exec();
+}
+
+void Dialog::on_testerRegistre_clicked()
+{
+    // The register the form names now, with the time limits of the file (the engine's own).
+    const ParametresMoteur enregistres = parametresMoteur(m_fichier);
+    EmplacementRegistre e;
+    e.fichier = FacturesEnSuspens::cheminParDefaut();
+    e.adresse = ui->registre->text().trimmed();
+    e.motDePasse = ui->motDePasseRegistre->text();
+    e.delaiConnexion = enregistres.delaiConnexionRegistre;
+    e.delaiRequete = enregistres.delaiRequeteRegistre;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ui->etatRegistre->setText(FacturesEnSuspens::tester(e));
+    QApplication::restoreOverrideCursor();
+    // The page of invoices in suspense reads the register the form names.
+    m_suspens.definirEmplacement(e);
 }
 
 void Dialog::preparerPageSuspens()

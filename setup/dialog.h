@@ -43,6 +43,7 @@ private slots:
     void on_stopBtn_clicked();
     void on_actualiserBtn_clicked();
     void on_abandonnerBtn_clicked();
+    void on_testerRegistre_clicked();
 
 private:
     void charger(const FichierParametres &fichier);

@@ -19,13 +19,31 @@ QString FacturesEnSuspens::cheminParDefaut()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/mcf.s3db");
 }
 
-FacturesEnSuspens::FacturesEnSuspens(const QString &cheminRegistre) : m_chemin(cheminRegistre) {}
+FacturesEnSuspens::FacturesEnSuspens(const QString &cheminRegistre)
+{
+    m_emplacement.fichier = cheminRegistre;
+}
+
+QString FacturesEnSuspens::tester(const EmplacementRegistre &emplacement)
+{
+    if (!emplacement.partage())
+        return QStringLiteral("Registre local: %1 à côté du moteur.").arg(QStringLiteral("mcf.s3db"));
+    Registre registre(QStringLiteral("orvane-setup-test"));
+    if (!registre.ouvrirExistant(emplacement))
+        return QStringLiteral("Registre injoignable ou inutilisable: %1").arg(registre.erreur());
+    const std::optional<QList<LigneJournal>> lignes = registre.lignesEnSuspens();
+    if (!lignes)
+        return QStringLiteral("Registre illisible: %1").arg(registre.erreur());
+    return QStringLiteral("Registre partagé joignable (%1): %2 facture(s) en suspens.")
+        .arg(adresseSansSecret(emplacement.adresse))
+        .arg(lignes->size());
+}
 
 ListeEnSuspens FacturesEnSuspens::lire() const
 {
     ListeEnSuspens liste;
     Registre registre(nomConnexion);
-    if (!registre.ouvrirExistant(m_chemin)) {
+    if (!registre.ouvrirExistant(m_emplacement)) {
         liste.erreur = registre.erreur();
         return liste;
     }
@@ -42,8 +60,8 @@ ListeEnSuspens FacturesEnSuspens::lire() const
         facture.etat = nomEtat(ligne.etat);
         facture.depuis = texteDepuis(ligne.modifie);
         facture.conseil = conseilOperateur(ligne);
-        facture.enCours = executionVivante(ligne.titulaire);
-        facture.abandonnable = abandonPossible(ligne, executionVivante);
+        facture.enCours = registre.executionVivante(ligne.titulaire);
+        facture.abandonnable = abandonPossible(ligne, registre.vivacite());
         liste.factures << facture;
     }
     return liste;
@@ -53,7 +71,7 @@ IssueAbandonPage FacturesEnSuspens::abandonner(const QString &reference) const
 {
     Registre registre(nomConnexion);
     AbandonOperateur abandon;
-    if (registre.ouvrirExistant(m_chemin))
+    if (registre.ouvrirExistant(m_emplacement))
         abandon = abandonnerFacture(registre, reference);
     else
         abandon.erreur = registre.erreur();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <adresseregistre.h>
 #include <lignejournal.h>
 
 #include <QList>
@@ -43,8 +44,19 @@ public:
 
     explicit FacturesEnSuspens(const QString &cheminRegistre = cheminParDefaut());
 
-    QString cheminRegistre() const { return m_chemin; }
-    void definirCheminRegistre(const QString &chemin) { m_chemin = chemin; }
+    QString cheminRegistre() const { return m_emplacement.fichier; }
+    void definirCheminRegistre(const QString &chemin) { m_emplacement.fichier = chemin; }
+    // The shared register when its address is set, else the file.
+    void definirEmplacement(const EmplacementRegistre &emplacement)
+    {
+        const QString fichier = m_emplacement.fichier;
+        m_emplacement = emplacement;
+        m_emplacement.fichier = fichier;
+    }
+
+    // Connects to the register at `emplacement` without creating anything and says, in one line,
+    // whether it can be used; never with the password.
+    static QString tester(const EmplacementRegistre &emplacement);
 
     ListeEnSuspens lire() const;
     // Does what "orvane-engine --abandonner REFERENCE" does.
@@ -60,5 +72,5 @@ public:
     static QString texteDepuis(const QString &instantUtc);
 
 private:
-    QString m_chemin;
+    EmplacementRegistre m_emplacement;
 };

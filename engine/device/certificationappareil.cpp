@@ -91,3 +91,16 @@ std::optional<ResultatFiscal> CertificationAppareil::certifier(const Invoice &fa
         certifierSurAppareil(facture.reference, contexte, port, m_console, m_attenteMs);
     return fermeture ? fermeture->resultat : std::nullopt;
 }
+
+QString CertificationAppareil::identifier()
+{
+    PortSerieMCF port(m_parametres.portMCF);
+    if (port.ouvrir() != OuverturePort::Ouvert)
+        return {};
+    EtatAppareil appareil;
+    LiaisonMCF liaison(port.flux(), m_console, m_attenteMs);
+    CommandesMCF commandes(liaison, appareil);
+    const bool lu = commandes.verifierEtatMachine();
+    port.fermer();
+    return lu ? appareil.identifiantMCF : QString();
+}

@@ -24,6 +24,8 @@ public:
     void regler(const QList<LigneJournal> &enSuspens, const Invoice &facture, const QString &empreinte,
                 JournalCertification &journal) override;
     std::optional<ResultatFiscal> certifier(const Invoice &facture, JournalCertification &journal) override;
+    // Asks the device its state (which commits nothing) for its identifier.
+    QString identifier() override;
 
 private:
     QList<DecisionReglement> reglementApresFermeture(const QList<LigneJournal> &enSuspens,

@@ -52,7 +52,7 @@ bool abandonPossible(const LigneJournal &ligne, const Registre::EstVivante &estV
 
 AbandonOperateur abandonnerFacture(Registre &registre, const QString &reference)
 {
-    return registre.abandonner(reference, executionVivante);
+    return registre.abandonner(reference, registre.vivacite());
 }
 
 QString texteAbandon(const QString &reference, const AbandonOperateur &abandon)

@@ -19,8 +19,8 @@ QString conseilOperateur(const LigneJournal &ligne);
 // release there would turn a lost close into a second certification.
 bool abandonPossible(const LigneJournal &ligne, const Registre::EstVivante &estVivante);
 
-// Releases `reference` for the operator (see Registre::abandonner), judging live runs by this
-// machine's processes.
+// Releases `reference` for the operator (see Registre::abandonner), judging live runs as the
+// register does.
 AbandonOperateur abandonnerFacture(Registre &registre, const QString &reference);
 
 // What the release came to, as one or two lines with their line ends.

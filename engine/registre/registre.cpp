@@ -1,5 +1,6 @@
 #include "registre.h"
 
+#include "stockagepostgres.h"
 #include "stockagesqlite.h"
 
 #include <QDateTime>
@@ -40,6 +41,44 @@ bool Registre::ouvrirExistant(const QString &chemin)
     return estOuvert();
 }
 
+bool Registre::ouvrir(const EmplacementRegistre &emplacement)
+{
+    if (!emplacement.partage())
+        return ouvrir(emplacement.fichier);
+    fermer();
+    m_stockage = StockagePostgres::ouvrir(m_nomConnexion, emplacement,
+                                          StockagePostgres::Ouverture::CreerOuMettreAJour, m_erreur);
+    m_partage = estOuvert();
+    return estOuvert();
+}
+
+bool Registre::ouvrirExistant(const EmplacementRegistre &emplacement)
+{
+    if (!emplacement.partage())
+        return ouvrirExistant(emplacement.fichier);
+    fermer();
+    m_stockage = StockagePostgres::ouvrir(m_nomConnexion, emplacement, StockagePostgres::Ouverture::Existant,
+                                          m_erreur);
+    m_partage = estOuvert();
+    return estOuvert();
+}
+
+TitulaireExecution Registre::titulaire()
+{
+    return m_stockage ? m_stockage->titulaire() : TitulaireExecution{};
+}
+
+bool Registre::executionVivante(const TitulaireExecution &titulaire)
+{
+    // Without a register nothing can be taken over: every holder counts as alive.
+    return !m_stockage || m_stockage->titulaireVivant(titulaire);
+}
+
+Registre::EstVivante Registre::vivacite()
+{
+    return [this](const TitulaireExecution &titulaire) { return executionVivante(titulaire); };
+}
+
 void Registre::utiliser(std::unique_ptr<StockageRegistre> stockage)
 {
     m_stockage = std::move(stockage);
@@ -48,6 +87,7 @@ void Registre::utiliser(std::unique_ptr<StockageRegistre> stockage)
 void Registre::fermer()
 {
     m_stockage.reset();
+    m_partage = false;
 }
 
 bool Registre::echec()
@@ -278,6 +318,24 @@ bool Registre::changerEtat(const QString &reference, EtatCertification etat,
     }) || (m_erreur.isEmpty() && echec());
 }
 
+bool Registre::changerDestination(const QString &reference, const QString &destination,
+                                  const TitulaireExecution &titulaire)
+{
+    if (!m_stockage)
+        return false;
+    m_erreur.clear();
+    return m_stockage->enTransaction([&] {
+        return modifierLigne(reference, [&](LigneJournal &l) {
+            if (!(l.titulaire == titulaire)) {
+                m_erreur = raisonPasTitulaire;
+                return false;
+            }
+            l.destination = destination;
+            return true;
+        });
+    }) || (m_erreur.isEmpty() && echec());
+}
+
 bool Registre::enregistrer(const QString &reference, const ResultatFiscal &resultat)
 {
     if (!m_stockage)
@@ -299,6 +357,70 @@ bool Registre::enregistrer(const QString &reference, const ResultatFiscal &resul
             return true;
         });
     }) || (m_erreur.isEmpty() && echec());
+}
+
+std::optional<QList<QPair<QString, ResultatFiscal>>> Registre::factures()
+{
+    QList<QPair<QString, ResultatFiscal>> liste;
+    if (!m_stockage || !m_stockage->lireFactures(liste)) {
+        echec();
+        return std::nullopt;
+    }
+    return liste;
+}
+
+IssueCopie Registre::copierFacture(const QString &reference, const ResultatFiscal &resultat)
+{
+    if (!m_stockage)
+        return IssueCopie::Echec;
+    IssueCopie issue = IssueCopie::Echec;
+    const bool fait = m_stockage->enTransaction([&] {
+        std::optional<ResultatFiscal> present;
+        if (!m_stockage->lireFacture(reference, present))
+            return false;
+        if (present) {
+            issue = *present == resultat ? IssueCopie::Presente : IssueCopie::Conflit;
+            return true;
+        }
+        if (!m_stockage->ajouterFacture(reference, resultat))
+            return false;
+        issue = IssueCopie::Copiee;
+        return true;
+    });
+    if (!fait) {
+        echec();
+        return IssueCopie::Echec;
+    }
+    return issue;
+}
+
+IssueCopie Registre::copierLigne(const LigneJournal &ligne)
+{
+    if (!m_stockage)
+        return IssueCopie::Echec;
+    IssueCopie issue = IssueCopie::Echec;
+    const bool fait = m_stockage->enTransaction([&] {
+        std::optional<LigneJournal> presente;
+        if (!m_stockage->lireLigne(ligne.reference, presente))
+            return false;
+        if (presente) {
+            const bool meme = presente->etat == ligne.etat && presente->chemin == ligne.chemin &&
+                              presente->destination == ligne.destination &&
+                              presente->empreinte == ligne.empreinte && presente->uid == ligne.uid &&
+                              presente->cree == ligne.cree;
+            issue = meme ? IssueCopie::Presente : IssueCopie::Conflit;
+            return true;
+        }
+        if (!m_stockage->ecrireLigne(ligne))
+            return false;
+        issue = IssueCopie::Copiee;
+        return true;
+    });
+    if (!fait) {
+        echec();
+        return IssueCopie::Echec;
+    }
+    return issue;
 }
 
 AbandonOperateur Registre::abandonner(const QString &reference, const EstVivante &estVivante)

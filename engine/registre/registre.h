@@ -1,5 +1,6 @@
 #pragma once
 
+#include "adresseregistre.h"
 #include "lignejournal.h"
 #include "stockageregistre.h"
 
@@ -47,6 +48,14 @@ struct AbandonOperateur
     QString erreur;
 };
 
+// What copying one row into another register came to.
+enum class IssueCopie {
+    Copiee,   // added
+    Presente, // already there, the same
+    Conflit,  // already there with other content: left as it is
+    Echec,    // the register could not be read or written (erreur() says why)
+};
+
 // The invoice register and the policy of its certification journal: every invoice certified at
 // most once, whatever runs die where. A reference is claimed before anything is sent, each step is
 // announced before it is sent, and a run settles what dead runs left on its device or service
@@ -70,12 +79,28 @@ public:
     // The operator's tools: opens the existing file `chemin` and changes nothing but what the
     // operator asks; false when it is missing or cannot be opened.
     bool ouvrirExistant(const QString &chemin);
+    // The register at `emplacement`: the SQLite file, or the shared PostgreSQL database, whose
+    // tables are created or brought up to date. False, with the reason in erreur(), when it cannot
+    // be reached or made ready.
+    bool ouvrir(const EmplacementRegistre &emplacement);
+    // The operator's tools: as ouvrirExistant for a file; a shared register is never altered.
+    bool ouvrirExistant(const EmplacementRegistre &emplacement);
     // Any storage (tests, other databases).
     void utiliser(std::unique_ptr<StockageRegistre> stockage);
     void fermer();
     bool estOuvert() const { return m_stockage != nullptr; }
+    // True for the register shared by several tills.
+    bool partage() const { return m_partage; }
     // The database's reason for the last failure.
     QString erreur() const { return m_erreur; }
+
+    // This run as the journal records it: its process on the file, its session on a shared
+    // register. Only while open.
+    TitulaireExecution titulaire();
+    // Whether the run `titulaire` names still holds what it claimed, as this register judges it.
+    bool executionVivante(const TitulaireExecution &titulaire);
+    // The same, for the operations below that take the judgement as an argument.
+    EstVivante vivacite();
 
     // First row of the refunded invoice `reference`; nothing when absent or when the query fails.
     std::optional<FactureOriginale> trouverOriginale(const QString &reference);
@@ -110,9 +135,19 @@ public:
     // then not be sent).
     bool changerEtat(const QString &reference, EtatCertification etat, const TitulaireExecution &titulaire,
                      const QString &uid = QString(), const QString &empreinteSoumission = QString());
+    // Records that the reference `titulaire` holds is certified on `destination` (the device or
+    // account whose identity was learnt after the claim); false when it could not be written.
+    bool changerDestination(const QString &reference, const QString &destination,
+                            const TitulaireExecution &titulaire);
     // Adds the row of a certified invoice and marks its journal row done, in one transaction; false
     // when the transaction failed or the journal row may not become done.
     bool enregistrer(const QString &reference, const ResultatFiscal &resultat);
+    // Every invoice of the register; nothing when it cannot be read.
+    std::optional<QList<QPair<QString, ResultatFiscal>>> factures();
+    // Moving a till's rows into this register: adds the invoice or the journal row unless its
+    // reference is already there; a row that is there is never changed.
+    IssueCopie copierFacture(const QString &reference, const ResultatFiscal &resultat);
+    IssueCopie copierLigne(const LigneJournal &ligne);
     // The operator releases `reference`, after checking the device or the service. A row held by a
     // live run is not touched. A device row that may still be open there is marked so, and the next
     // run on that device settles it.
@@ -127,4 +162,5 @@ private:
     QString m_nomConnexion;
     std::unique_ptr<StockageRegistre> m_stockage;
     QString m_erreur;
+    bool m_partage = false;
 };

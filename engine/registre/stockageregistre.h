@@ -5,6 +5,7 @@
 #include <resultatfiscal.h>
 
 #include <QList>
+#include <QPair>
 #include <QString>
 
 #include <functional>
@@ -24,6 +25,11 @@ public:
     // The reason of the last failure, as the database gave it.
     virtual QString erreur() const = 0;
 
+    // This run, as the journal records the run that holds a reference.
+    virtual TitulaireExecution titulaire() = 0;
+    // True while the run `titulaire` names can still act on the references it holds.
+    virtual bool titulaireVivant(const TitulaireExecution &titulaire) = 0;
+
     // Runs `travail` in one transaction taken at once for writing, so that two runs never both read
     // a reference as free, and commits it when `travail` returns true. False when the transaction
     // could not be taken, `travail` failed or the commit failed; nothing of it is kept then.
@@ -31,6 +37,8 @@ public:
 
     // The first `facture` row of `reference`.
     virtual bool lireFacture(const QString &reference, std::optional<ResultatFiscal> &resultat) = 0;
+    // Every `facture` row, reference and result.
+    virtual bool lireFactures(QList<QPair<QString, ResultatFiscal>> &factures) = 0;
     // The columns a refund needs from the first `facture` row of `reference`.
     virtual bool lireOriginale(const QString &reference, std::optional<FactureOriginale> &originale) = 0;
     // Adds one `facture` row.
@@ -41,9 +49,9 @@ public:
 
     // The journal row of `reference`.
     virtual bool lireLigne(const QString &reference, std::optional<LigneJournal> &ligne) = 0;
-    // Journal rows, oldest claim first: those of `chemin` and `destination` when given (not empty),
-    // else all of them. Rows whose state this version does not know are read as waiting for the
-    // operator.
+    // Unfinished journal rows (neither done nor abandoned), oldest claim first: those of `chemin` and
+    // `destination` when given (not empty), else all of them. Rows whose state this version does not know are
+    // read as waiting for the operator.
     virtual bool lireLignes(const QString &chemin, const QString &destination,
                             QList<LigneJournal> &lignes) = 0;
     // Writes the whole row of `ligne.reference`, adding it when there is none.

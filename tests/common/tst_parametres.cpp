@@ -28,10 +28,10 @@ private slots:
         QTest::newRow("no file: Bénin, web path, no token")
             << QByteArray() << int(EtatParametres::Introuvable) << "Bénin" << "" << true << 0.0 << "";
         // Something named app.xml that cannot be opened (here a folder; for a shop's user, a file of
-        // a group they are not in): built-in values, but said.
+        // a group they are not in): built-in values, told apart from a missing file so that the
+        // engine can say why.
         QTest::newRow("there but unreadable")
-            << dossierAppXml << int(EtatParametres::Illisible) << "Bénin" << "" << true << 0.0
-            << "Impossible d'ouvir app.xml\n";
+            << dossierAppXml << int(EtatParametres::Illisible) << "Bénin" << "" << true << 0.0 << "";
         QTest::newRow("not well-formed keeps the built-in values")
             << QByteArray("<app pays=\"Niger\" jeton=\"x\">") << int(EtatParametres::Invalide) << "Bénin" << ""
             << true << 0.0
@@ -100,6 +100,34 @@ private slots:
         QVERIFY(f.contient("inconnu"));
         QCOMPARE(f.attributs.last().first, QStringLiteral("inconnu"));
         QCOMPARE(f.valeur("absent"), QString());
+    }
+
+    void registre_data()
+    {
+        QTest::addColumn<QByteArray>("contenu");
+        QTest::addColumn<QString>("registre");
+        QTest::addColumn<int>("connexion");
+        QTest::addColumn<int>("requete");
+        QTest::newRow("absent: the file beside the engine, default limits")
+            << QByteArray("<app/>") << "" << 5 << 10;
+        QTest::newRow("shared register with its limits")
+            << QByteArray("<app registre=\" postgresql://caisse@srv/magasin \" delaiConnexionRegistre=\"3\" "
+                          "delaiRequeteRegistre=\"20\"/>")
+            << "postgresql://caisse@srv/magasin" << 3 << 20;
+        QTest::newRow("limits that are not positive numbers keep their defaults")
+            << QByteArray("<app delaiConnexionRegistre=\"0\" delaiRequeteRegistre=\"vite\"/>") << "" << 5 << 10;
+    }
+
+    void registre()
+    {
+        QFETCH(QByteArray, contenu);
+        QFETCH(QString, registre);
+        QFETCH(int, connexion);
+        QFETCH(int, requete);
+        const ParametresMoteur p = parametresMoteur(analyserParametres(contenu));
+        QCOMPARE(p.registre, registre);
+        QCOMPARE(p.delaiConnexionRegistre, connexion);
+        QCOMPARE(p.delaiRequeteRegistre, requete);
     }
 
     void rendu_data()

@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -374,6 +375,20 @@ private slots:
         QCOMPARE(lignesDuRegistre(i.chemin("mcf.s3db")), 0);
     }
 
+    void appXmlPresentMaisIllisible()
+    {
+        // An app.xml that is there but cannot be read is said, not taken for a missing one.
+        Installation i;
+        installer(i, QByteArray());
+        QVERIFY(QDir(i.dossier.path()).mkpath("app.xml"));
+        const QString entree = i.chemin("f.csv");
+        ecrire(entree, facture());
+        const Sortie s = lancer(i, {entree, entree + ".mcf", "DEMO"});
+        QCOMPARE(s.code, 0);
+        QVERIFY2(s.console.startsWith("Impossible de lire app.xml ("), qPrintable(s.console));
+        QVERIFY(s.console.contains(").\norvane-engine: Fichier d'entree ouvert.\n"));
+    }
+
     void encodageLatin1()
     {
         Installation i;
@@ -399,19 +414,64 @@ private slots:
 
     void registreImpossibleAOuvrir()
     {
-        // The demonstration result is still written out; nothing is parsed.
+        // A register that cannot be opened or created says so; the demonstration result is still
+        // written out, nothing is parsed.
         Installation i;
         installer(i, "<app pays=\"B&#233;nin\" portMCF=\"DEMO\"/>");
         QVERIFY(QDir(i.dossier.path()).mkpath("mcf.s3db"));
         const QString entree = i.chemin("f.csv");
         ecrire(entree, facture());
         const Sortie s = lancer(i, {entree});
-        QCOMPARE(s.console, "Fichier app.xml ouvert.\nFichier app.xml charge.\nFichier app.xml ferme.\n"
-                            "orvane-engine: Fichier d'entree ouvert.\nLe fichier de sortie " +
-                                entree +
-                                ".mcf a ete bien enregistre.\nLa routine d'impression ne sera pas lancee.\n"
-                                "Le programme va se terminer.\n");
+        const QRegularExpression attendu(
+            "^Fichier app.xml ouvert.\nFichier app.xml charge.\nFichier app.xml ferme.\n"
+            "orvane-engine: Fichier d'entree ouvert.\nRegistre inutilisable \\([^\n]+\\): la facture n'est "
+            "pas certifiee.\nLe fichier de sortie " +
+            QRegularExpression::escape(entree) +
+            ".mcf a ete bien enregistre.\nLa routine d'impression ne sera pas lancee.\n"
+            "Le programme va se terminer.\n$");
+        QVERIFY2(attendu.match(s.console).hasMatch(), qPrintable(s.console));
         QCOMPARE(lire(entree + ".mcf"), ligneDemo(""));
+    }
+
+    void registreInaccessible_data()
+    {
+        QTest::addColumn<QString>("registre");
+        QTest::newRow("SQLite file that cannot be created") << QString();
+        QTest::newRow("shared register: no server at that port")
+            << QStringLiteral("postgresql://caisse@127.0.0.1:%1/magasin?sslmode=disable");
+        QTest::newRow("shared register: not a PostgreSQL URI") << QStringLiteral("mysql://caisse@h/magasin");
+    }
+
+    void registreInaccessible()
+    {
+        // Nothing reaches the device when the register cannot be used, the password never shows, and
+        // the run says why.
+        QFETCH(QString, registre);
+        SimulateurMCF appareil;
+        QVERIFY(!appareil.terminal.isEmpty());
+        Installation i;
+        QTcpServer libre;
+        QVERIFY(libre.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = libre.serverPort();
+        libre.close();
+        const QString adresse = registre.contains("%1") ? registre.arg(port) : registre;
+        installer(i, QString("<app pays=\"B&#233;nin\" portMCF=\"%1\" registre=\"%2\" "
+                             "motDePasseRegistre=\"Tr3s-secret\" delaiConnexionRegistre=\"2\"/>")
+                         .arg(appareil.terminal, adresse)
+                         .toUtf8());
+        if (registre.isEmpty())
+            QVERIFY(QDir(i.dossier.path()).mkpath("mcf.s3db"));
+        const QString entree = i.chemin("f.csv");
+        ecrire(entree, facture());
+        const Sortie s = lancer(i, {entree});
+        QCOMPARE(s.code, 0);
+        QVERIFY2(s.console.contains(QRegularExpression(
+                     "\nRegistre inutilisable \\([^\n]+\\): la facture n'est pas certifiee.\n")),
+                 qPrintable(s.console));
+        QVERIFY(!s.console.contains("Tr3s-secret"));
+        QVERIFY(!s.console.contains("Traitement de la nouvelle facture"));
+        QVERIFY(!QFile::exists(entree + ".mcf"));
+        QCOMPARE(appareil.trames(), 0);
     }
 
     void rendeurAbsent()

@@ -1,19 +1,64 @@
+#include <clusterpostgres.h>
 #include <registre.h>
 
+#include <QDir>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
-// The invoice register on a real SQLite file.
+#include <memory>
+
+// The invoice register on a real database: the same cases on a SQLite file and on a PostgreSQL
+// server (a throw-away cluster). Each case gets a register of its own: a new file, or a new schema
+// of one database.
 class RegistreFactures : public QObject
 {
     Q_OBJECT
 
+public:
+    enum class Stockage { Sqlite, Postgresql };
+    explicit RegistreFactures(Stockage stockage) : m_stockage(stockage) {}
+
+private:
+    const Stockage m_stockage;
     QTemporaryDir m_dossier;
+    std::unique_ptr<ClusterPostgres> m_cluster;
     int m_compteur = 0;
 
-    QString nouveauFichier() { return m_dossier.filePath(QStringLiteral("mcf-%1.s3db").arg(++m_compteur)); }
+    bool postgresql() const { return m_stockage == Stockage::Postgresql; }
+
+    // A register nobody has opened yet: a file path, or a schema name.
+    QString nouveauFichier()
+    {
+        ++m_compteur;
+        if (!postgresql())
+            return m_dossier.filePath(QStringLiteral("mcf-%1.s3db").arg(m_compteur));
+        const QString schema = QStringLiteral("registre_%1").arg(m_compteur);
+        executerSql(QStringLiteral("create schema ") + schema);
+        return schema;
+    }
+
+    EmplacementRegistre emplacement(const QString &registre) const
+    {
+        EmplacementRegistre e;
+        if (!postgresql()) {
+            e.fichier = registre;
+            return e;
+        }
+        e.adresse = m_cluster->adresse(QStringLiteral("orvane"), ClusterPostgres::administrateur(),
+                                       QStringLiteral("options=-c%20search_path%3D") + registre);
+        e.motDePasse = ClusterPostgres::motDePasseAdministrateur();
+        return e;
+    }
+
+    bool ouvrir(Registre &registre, const QString &nom) { return registre.ouvrir(emplacement(nom)); }
+    bool ouvrirExistant(Registre &registre, const QString &nom)
+    {
+        return registre.ouvrirExistant(emplacement(nom));
+    }
 
     static ResultatFiscal resultat(const QString &suffixe)
     {
@@ -25,21 +70,122 @@ class RegistreFactures : public QObject
                 "20200109135542"};
     }
 
-    // Runs one statement on its own connection to `fichier` (as an installer's tool would).
-    static void executer(const QString &fichier, const QString &sql)
+    // A connection of its own to the register `nom` (as an installer's tool would).
+    QSqlDatabase outil(const QString &nom)
+    {
+        if (!postgresql()) {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "outil");
+            db.setDatabaseName(nom);
+            return db;
+        }
+        QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", "outil");
+        db.setHostName("127.0.0.1");
+        db.setPort(m_cluster->port());
+        db.setDatabaseName("orvane");
+        db.setUserName(ClusterPostgres::administrateur());
+        db.setPassword(ClusterPostgres::motDePasseAdministrateur());
+        if (!nom.isEmpty())
+            db.setConnectOptions("options='-c search_path=" + nom + "'");
+        return db;
+    }
+
+    // Runs one statement on its own connection to the register `nom`.
+    void executer(const QString &nom, const QString &sql)
     {
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "outil");
-            db.setDatabaseName(fichier);
-            QVERIFY(db.open());
+            QSqlDatabase db = outil(nom);
+            QVERIFY2(db.open(), qPrintable(db.lastError().text()));
             QSqlQuery q(db);
-            QVERIFY2(q.exec(sql), qPrintable(sql));
+            QVERIFY2(q.exec(sql), qPrintable(sql + ": " + q.lastError().text()));
         }
         QSqlDatabase::removeDatabase("outil");
     }
+    void executerSql(const QString &sql) { executer(QString(), sql); }
+
+    // The first column of the first row of `sql`, as text ("-" when the statement fails).
+    QString valeur(const QString &nom, const QString &sql)
+    {
+        QString v = QStringLiteral("-");
+        {
+            QSqlDatabase db = outil(nom);
+            if (db.open()) {
+                QSqlQuery q(db);
+                if (q.exec(sql) && q.next())
+                    v = q.value(0).toString();
+            }
+        }
+        QSqlDatabase::removeDatabase("outil");
+        return v;
+    }
+
+    // The schema's version as an earlier program left it.
+    void fixerVersion(const QString &nom, int version)
+    {
+        if (!postgresql()) {
+            executer(nom, QString("pragma user_version = %1").arg(version));
+            return;
+        }
+        executer(nom, "create table version_registre (version integer not null)");
+        executer(nom, QString("insert into version_registre values (%1)").arg(version));
+    }
+
+    // Makes every insertion into facture fail with `raison`, as a full disk would; or stops it.
+    void refuserInsertions(const QString &nom, const QString &raison)
+    {
+        if (!postgresql()) {
+            executer(nom, "create trigger refus before insert on facture begin select raise(abort, '" +
+                              raison + "'); end");
+            return;
+        }
+        executer(nom,
+                 "create function refus() returns trigger language plpgsql as $$ begin raise exception '" +
+                     raison + "'; end $$");
+        executer(nom, "create trigger refus before insert on facture for each row execute function refus()");
+    }
+    void accepterInsertions(const QString &nom)
+    {
+        executer(nom, postgresql() ? "drop trigger refus on facture" : "drop trigger refus");
+    }
+
+    // A register that cannot be reached: a file in a missing folder, a server that does not listen.
+    EmplacementRegistre inaccessible()
+    {
+        EmplacementRegistre e;
+        if (!postgresql()) {
+            e.fichier = m_dossier.filePath("absent/mcf.s3db");
+            return e;
+        }
+        QTcpServer libre;
+        libre.listen(QHostAddress::LocalHost, 0);
+        const int port = libre.serverPort();
+        libre.close();
+        e.adresse = QString("postgresql://x@127.0.0.1:%1/orvane").arg(port);
+        e.motDePasse = "secret-jamais-montre";
+        e.delaiConnexion = 2;
+        return e;
+    }
+
+    // Whether anything of a register exists at `nom`.
+    bool existe(const QString &nom)
+    {
+        if (!postgresql())
+            return QFile::exists(nom);
+        return valeur(QString(), "select count(*) from information_schema.tables where table_schema = '" +
+                                     nom + "'") != "0";
+    }
 
 private slots:
-    void initTestCase() { QVERIFY(m_dossier.isValid()); }
+    void initTestCase()
+    {
+        QVERIFY(m_dossier.isValid());
+        if (!postgresql())
+            return;
+        m_cluster = std::make_unique<ClusterPostgres>();
+        QVERIFY2(m_cluster->demarrer(), qPrintable(m_cluster->erreur()));
+        QVERIFY2(m_cluster->executer("postgres", "create database orvane"), qPrintable(m_cluster->erreur()));
+    }
+
+    void cleanupTestCase() { m_cluster.reset(); }
 
     void enregistreEtRetrouve_data()
     {
@@ -55,7 +201,7 @@ private slots:
     {
         QFETCH(QString, reference);
         Registre registre("registre-test");
-        QVERIFY(registre.ouvrir(nouveauFichier()));
+        QVERIFY(ouvrir(registre, nouveauFichier()));
         QVERIFY(!registre.chercher(reference));
         QVERIFY(registre.enregistrer("autre", resultat("B")));
         QVERIFY(registre.enregistrer(reference, resultat("A")));
@@ -81,11 +227,11 @@ private slots:
         const QString fichier = nouveauFichier();
         {
             Registre registre("registre-test");
-            QVERIFY(registre.ouvrir(fichier));
+            QVERIFY(ouvrir(registre, fichier));
             QVERIFY(registre.enregistrer("FAC-9", resultat("9")));
         }
         Registre registre("registre-test");
-        QVERIFY(registre.ouvrir(fichier));
+        QVERIFY(ouvrir(registre, fichier));
         QVERIFY(registre.chercher("FAC-9"));
     }
 
@@ -100,7 +246,7 @@ private slots:
         executer(fichier, "insert into facture values ('D1','q1','1','S1','N1','1/1 FV','20200101000000')");
         executer(fichier, "insert into facture values ('D1','q2','2','S2','N2','2/2 FV','20200102000000')");
         Registre registre("registre-test");
-        QVERIFY(registre.ouvrir(fichier));
+        QVERIFY(ouvrir(registre, fichier));
         const auto trouve = registre.chercher("D1");
         QVERIFY(trouve);
         QCOMPARE(trouve->qrcode, QStringLiteral("q1"));
@@ -114,7 +260,8 @@ private slots:
         const QString fichier = nouveauFichier();
         executer(fichier, "create view facture as select 1 as reference");
         Registre registre("registre-test");
-        QVERIFY(registre.ouvrir(fichier));
+        // A shared register whose tables cannot be made ready is refused at once, with the reason.
+        QCOMPARE(ouvrir(registre, fichier), !postgresql());
         QVERIFY(!registre.chercher("1"));
         QVERIFY(!registre.trouverOriginale("1"));
         QVERIFY(!registre.enregistrer("F", resultat("F")));
@@ -129,24 +276,17 @@ private slots:
         executer(fichier,
                  "insert into facture values (NULL, 'qN', NULL, 'S', 'N', '1/1 FV', '20200101000000')");
         Registre registre("registre-test");
-        QVERIFY(registre.ouvrir(fichier));
+        QVERIFY(ouvrir(registre, fichier));
         QVERIFY(
             registre.enregistrer("SANS-SIG", ResultatFiscal{"q", QString(), QString(), "N", "2/2 FV", "d"}));
         const auto trouve = registre.chercher("");
         QVERIFY(trouve);
         QCOMPARE(trouve->qrcode, QString("qN"));
         registre.fermer();
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "outil");
-            db.setDatabaseName(fichier);
-            QVERIFY(db.open());
-            QSqlQuery q(db);
-            QVERIFY(q.exec("select count(*) from facture where reference = 'SANS-SIG' and mecef_tc = '' "
-                           "and mecef_sig = ''") &&
-                    q.next());
-            QCOMPARE(q.value(0).toInt(), 1);
-        }
-        QSqlDatabase::removeDatabase("outil");
+        QCOMPARE(valeur(fichier,
+                        "select count(*) from facture where reference = 'SANS-SIG' and mecef_tc = '' "
+                        "and mecef_sig = ''"),
+                 QString("1"));
     }
 
     void reclamation_data()
@@ -202,18 +342,18 @@ private slots:
         const TitulaireExecution moi{222, "b"};
         {
             Registre registre("registre-test");
-            QVERIFY(registre.ouvrir(fichier));
+            QVERIFY(ouvrir(registre, fichier));
             if (dansFacture)
                 QVERIFY(registre.enregistrer("R1", resultat("1")));
         }
         if (!etat.isEmpty())
             executer(fichier,
-                     QString("insert or replace into certification (reference, etat, chemin, destination, "
+                     QString("insert into certification (reference, etat, chemin, destination, "
                              "empreinte, uid, pid, identite) values ('R1', '%1', 'appareil', '/dev/x', "
                              "'E1', 'u', 111, 'a')")
                          .arg(QString(etat).replace("'", "''")));
         Registre registre("registre-test");
-        QVERIFY(registre.ouvrir(fichier));
+        QVERIFY(ouvrir(registre, fichier));
         const auto estVivante = [&](const TitulaireExecution &t) { return vivante && t.pid == ancienne.pid; };
         const Reclamation r = registre.reclamer("R1", "E2", "appareil", "/dev/x", moi, estVivante);
         QCOMPARE(int(r.issue), issue);
@@ -242,7 +382,7 @@ private slots:
         const QString fichier = nouveauFichier();
         {
             Registre registre("registre-test");
-            QVERIFY(registre.ouvrir(fichier));
+            QVERIFY(ouvrir(registre, fichier));
         }
         const QStringList lignes = {
             "('OUV', 'ouverte', 'appareil', 'COM1', 'E', '', 1, 'x', '1')",
@@ -262,7 +402,7 @@ private slots:
                      "pid, identite, cree) values " +
                          l);
         Registre registre("registre-test");
-        QVERIFY(registre.ouvrir(fichier));
+        QVERIFY(ouvrir(registre, fichier));
         const TitulaireExecution moi{99, "m"};
         const auto vivante = [](const TitulaireExecution &t) { return t.pid == 5; };
         QStringList prises;
@@ -330,14 +470,14 @@ private slots:
         const QString fichier = nouveauFichier();
         {
             Registre registre("registre-test");
-            QVERIFY(registre.ouvrir(fichier));
+            QVERIFY(ouvrir(registre, fichier));
         }
         if (!etat.isEmpty())
             executer(fichier, QString("insert into certification (reference, etat, chemin, destination, pid, "
                                       "identite) values ('R', '%1', '%2', 'COM1', 4, 'x')")
                                   .arg(QString(etat).replace("'", "''"), chemin));
         Registre registre("registre-test");
-        QVERIFY(registre.ouvrir(fichier));
+        QVERIFY(ouvrir(registre, fichier));
         const AbandonOperateur a =
             registre.abandonner("R", [&](const TitulaireExecution &) { return vivante; });
         QCOMPARE(int(a.issue), issue);
@@ -403,14 +543,14 @@ private slots:
         const QString fichier = nouveauFichier();
         {
             Registre registre("registre-test");
-            QVERIFY(registre.ouvrir(fichier));
+            QVERIFY(ouvrir(registre, fichier));
         }
         const TitulaireExecution moi{7, "m"};
         executer(fichier, QString("insert into certification (reference, etat, chemin, destination, pid, "
                                   "identite) values ('R', '%1', 'appareil', 'COM1', 7, 'm')")
                               .arg(nomEtat(EtatCertification(de)).replace("'", "''")));
         Registre registre("registre-test");
-        QVERIFY(registre.ouvrir(fichier));
+        QVERIFY(ouvrir(registre, fichier));
         QCOMPARE(registre.changerEtat("R", EtatCertification(vers), moi), permis);
         const EtatCertification apres = registre.ligneJournal("R")->etat;
         QCOMPARE(nomEtat(apres), nomEtat(EtatCertification(permis ? vers : de)));
@@ -430,7 +570,7 @@ private slots:
         const QString fichier = nouveauFichier();
         const TitulaireExecution moi{1, "m"};
         Registre registre("registre-test");
-        QVERIFY(registre.ouvrir(fichier));
+        QVERIFY(ouvrir(registre, fichier));
         QCOMPARE(
             int(registre.reclamer("T", "E", "appareil", "COM1", moi, [](auto &) { return false; }).issue),
             int(Reclamation::Issue::Nouvelle));
@@ -474,13 +614,13 @@ private slots:
                  "text, destination text, empreinte text, uid text, pid integer, identite text, cree "
                  "text, modifie text" +
                      colonnesEnPlus + ")");
-        executer(fichier, QString("pragma user_version = %1").arg(version));
+        fixerVersion(fichier, version);
         executer(fichier, "insert into certification (reference, etat, chemin, destination, pid, identite) "
                           "values ('V', 'fermeture envoyee', 'appareil', 'COM1', 3, 'x')");
         {
             // The operator's tools read it as it stands and add nothing.
             Registre outil("registre-test");
-            QVERIFY(outil.ouvrirExistant(fichier));
+            QVERIFY(ouvrirExistant(outil, fichier));
             const auto lignes = outil.lignesEnSuspens();
             QVERIFY(lignes);
             QCOMPARE(lignes->size(), 1);
@@ -488,7 +628,7 @@ private slots:
             QVERIFY(outil.ligneJournal("V")->empreinteSoumission.isEmpty());
         }
         Registre registre("registre-test");
-        QVERIFY(registre.ouvrir(fichier));
+        QVERIFY(ouvrir(registre, fichier));
         const TitulaireExecution moi{9, "n"};
         const QList<LigneJournal> prises =
             registre.reprendreEnSuspens("appareil", "COM1", "", moi, [](auto &) { return false; });
@@ -502,7 +642,7 @@ private slots:
                  Reclamation::Issue::Nouvelle);
         QVERIFY(registre.changerEtat("W", EtatCertification::SoumissionEnvoyee, moi, QString(), "abc123"));
         Registre suivant("registre-suivant");
-        QVERIFY(suivant.ouvrir(fichier));
+        QVERIFY(ouvrir(suivant, fichier));
         QCOMPARE(suivant.ligneJournal("W")->empreinteSoumission, QString("abc123"));
         QCOMPARE(nomEtat(suivant.ligneJournal("W")->etat), QString("soumission envoyee"));
     }
@@ -510,11 +650,11 @@ private slots:
     void outilsNeCreentRien()
     {
         // The operator's tools never create a register where there is none.
-        const QString fichier = m_dossier.filePath("aucun.s3db");
+        const QString fichier = postgresql() ? nouveauFichier() : m_dossier.filePath("aucun.s3db");
         Registre registre("registre-test");
-        QVERIFY(!registre.ouvrirExistant(fichier));
+        QVERIFY(!ouvrirExistant(registre, fichier));
         QVERIFY(!registre.erreur().isEmpty());
-        QVERIFY(!QFile::exists(fichier));
+        QVERIFY(!existe(fichier));
     }
 
     void enregistrementEtJournalEnUneTransaction()
@@ -525,7 +665,7 @@ private slots:
         const TitulaireExecution moi{1, "m"};
         {
             Registre registre("registre-test");
-            QVERIFY(registre.ouvrir(fichier));
+            QVERIFY(ouvrir(registre, fichier));
             QCOMPARE(int(registre.reclamer("T1", "E", "appareil", "COM1", moi, [](auto &) { return false; })
                              .issue),
                      int(Reclamation::Issue::Nouvelle));
@@ -533,19 +673,17 @@ private slots:
                  {EtatCertification::Ouverte, EtatCertification::Payee, EtatCertification::FermetureEnvoyee})
                 QVERIFY(registre.changerEtat("T1", e, moi));
         }
-        executer(
-            fichier,
-            "create trigger refus before insert on facture begin select raise(abort, 'disque plein'); end");
+        refuserInsertions(fichier, "disque plein");
         {
             Registre registre("registre-test");
-            QVERIFY(registre.ouvrir(fichier));
+            QVERIFY(ouvrir(registre, fichier));
             QVERIFY(!registre.enregistrer("T1", resultat("1")));
             QVERIFY(registre.erreur().contains("disque plein"));
             QCOMPARE(nomEtat(registre.ligneJournal("T1")->etat), QString("fermeture envoyee"));
         }
-        executer(fichier, "drop trigger refus");
+        accepterInsertions(fichier);
         Registre registre("registre-test");
-        QVERIFY(registre.ouvrir(fichier));
+        QVERIFY(ouvrir(registre, fichier));
         QVERIFY(registre.enregistrer("T1", resultat("1")));
         QCOMPARE(nomEtat(registre.ligneJournal("T1")->etat), QString("terminee"));
     }
@@ -554,15 +692,16 @@ private slots:
     {
         QTest::addColumn<QByteArray>("contenu"); // file content, or SQL to run on a fresh register
         QTest::addColumn<bool>("sql");
-        QTest::newRow("garbage file") << QByteArray(4096, 'x') << false;
+        if (!postgresql())
+            QTest::newRow("garbage file") << QByteArray(4096, 'x') << false;
         QTest::newRow("facture with other columns")
             << QByteArray("create table facture (id integer, montant real)") << true;
     }
 
     void registreInutilisable()
     {
-        // The claim is the gate: a register that cannot be read or written refuses it with SQLite's
-        // reason, so that nothing is sent to a device or a service.
+        // The claim is the gate: a register that cannot be read or written refuses it with the
+        // database's reason, so that nothing is sent to a device or a service.
         QFETCH(QByteArray, contenu);
         QFETCH(bool, sql);
         const QString fichier = nouveauFichier();
@@ -574,21 +713,76 @@ private slots:
             f.write(contenu);
         }
         Registre registre("registre-test");
-        registre.ouvrir(fichier);
+        ouvrir(registre, fichier);
         const Reclamation r = registre.reclamer("R", "E", "appareil", "COM1", {1, "m"},
                                                 [](const TitulaireExecution &) { return false; });
         QCOMPARE(int(r.issue), int(Reclamation::Issue::Echec));
         QVERIFY2(!r.erreur.isEmpty(), "the reason must be given");
     }
 
-    void fichierImpossibleAOuvrir()
+    void registreDuGroupe_data()
     {
+        QTest::addColumn<bool>("dossierDuGroupe");
+        QTest::newRow("folder the group may write: register the group's too") << true;
+        QTest::newRow("folder of its owner only: register too") << false;
+    }
+
+    void registreDuGroupe()
+    {
+        // A new register is writable by the group exactly when its folder is (the package makes the
+        // installation folder the shop's group's).
+        if (postgresql())
+            QSKIP("the shared register has no file");
+        QFETCH(bool, dossierDuGroupe);
+        const QString dossier = m_dossier.filePath(QString("groupe-%1").arg(++m_compteur));
+        QVERIFY(QDir().mkpath(dossier));
+        QFile::Permissions droits =
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup;
+        if (dossierDuGroupe)
+            droits |= QFile::WriteGroup;
+        QVERIFY(QFile::setPermissions(dossier, droits));
+        const QString fichier = dossier + "/mcf.s3db";
+        {
+            Registre registre("registre-test");
+            QVERIFY(registre.ouvrir(fichier));
+            QVERIFY(registre.enregistrer("G", resultat("G")));
+        }
+        QCOMPARE(bool(QFile::permissions(fichier) & QFile::WriteGroup), dossierDuGroupe);
+        QVERIFY(QFile::permissions(fichier) & QFile::WriteOwner);
+    }
+
+    void registreInaccessible()
+    {
+        // A register that cannot be reached: no claim, with the reason, and never the password.
         Registre registre("registre-test");
-        QVERIFY(!registre.ouvrir(m_dossier.filePath("absent/mcf.s3db")));
+        const EmplacementRegistre e = inaccessible();
+        QVERIFY(!registre.ouvrir(e));
+        QVERIFY(!registre.erreur().isEmpty());
         QVERIFY(!registre.chercher("F"));
         QVERIFY(!registre.enregistrer("F", resultat("F")));
+        const Reclamation r = registre.reclamer("F", "E", "appareil", "X", {}, [](auto &) { return false; });
+        QCOMPARE(int(r.issue), int(Reclamation::Issue::Echec));
+        QVERIFY(!r.erreur.isEmpty());
+        if (postgresql())
+            QVERIFY2(!r.erreur.contains(e.motDePasse), qPrintable(r.erreur));
     }
 };
 
-QTEST_GUILESS_MAIN(RegistreFactures)
+// The same cases on each storage, one after the other; ORVANE_STOCKAGE_REGISTRE (sqlite or
+// postgresql) keeps one of them.
+int main(int argc, char **argv)
+{
+    QCoreApplication application(argc, argv);
+    const QByteArray choisi = qgetenv("ORVANE_STOCKAGE_REGISTRE");
+    int echecs = 0;
+    if (choisi.isEmpty() || choisi == "sqlite") {
+        RegistreFactures sqlite(RegistreFactures::Stockage::Sqlite);
+        echecs += QTest::qExec(&sqlite, argc, argv);
+    }
+    if (choisi.isEmpty() || choisi == "postgresql") {
+        RegistreFactures postgresql(RegistreFactures::Stockage::Postgresql);
+        echecs += QTest::qExec(&postgresql, argc, argv);
+    }
+    return echecs;
+}
 #include "tst_registre.moc"

@@ -24,14 +24,16 @@ Q_DECLARE_METATYPE(Champs)
 
 namespace {
 
-const QStringList lignes = {"entreprise", "adresse", "rccm",        "ifu",     "telephone",
-                            "email",      "message", "logo",        "isf",     "dossier",
-                            "filtre",     "portMCF", "serveurMCF",  "jeton",   "encodage",
-                            "serveur",    "port",    "utilisateur", "password"};
+const QStringList lignes = {
+    "entreprise", "adresse", "rccm",    "ifu",         "telephone", "email",      "message",
+    "logo",       "isf",     "dossier", "filtre",      "portMCF",   "serveurMCF", "jeton",
+    "encodage",   "serveur", "port",    "utilisateur", "password",  "registre",   "motDePasseRegistre"};
 const QStringList listes = {"pays", "mode", "modePrix", "modeMCF", "fontComboBox"};
 const QStringList compteurs = {"fontSize", "timeout"};
 // Fields whose text is hidden as typed, with the box that shows it.
-const QMap<QString, QString> secrets = {{"jeton", "afficherJeton"}, {"password", "afficherPassword"}};
+const QMap<QString, QString> secrets = {{"jeton", "afficherJeton"},
+                                        {"password", "afficherPassword"},
+                                        {"motDePasseRegistre", "afficherMotDePasseRegistre"}};
 const QStringList cases = {"logoTop",           "economieEspace",   "suppression",
                            "retraiterExistant", "transfererSortie", "optimize"};
 
@@ -155,7 +157,9 @@ const QString documentInitial = QStringLiteral(
     "adresse=\"\" telephone=\"\" email=\"\" message=\"\" mode=\"0\" ifu=\"\" rccm=\"\" portMCF=\"\" "
     "serveurMCF=\"\" filtre=\"\" suppression=\"1\" retraiterExistant=\"0\" transfererSortie=\"0\" "
     "dossier=\"\" encodage=\"\" logo=\"\" fontName=\"Lucida Console\" fontSize=\"6\" host=\"\" port=\"\" "
-    "utilisateur=\"\" password=\"\" timeout=\"15\" optimize=\"0\" logoTop=\"0\" economieEspace=\"0\"/>\n");
+    "utilisateur=\"\" password=\"\" timeout=\"15\" optimize=\"0\" logoTop=\"0\" economieEspace=\"0\" "
+    "registre=\"\" "
+    "motDePasseRegistre=\"\"/>\n");
 
 // `base` with the given attribute values (already escaped) and extra attributes appended.
 QString document(QString base, const QList<QPair<QString, QString>> &valeurs, const QString &ajout = {})
@@ -232,7 +236,7 @@ const QString documentComplet = QStringLiteral(
     "retraiterExistant=\"1\" transfererSortie=\"1\" dossier=\"C:\\factures\" encodage=\"7\" "
     "logo=\"C:\\logo.png\" fontName=\"Courier Neuf\" fontSize=\"9\" host=\"ftp.port.bj\" port=\"21\" "
     "utilisateur=\"caisse\" password=\"s3cret\" timeout=\"30\" optimize=\"1\" logoTop=\"1\" "
-    "economieEspace=\"1\"/>\n");
+    "economieEspace=\"1\" registre=\"\" motDePasseRegistre=\"\"/>\n");
 
 const QString documentFichierVide =
     document(documentInitial, {{"suppression", "0"}, {"pays", ""}, {"modePrix", ""}, {"modeMCF", ""}});
@@ -291,6 +295,8 @@ void TestDialogue::formulaire_data()
         {"general_tab", "modeMCF", "Mode e-MCF"},
         {"general_tab", "jeton", "Jeton e-MCF:"},
         {"general_tab", "encodage", "Encodage:"},
+        {"general_tab", "registre", "Registre partagé:"},
+        {"general_tab", "motDePasseRegistre", "Mot de passe du registre:"},
         {"general_tab", "suppression", "Supprimer les fichiers après traitement"},
         {"general_tab", "retraiterExistant", "Retraiter des fichiers existants"},
         {"ftp_tab", "serveur", "Serveur:"},
@@ -694,7 +700,8 @@ void TestDialogue::secretsMasques()
     QCOMPARE(ligne->echoMode(), QLineEdit::Password);
 
     dialogue.findChild<QDialogButtonBox *>("buttonBox")->button(QDialogButtonBox::Ok)->click();
-    const QString cle = champ == "jeton" ? "jeton" : "password";
+    // Each secret field is saved under its own object name.
+    const QString cle = champ;
     QCOMPARE(QString::fromUtf8(lire(dossier.filePath("app.xml"))),
              document(documentInitial, {{cle, "s3cr3t"}}));
 }

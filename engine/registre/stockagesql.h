@@ -1,0 +1,60 @@
+#pragma once
+
+#include "schemaregistre.h"
+#include "stockageregistre.h"
+
+#include <QSet>
+#include <QVariantList>
+
+class QSqlQuery;
+
+// What the SQL databases of the register have in common: the statements that read and write rows,
+// on a named connection of Qt's SQL module, with every value bound, never pasted into a statement.
+// Each database adds how it is opened, how its tables are made, how a write transaction is taken
+// and how a journal row is written over.
+class StockageSql : public StockageRegistre
+{
+public:
+    ~StockageSql() override;
+
+    QString erreur() const override { return m_erreur; }
+    bool enTransaction(const std::function<bool()> &travail) override;
+    bool lireFacture(const QString &reference, std::optional<ResultatFiscal> &resultat) override;
+    bool lireFactures(QList<QPair<QString, ResultatFiscal>> &factures) override;
+    bool lireOriginale(const QString &reference, std::optional<FactureOriginale> &originale) override;
+    bool ajouterFacture(const QString &reference, const ResultatFiscal &resultat) override;
+    bool factureInserable(const QString &reference) override;
+    bool lireLigne(const QString &reference, std::optional<LigneJournal> &ligne) override;
+    bool lireLignes(const QString &chemin, const QString &destination, QList<LigneJournal> &lignes) override;
+    bool ecrireLigne(const LigneJournal &ligne) override;
+
+protected:
+    explicit StockageSql(const QString &nomConnexion);
+
+    // Starts a transaction that no other run can write beside until it ends.
+    virtual bool commencerEcriture() = 0;
+    // The statement that writes the journal columns `noms` (placeholders `marques`) over the row of
+    // the same reference, or adds it.
+    virtual QString instructionEcriture(const QString &noms, const QString &marques) const = 0;
+    // The names of the journal's columns, into m_colonnes; m_journalLu when the database answered.
+    virtual void lireColonnes() = 0;
+
+    bool executer(const QString &sql);
+    // Runs `sql` with its "?" standing for `valeurs`, in order; false with the reason in m_erreur.
+    bool executer(QSqlQuery &q, const QString &sql, const QVariantList &valeurs);
+    // True where the driver spends round trips to the server on preparing a statement: values are
+    // then written into its text as literals, quoted by the driver, instead of bound.
+    virtual bool valeursDansLeTexte() const { return false; }
+
+    QString m_nomConnexion;
+    QString m_erreur;
+    // The journal's columns (some added after the first version, absent from an older register
+    // opened as it is); none when there is no journal. `m_journalLu`: the database could be asked.
+    QSet<QString> m_colonnes;
+    bool m_journalLu = false;
+
+private:
+    // The added journal columns this register has, in their order.
+    QList<const ColonneAjoutee *> ajoutees() const;
+    static QString selectionJournal(const QList<const ColonneAjoutee *> &ajoutees);
+};

@@ -6,6 +6,7 @@
 #include <QDateTime>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -83,12 +84,14 @@ Registre::EstVivante Registre::vivacite()
 
 void Registre::utiliser(std::unique_ptr<StockageRegistre> stockage)
 {
+    m_vues.reset();
     m_stockage = std::move(stockage);
     m_ecrites.clear();
 }
 
 void Registre::fermer()
 {
+    m_vues.reset();
     m_stockage.reset();
     m_partage = false;
     m_ecrites.clear();
@@ -102,6 +105,7 @@ bool Registre::echec()
 
 std::optional<FactureOriginale> Registre::trouverOriginale(const QString &reference)
 {
+    m_vues.reset();
     std::optional<FactureOriginale> originale;
     if (m_stockage && !m_stockage->lireOriginale(reference, originale))
         echec();
@@ -110,6 +114,7 @@ std::optional<FactureOriginale> Registre::trouverOriginale(const QString &refere
 
 std::optional<ResultatFiscal> Registre::chercher(const QString &reference)
 {
+    m_vues.reset();
     std::optional<ResultatFiscal> resultat;
     if (m_stockage && !m_stockage->lireFacture(reference, resultat))
         echec();
@@ -118,6 +123,7 @@ std::optional<ResultatFiscal> Registre::chercher(const QString &reference)
 
 std::optional<LigneJournal> Registre::ligneJournal(const QString &reference)
 {
+    m_vues.reset();
     std::optional<LigneJournal> ligne;
     if (m_stockage && !m_stockage->lireLigne(reference, ligne))
         echec();
@@ -126,6 +132,7 @@ std::optional<LigneJournal> Registre::ligneJournal(const QString &reference)
 
 std::optional<QList<LigneJournal>> Registre::lignesEnSuspens()
 {
+    m_vues.reset();
     QList<LigneJournal> lignes;
     if (!m_stockage || !m_stockage->lireLignes(QString(), QString(), lignes)) {
         echec();
@@ -139,6 +146,7 @@ Reclamation Registre::reclamer(const QString &reference, const QString &empreint
                                const QString &destination, const TitulaireExecution &titulaire,
                                const EstVivante &estVivante)
 {
+    m_vues.reset();
     Reclamation r;
     if (!m_stockage) {
         r.erreur = m_erreur;
@@ -225,6 +233,7 @@ QList<LigneJournal> Registre::reprendreEnSuspens(const QString &chemin, const QS
                                                  const QString &sauf, const TitulaireExecution &titulaire,
                                                  const EstVivante &estVivante)
 {
+    m_vues.reset();
     QList<LigneJournal> retenues;
     if (!m_stockage)
         return retenues;
@@ -240,8 +249,10 @@ QList<LigneJournal> Registre::reprendreEnSuspens(const QString &chemin, const QS
         echec();
         return retenues;
     }
-    if (std::none_of(vues.cbegin(), vues.cend(), aReprendre))
+    if (std::none_of(vues.cbegin(), vues.cend(), aReprendre)) {
+        m_vues = LignesVues{chemin, destination, vues};
         return retenues;
+    }
     QList<LigneJournal> ecrites;
     const bool fait = s.enTransaction([&] {
         retenues.clear();
@@ -281,7 +292,10 @@ QList<LigneJournal> Registre::attenteOperateur(const QString &chemin, const QStr
                                                const EstVivante &estVivante)
 {
     QList<LigneJournal> lignes;
-    if (!m_stockage || !m_stockage->lireLignes(chemin, destination, lignes)) {
+    const std::optional<LignesVues> vues = std::exchange(m_vues, std::nullopt);
+    if (vues && vues->chemin == chemin && vues->destination == destination) {
+        lignes = vues->lignes;
+    } else if (!m_stockage || !m_stockage->lireLignes(chemin, destination, lignes)) {
         echec();
         return {};
     }
@@ -370,6 +384,7 @@ bool Registre::changerEtat(const QString &reference, EtatCertification etat,
                            const TitulaireExecution &titulaire, const QString &uid,
                            const QString &empreinteSoumission)
 {
+    m_vues.reset();
     if (!m_stockage)
         return false;
     m_erreur.clear();
@@ -395,6 +410,7 @@ bool Registre::changerEtat(const QString &reference, EtatCertification etat,
 bool Registre::changerDestination(const QString &reference, const QString &destination,
                                   const TitulaireExecution &titulaire)
 {
+    m_vues.reset();
     if (!m_stockage)
         return false;
     m_erreur.clear();
@@ -414,6 +430,7 @@ bool Registre::changerDestination(const QString &reference, const QString &desti
 
 bool Registre::enregistrer(const QString &reference, const ResultatFiscal &resultat)
 {
+    m_vues.reset();
     if (!m_stockage)
         return false;
     m_erreur.clear();
@@ -458,6 +475,7 @@ bool Registre::enregistrer(const QString &reference, const ResultatFiscal &resul
 
 std::optional<QList<QPair<QString, ResultatFiscal>>> Registre::factures()
 {
+    m_vues.reset();
     QList<QPair<QString, ResultatFiscal>> liste;
     if (!m_stockage || !m_stockage->lireFactures(liste)) {
         echec();
@@ -468,6 +486,7 @@ std::optional<QList<QPair<QString, ResultatFiscal>>> Registre::factures()
 
 IssueCopie Registre::copierFacture(const QString &reference, const ResultatFiscal &resultat)
 {
+    m_vues.reset();
     if (!m_stockage)
         return IssueCopie::Echec;
     IssueCopie issue = IssueCopie::Echec;
@@ -493,6 +512,7 @@ IssueCopie Registre::copierFacture(const QString &reference, const ResultatFisca
 
 IssueCopie Registre::copierLigne(const LigneJournal &ligne)
 {
+    m_vues.reset();
     if (!m_stockage)
         return IssueCopie::Echec;
     IssueCopie issue = IssueCopie::Echec;
@@ -522,6 +542,7 @@ IssueCopie Registre::copierLigne(const LigneJournal &ligne)
 
 AbandonOperateur Registre::abandonner(const QString &reference, const EstVivante &estVivante)
 {
+    m_vues.reset();
     AbandonOperateur a;
     if (!m_stockage) {
         a.erreur = m_erreur;

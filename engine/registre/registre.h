@@ -178,4 +178,14 @@ private:
     bool m_partage = false;
     // The journal rows as this register last wrote them, by reference.
     QHash<QString, LigneJournal> m_ecrites;
+    // The unfinished rows of a device or service that reprendreEnSuspens read and found nothing to
+    // take over in: attenteOperateur, when it is the very next call (as the engine makes it), judges
+    // these instead of reading them again. Any other call forgets them.
+    struct LignesVues
+    {
+        QString chemin;
+        QString destination;
+        QList<LigneJournal> lignes;
+    };
+    std::optional<LignesVues> m_vues;
 };

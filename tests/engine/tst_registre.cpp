@@ -426,6 +426,43 @@ private slots:
         QCOMPARE(attente, QStringList{"INC"});
     }
 
+    void attenteOperateurApresUneReprise()
+    {
+        // The operator hears of a row that waits for them whether the run took rows over just before
+        // or not, and of one written by another run since the run's last look.
+        const QString fichier = nouveauFichier();
+        {
+            Registre registre("registre-test");
+            QVERIFY(ouvrir(registre, fichier));
+        }
+        const QString insertion =
+            "insert into certification (reference, etat, chemin, destination, empreinte, "
+            "uid, pid, identite, cree) values ";
+        executer(fichier, insertion + "('INC', 'issue inconnue', 'appareil', 'COM1', 'E', '', 3, 'x', '1')");
+        Registre registre("registre-test");
+        QVERIFY(ouvrir(registre, fichier));
+        const TitulaireExecution moi{99, "m"};
+        const auto morte = [](const TitulaireExecution &) { return false; };
+        const auto references = [](const QList<LigneJournal> &lignes) {
+            QStringList r;
+            for (const LigneJournal &l : lignes)
+                r << l.reference;
+            return r;
+        };
+        QVERIFY(registre.reprendreEnSuspens("appareil", "COM1", "MOI", moi, morte).isEmpty());
+        QCOMPARE(references(registre.attenteOperateur("appareil", "COM1", "MOI", moi, morte)),
+                 QStringList{"INC"});
+        // Another device's look says nothing of this one.
+        QVERIFY(registre.reprendreEnSuspens("appareil", "COM2", "MOI", moi, morte).isEmpty());
+        QCOMPARE(references(registre.attenteOperateur("appareil", "COM1", "MOI", moi, morte)),
+                 QStringList{"INC"});
+        QVERIFY(registre.reprendreEnSuspens("appareil", "COM1", "MOI", moi, morte).isEmpty());
+        executer(fichier, insertion + "('INC2', 'issue inconnue', 'appareil', 'COM1', 'E', '', 4, 'x', '2')");
+        QVERIFY(!registre.chercher("MOI"));
+        QCOMPARE(references(registre.attenteOperateur("appareil", "COM1", "MOI", moi, morte)),
+                 (QStringList{"INC", "INC2"}));
+    }
+
     void abandonParOperateur_data()
     {
         QTest::addColumn<QString>("etat");

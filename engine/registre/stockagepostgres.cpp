@@ -255,13 +255,9 @@ bool StockagePostgres::commencerEcriture()
         QStringLiteral("begin; select pg_advisory_xact_lock(%1, %2)").arg(m_cle).arg(verrouEcriture);
     m_essaiFait = std::exchange(m_essaiPrevu, QString());
     if (!m_essaiFait.isEmpty())
-        sql +=
-            QStringLiteral("; savepoint essai; ") +
-            texteAvecValeurs(QStringLiteral("insert into facture (reference, qrcode, mecef_tc, mecef_sig, "
-                                            "mecef_nim, mecef_compt, mecef_date) values (?, 'F', '1', 'S', "
-                                            "'N', '1/1 FV', '20000101000000')"),
-                             {texteNonNul(m_essaiFait)}) +
-            QStringLiteral("; rollback to essai; release essai");
+        sql += QStringLiteral("; savepoint essai; ") +
+               texteAvecValeurs(instructionEssaiFacture(), {texteNonNul(m_essaiFait)}) +
+               QStringLiteral("; rollback to essai; release essai");
     if (executer(sql)) {
         m_reussiesAvantEssai = m_reussies;
         return true;

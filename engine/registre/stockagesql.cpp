@@ -171,11 +171,16 @@ bool StockageSql::ajouterFacture(const QString &reference, const ResultatFiscal 
                     valeursFacture(reference, r));
 }
 
+QString StockageSql::instructionEssaiFacture()
+{
+    return QStringLiteral(
+        "insert into facture (reference, qrcode, mecef_tc, mecef_sig, mecef_nim, "
+        "mecef_compt, mecef_date) values (?, 'F', '1', 'S', 'N', '1/1 FV', '20000101000000')");
+}
+
 bool StockageSql::factureInserable(const QString &reference)
 {
-    const QString essai =
-        QStringLiteral("insert into facture (reference, qrcode, mecef_tc, mecef_sig, mecef_nim, "
-                       "mecef_compt, mecef_date) values (?, 'F', '1', 'S', 'N', '1/1 FV', '20000101000000')");
+    const QString essai = instructionEssaiFacture();
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
     if (!executer(QStringLiteral("savepoint essai")))
         return false;
@@ -393,6 +398,10 @@ bool StockageSql::enregistrerFacture(const QString &reference, const ResultatFis
                                      const LigneJournal &avant, const LigneJournal &ligne, bool &ecrite)
 {
     ecrite = false;
+    if (reference != ligne.reference) {
+        m_erreur = QStringLiteral("remplacement d'une ligne par celle d'une autre facture");
+        return false;
+    }
     bool autre = false;
     const bool fait = enTransaction([&] {
         if (!ajouterFacture(reference, resultat) || !remplacerLigne(avant, ligne, ecrite))

@@ -54,6 +54,8 @@ protected:
     // applies only while the row is `avant`.
     QPair<QString, QVariantList> instructionRemplacement(const LigneJournal &avant,
                                                          const LigneJournal &ligne) const;
+    // The trial row of factureInserable, its reference a "?".
+    static QString instructionEssaiFacture();
     // The values of table `facture`'s seven columns for a row.
     static QVariantList valeursFacture(const QString &reference, const ResultatFiscal &resultat);
     // True where the driver spends round trips to the server on preparing a statement: values are

@@ -5,6 +5,9 @@
 
 #include <QDateTime>
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
 QString maintenant()
@@ -81,13 +84,17 @@ Registre::EstVivante Registre::vivacite()
 
 void Registre::utiliser(std::unique_ptr<StockageRegistre> stockage)
 {
+    m_vues.reset();
     m_stockage = std::move(stockage);
+    m_ecrites.clear();
 }
 
 void Registre::fermer()
 {
+    m_vues.reset();
     m_stockage.reset();
     m_partage = false;
+    m_ecrites.clear();
 }
 
 bool Registre::echec()
@@ -98,6 +105,7 @@ bool Registre::echec()
 
 std::optional<FactureOriginale> Registre::trouverOriginale(const QString &reference)
 {
+    m_vues.reset();
     std::optional<FactureOriginale> originale;
     if (m_stockage && !m_stockage->lireOriginale(reference, originale))
         echec();
@@ -106,6 +114,7 @@ std::optional<FactureOriginale> Registre::trouverOriginale(const QString &refere
 
 std::optional<ResultatFiscal> Registre::chercher(const QString &reference)
 {
+    m_vues.reset();
     std::optional<ResultatFiscal> resultat;
     if (m_stockage && !m_stockage->lireFacture(reference, resultat))
         echec();
@@ -114,6 +123,7 @@ std::optional<ResultatFiscal> Registre::chercher(const QString &reference)
 
 std::optional<LigneJournal> Registre::ligneJournal(const QString &reference)
 {
+    m_vues.reset();
     std::optional<LigneJournal> ligne;
     if (m_stockage && !m_stockage->lireLigne(reference, ligne))
         echec();
@@ -122,6 +132,7 @@ std::optional<LigneJournal> Registre::ligneJournal(const QString &reference)
 
 std::optional<QList<LigneJournal>> Registre::lignesEnSuspens()
 {
+    m_vues.reset();
     QList<LigneJournal> lignes;
     if (!m_stockage || !m_stockage->lireLignes(QString(), QString(), lignes)) {
         echec();
@@ -135,6 +146,7 @@ Reclamation Registre::reclamer(const QString &reference, const QString &empreint
                                const QString &destination, const TitulaireExecution &titulaire,
                                const EstVivante &estVivante)
 {
+    m_vues.reset();
     Reclamation r;
     if (!m_stockage) {
         r.erreur = m_erreur;
@@ -142,21 +154,21 @@ Reclamation Registre::reclamer(const QString &reference, const QString &empreint
     }
     m_erreur.clear();
     StockageRegistre &s = *m_stockage;
+    LigneJournal reclamee;
     // Everything below is read and written in one transaction; an answer other than a new claim
     // writes nothing.
+    s.prevoirEssaiFacture(reference);
     const bool fait = s.enTransaction([&] {
-        if (!s.lireFacture(reference, r.resultat))
+        r = Reclamation();
+        std::optional<LigneJournal> presente;
+        if (!s.lireFactureEtLigne(reference, r.resultat, presente))
             return false;
         if (r.resultat) {
             r.issue = Reclamation::Issue::DejaValidee;
-            std::optional<LigneJournal> ligne;
-            if (!s.lireLigne(reference, ligne))
-                return false;
-            r.empreinte = ligne ? ligne->empreinte : QString();
+            r.empreinte = presente ? presente->empreinte : QString();
             return true;
         }
-        if (!s.lireLigne(reference, r.precedente))
-            return false;
+        r.precedente = presente;
 
         const QString instant = maintenant();
         LigneJournal ligne;
@@ -203,6 +215,7 @@ Reclamation Registre::reclamer(const QString &reference, const QString &empreint
         }
         if (!s.ecrireLigne(ligne))
             return false;
+        reclamee = ligne;
         r.issue = Reclamation::Issue::Nouvelle;
         return true;
     });
@@ -210,6 +223,8 @@ Reclamation Registre::reclamer(const QString &reference, const QString &empreint
         r.issue = Reclamation::Issue::Echec;
         r.erreur = m_erreur.isEmpty() ? s.erreur() : m_erreur;
         m_erreur = r.erreur;
+    } else if (r.issue == Reclamation::Issue::Nouvelle) {
+        m_ecrites.insert(reference, reclamee);
     }
     return r;
 }
@@ -218,18 +233,36 @@ QList<LigneJournal> Registre::reprendreEnSuspens(const QString &chemin, const QS
                                                  const QString &sauf, const TitulaireExecution &titulaire,
                                                  const EstVivante &estVivante)
 {
+    m_vues.reset();
     QList<LigneJournal> retenues;
     if (!m_stockage)
         return retenues;
     StockageRegistre &s = *m_stockage;
+    const auto aReprendre = [&](const LigneJournal &l) {
+        return !(l.reference == sauf || etatTermine(l.etat) || etatAttendOperateur(l.etat) ||
+                 l.titulaire == titulaire || estVivante(l.titulaire));
+    };
+    // Usually there is nothing to take over: a look outside any transaction tells, and the write
+    // transaction, which reads the rows again, is taken only when there is.
+    QList<LigneJournal> vues;
+    if (!s.lireLignes(chemin, destination, vues)) {
+        echec();
+        return retenues;
+    }
+    if (std::none_of(vues.cbegin(), vues.cend(), aReprendre)) {
+        m_vues = LignesVues{chemin, destination, vues};
+        return retenues;
+    }
+    QList<LigneJournal> ecrites;
     const bool fait = s.enTransaction([&] {
+        retenues.clear();
+        ecrites.clear();
         QList<LigneJournal> lignes;
         if (!s.lireLignes(chemin, destination, lignes))
             return false;
         const QString instant = maintenant();
         for (LigneJournal l : std::as_const(lignes)) {
-            if (l.reference == sauf || etatTermine(l.etat) || etatAttendOperateur(l.etat) ||
-                l.titulaire == titulaire || estVivante(l.titulaire))
+            if (!aReprendre(l))
                 continue;
             l.titulaire = titulaire;
             if (!etatEngage(l.etat)) {
@@ -241,13 +274,16 @@ QList<LigneJournal> Registre::reprendreEnSuspens(const QString &chemin, const QS
             }
             if (!s.ecrireLigne(l))
                 return false;
+            ecrites << l;
         }
         return true;
     });
     if (!fait) {
         echec();
-        retenues.clear();
+        return {};
     }
+    for (const LigneJournal &l : std::as_const(ecrites))
+        m_ecrites.insert(l.reference, l);
     return retenues;
 }
 
@@ -256,7 +292,10 @@ QList<LigneJournal> Registre::attenteOperateur(const QString &chemin, const QStr
                                                const EstVivante &estVivante)
 {
     QList<LigneJournal> lignes;
-    if (!m_stockage || !m_stockage->lireLignes(chemin, destination, lignes)) {
+    const std::optional<LignesVues> vues = std::exchange(m_vues, std::nullopt);
+    if (vues && vues->chemin == chemin && vues->destination == destination) {
+        lignes = vues->lignes;
+    } else if (!m_stockage || !m_stockage->lireLignes(chemin, destination, lignes)) {
         echec();
         return {};
     }
@@ -276,71 +315,149 @@ bool Registre::modifierLigne(const QString &reference, const std::function<bool(
         m_erreur = QStringLiteral("aucune certification de cette facture dans le journal");
         return false;
     }
-    const EtatCertification avant = ligne->etat;
-    if (!changer(*ligne))
+    if (!appliquer(*ligne, changer))
         return false;
-    if (!changementPermis(avant, ligne->etat)) {
-        m_erreur = raisonChangement(avant, ligne->etat);
+    if (!m_stockage->ecrireLigne(*ligne))
+        return echec();
+    m_ecrites.insert(reference, *ligne);
+    return true;
+}
+
+bool Registre::appliquer(LigneJournal &ligne, const std::function<bool(LigneJournal &)> &changer)
+{
+    const EtatCertification avant = ligne.etat;
+    if (!changer(ligne))
+        return false;
+    if (!changementPermis(avant, ligne.etat)) {
+        m_erreur = raisonChangement(avant, ligne.etat);
         return false;
     }
-    if (ligne->etat != avant) {
+    if (ligne.etat != avant) {
         const QString instant = maintenant();
-        ligne->modifie = instant;
-        if (ligne->etat == EtatCertification::Ouverte)
-            ligne->ouverture = instant;
-        if (ligne->etat == EtatCertification::Payee)
-            ligne->paiement = instant;
+        ligne.modifie = instant;
+        if (ligne.etat == EtatCertification::Ouverte)
+            ligne.ouverture = instant;
+        if (ligne.etat == EtatCertification::Payee)
+            ligne.paiement = instant;
     }
-    return m_stockage->ecrireLigne(*ligne) || echec();
+    return true;
+}
+
+const LigneJournal *Registre::ligneTenue(const QString &reference, const TitulaireExecution &titulaire)
+{
+    // A finished row may be claimed anew by another run, which only a transaction decides; a row held
+    // by a run that is gone may be taken over. Neither is changed here.
+    const auto ecrite = m_ecrites.constFind(reference);
+    if (ecrite == m_ecrites.cend() || etatTermine(ecrite->etat) || !(ecrite->titulaire == titulaire) ||
+        !(titulaire == m_stockage->titulaire()))
+        return nullptr;
+    return &*ecrite;
+}
+
+std::optional<bool> Registre::modifierLigneTenue(const QString &reference,
+                                                 const TitulaireExecution &titulaire,
+                                                 const std::function<bool(LigneJournal &)> &changer)
+{
+    const LigneJournal *tenue = ligneTenue(reference, titulaire);
+    if (!tenue)
+        return std::nullopt;
+    const LigneJournal avant = *tenue;
+    LigneJournal ligne = avant;
+    if (!appliquer(ligne, changer)) {
+        m_erreur.clear();
+        return std::nullopt;
+    }
+    bool ecrite = false;
+    if (!m_stockage->remplacerLigne(avant, ligne, ecrite)) {
+        m_ecrites.remove(reference);
+        return echec();
+    }
+    if (!ecrite) {
+        m_ecrites.remove(reference);
+        return std::nullopt;
+    }
+    m_ecrites.insert(reference, ligne);
+    return true;
 }
 
 bool Registre::changerEtat(const QString &reference, EtatCertification etat,
                            const TitulaireExecution &titulaire, const QString &uid,
                            const QString &empreinteSoumission)
 {
+    m_vues.reset();
     if (!m_stockage)
         return false;
     m_erreur.clear();
-    return m_stockage->enTransaction([&] {
-        return modifierLigne(reference, [&](LigneJournal &l) {
-            // Only the run that holds the reference moves it on.
-            if (!(l.titulaire == titulaire)) {
-                m_erreur = raisonPasTitulaire;
-                return false;
-            }
-            l.etat = etat;
-            if (!uid.isEmpty())
-                l.uid = uid;
-            if (!empreinteSoumission.isEmpty())
-                l.empreinteSoumission = empreinteSoumission;
-            return true;
-        });
-    }) || (m_erreur.isEmpty() && echec());
+    const auto changer = [&](LigneJournal &l) {
+        // Only the run that holds the reference moves it on.
+        if (!(l.titulaire == titulaire)) {
+            m_erreur = raisonPasTitulaire;
+            return false;
+        }
+        l.etat = etat;
+        if (!uid.isEmpty())
+            l.uid = uid;
+        if (!empreinteSoumission.isEmpty())
+            l.empreinteSoumission = empreinteSoumission;
+        return true;
+    };
+    if (const std::optional<bool> fait = modifierLigneTenue(reference, titulaire, changer))
+        return *fait;
+    return m_stockage->enTransaction([&] { return modifierLigne(reference, changer); }) ||
+           (m_erreur.isEmpty() && echec());
 }
 
 bool Registre::changerDestination(const QString &reference, const QString &destination,
                                   const TitulaireExecution &titulaire)
 {
+    m_vues.reset();
     if (!m_stockage)
         return false;
     m_erreur.clear();
-    return m_stockage->enTransaction([&] {
-        return modifierLigne(reference, [&](LigneJournal &l) {
-            if (!(l.titulaire == titulaire)) {
-                m_erreur = raisonPasTitulaire;
-                return false;
-            }
-            l.destination = destination;
-            return true;
-        });
-    }) || (m_erreur.isEmpty() && echec());
+    const auto changer = [&](LigneJournal &l) {
+        if (!(l.titulaire == titulaire)) {
+            m_erreur = raisonPasTitulaire;
+            return false;
+        }
+        l.destination = destination;
+        return true;
+    };
+    if (const std::optional<bool> fait = modifierLigneTenue(reference, titulaire, changer))
+        return *fait;
+    return m_stockage->enTransaction([&] { return modifierLigne(reference, changer); }) ||
+           (m_erreur.isEmpty() && echec());
 }
 
 bool Registre::enregistrer(const QString &reference, const ResultatFiscal &resultat)
 {
+    m_vues.reset();
     if (!m_stockage)
         return false;
     m_erreur.clear();
+    const auto terminer = [](LigneJournal &l) {
+        l.etat = EtatCertification::Terminee;
+        return true;
+    };
+    // The row this run holds: the invoice row and the row's end in one write, applied only while the
+    // row is still as this run wrote it.
+    if (const LigneJournal *tenue = ligneTenue(reference, m_stockage->titulaire());
+        tenue && changementPermis(tenue->etat, EtatCertification::Terminee)) {
+        const LigneJournal avant = *tenue;
+        LigneJournal ligne = avant;
+        bool ecrite = false;
+        if (appliquer(ligne, terminer)) {
+            if (!m_stockage->enregistrerFacture(reference, resultat, avant, ligne, ecrite)) {
+                m_ecrites.remove(reference);
+                return echec();
+            }
+            if (ecrite) {
+                m_ecrites.insert(reference, ligne);
+                return true;
+            }
+        }
+        m_erreur.clear();
+        m_ecrites.remove(reference);
+    }
     return m_stockage->enTransaction([&] {
         std::optional<LigneJournal> ligne;
         if (!m_stockage->lireLigne(reference, ligne))
@@ -352,15 +469,13 @@ bool Registre::enregistrer(const QString &reference, const ResultatFiscal &resul
         if (!m_stockage->ajouterFacture(reference, resultat))
             return echec();
         // A row recorded without a claim (tests, earlier versions) has no journal row to finish.
-        return !ligne || modifierLigne(reference, [](LigneJournal &l) {
-            l.etat = EtatCertification::Terminee;
-            return true;
-        });
+        return !ligne || modifierLigne(reference, terminer);
     }) || (m_erreur.isEmpty() && echec());
 }
 
 std::optional<QList<QPair<QString, ResultatFiscal>>> Registre::factures()
 {
+    m_vues.reset();
     QList<QPair<QString, ResultatFiscal>> liste;
     if (!m_stockage || !m_stockage->lireFactures(liste)) {
         echec();
@@ -371,6 +486,7 @@ std::optional<QList<QPair<QString, ResultatFiscal>>> Registre::factures()
 
 IssueCopie Registre::copierFacture(const QString &reference, const ResultatFiscal &resultat)
 {
+    m_vues.reset();
     if (!m_stockage)
         return IssueCopie::Echec;
     IssueCopie issue = IssueCopie::Echec;
@@ -396,6 +512,7 @@ IssueCopie Registre::copierFacture(const QString &reference, const ResultatFisca
 
 IssueCopie Registre::copierLigne(const LigneJournal &ligne)
 {
+    m_vues.reset();
     if (!m_stockage)
         return IssueCopie::Echec;
     IssueCopie issue = IssueCopie::Echec;
@@ -425,6 +542,7 @@ IssueCopie Registre::copierLigne(const LigneJournal &ligne)
 
 AbandonOperateur Registre::abandonner(const QString &reference, const EstVivante &estVivante)
 {
+    m_vues.reset();
     AbandonOperateur a;
     if (!m_stockage) {
         a.erreur = m_erreur;

@@ -6,6 +6,7 @@
 
 #include <resultatfiscal.h>
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -157,10 +158,34 @@ private:
     // Reads the row of `reference`, lets `changer` edit it, checks the change against the table and
     // writes it, in the current transaction.
     bool modifierLigne(const QString &reference, const std::function<bool(LigneJournal &)> &changer);
+    // Lets `changer` edit `ligne` and checks the change against the table; false (m_erreur says why)
+    // when it is refused.
+    bool appliquer(LigneJournal &ligne, const std::function<bool(LigneJournal &)> &changer);
+    // The row of `reference` as this run last wrote it, when this run (`titulaire`, alive) holds it
+    // and it is not finished: no other run writes such a row.
+    const LigneJournal *ligneTenue(const QString &reference, const TitulaireExecution &titulaire);
+    // A change of a row ligneTenue knows, in one statement that applies only while the row is still
+    // as written (no transaction, no read). Nothing when that cannot decide: no such row, the change
+    // refused by the table on what may be an outdated copy, or the row found changed; the caller
+    // then reads the row in a transaction.
+    std::optional<bool> modifierLigneTenue(const QString &reference, const TitulaireExecution &titulaire,
+                                           const std::function<bool(LigneJournal &)> &changer);
     bool echec();
 
     QString m_nomConnexion;
     std::unique_ptr<StockageRegistre> m_stockage;
     QString m_erreur;
     bool m_partage = false;
+    // The journal rows as this register last wrote them, by reference.
+    QHash<QString, LigneJournal> m_ecrites;
+    // The unfinished rows of a device or service that reprendreEnSuspens read and found nothing to
+    // take over in: attenteOperateur, when it is the very next call (as the engine makes it), judges
+    // these instead of reading them again. Any other call forgets them.
+    struct LignesVues
+    {
+        QString chemin;
+        QString destination;
+        QList<LigneJournal> lignes;
+    };
+    std::optional<LignesVues> m_vues;
 };

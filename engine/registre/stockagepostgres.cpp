@@ -8,6 +8,7 @@
 #include <QVariant>
 
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -247,14 +248,69 @@ bool StockagePostgres::titulaireVivant(const TitulaireExecution &titulaire)
 
 bool StockagePostgres::commencerEcriture()
 {
-    // One round trip: the transaction and its lock.
-    if (executer(
-            QStringLiteral("begin; select pg_advisory_xact_lock(%1, %2)").arg(m_cle).arg(verrouEcriture)))
+    // One round trip: the transaction, its lock and, for a claim, the trial of its invoice row. The
+    // driver reports only how the first statement of a text ended: a later one that fails leaves the
+    // transaction aborted, and the transaction's next statement fails (enTransaction).
+    QString sql =
+        QStringLiteral("begin; select pg_advisory_xact_lock(%1, %2)").arg(m_cle).arg(verrouEcriture);
+    m_essaiFait = std::exchange(m_essaiPrevu, QString());
+    if (!m_essaiFait.isEmpty())
+        sql += QStringLiteral("; savepoint essai; ") +
+               texteAvecValeurs(instructionEssaiFacture(), {texteNonNul(m_essaiFait)}) +
+               QStringLiteral("; rollback to essai; release essai");
+    if (executer(sql)) {
+        m_reussiesAvantEssai = m_reussies;
         return true;
+    }
+    m_essaiFait.clear();
     const QString raison = m_erreur;
     executer(QStringLiteral("rollback"));
     m_erreur = raison;
     return false;
+}
+
+bool StockagePostgres::enTransaction(const std::function<bool()> &travail)
+{
+    const bool essai = !m_essaiPrevu.isEmpty();
+    const bool fait = StockageSql::enTransaction(travail);
+    m_essaiFait.clear();
+    // A statement of the opening text failed unreported and the transaction's next statement was
+    // refused: it is taken again without the trial, which then says on its own why it fails.
+    constexpr auto transactionAbandonnee = "25P02";
+    if (fait || !essai || m_codeErreur != QLatin1String(transactionAbandonnee))
+        return fait;
+    return StockageSql::enTransaction(travail);
+}
+
+bool StockagePostgres::factureInserable(const QString &reference)
+{
+    // Tried as the transaction started: a statement of the transaction that succeeded since then
+    // shows that it succeeded too.
+    if (!m_essaiFait.isEmpty() && m_essaiFait == reference && m_reussies > m_reussiesAvantEssai)
+        return true;
+    return StockageSql::factureInserable(reference);
+}
+
+bool StockagePostgres::enregistrerFacture(const QString &reference, const ResultatFiscal &resultat,
+                                          const LigneJournal &avant, const LigneJournal &ligne, bool &ecrite)
+{
+    ecrite = false;
+    if (avant.reference != ligne.reference || reference != ligne.reference) {
+        m_erreur = QStringLiteral("remplacement d'une ligne par celle d'une autre facture");
+        return false;
+    }
+    // One statement, one transaction: the invoice row is added only with the journal row's update,
+    // which applies only while the row is `avant`.
+    const auto [miseAJour, valeurs] = instructionRemplacement(avant, ligne);
+    const QString sql = QStringLiteral("with fin as (") + miseAJour +
+                        QStringLiteral(" returning 1) insert into facture (reference, qrcode, mecef_tc, "
+                                       "mecef_sig, mecef_nim, mecef_compt, mecef_date) select ?, ?, ?, ?, "
+                                       "?, ?, ? from fin");
+    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
+    if (!executer(q, sql, valeurs + valeursFacture(reference, resultat)))
+        return false;
+    ecrite = q.numRowsAffected() == 1;
+    return true;
 }
 
 QString StockagePostgres::instructionEcriture(const QString &noms, const QString &marques) const

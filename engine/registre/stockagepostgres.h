@@ -34,6 +34,11 @@ public:
 
     TitulaireExecution titulaire() override { return m_titulaire; }
     bool titulaireVivant(const TitulaireExecution &titulaire) override;
+    bool enTransaction(const std::function<bool()> &travail) override;
+    bool factureInserable(const QString &reference) override;
+    bool enregistrerFacture(const QString &reference, const ResultatFiscal &resultat,
+                            const LigneJournal &avant, const LigneJournal &ligne, bool &ecrite) override;
+    void prevoirEssaiFacture(const QString &reference) override { m_essaiPrevu = reference; }
 
 protected:
     bool commencerEcriture() override;
@@ -52,4 +57,9 @@ private:
 
     TitulaireExecution m_titulaire;
     int m_cle = 0; // first key of this register's advisory locks
+    // The reference whose trial the next transaction makes as it starts, and the one the current
+    // transaction made (its success known once a later statement of the transaction succeeded).
+    QString m_essaiPrevu;
+    QString m_essaiFait;
+    quint64 m_reussiesAvantEssai = 0;
 };

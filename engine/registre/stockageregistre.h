@@ -56,4 +56,20 @@ public:
                             QList<LigneJournal> &lignes) = 0;
     // Writes the whole row of `ligne.reference`, adding it when there is none.
     virtual bool ecrireLigne(const LigneJournal &ligne) = 0;
+
+    // The first `facture` row of `reference` and its journal row, as they stood at one instant (a
+    // run recording the invoice changes both at once).
+    virtual bool lireFactureEtLigne(const QString &reference, std::optional<ResultatFiscal> &resultat,
+                                    std::optional<LigneJournal> &ligne) = 0;
+    // Writes `ligne` over the journal row of the same reference only if that row is still exactly
+    // `avant` in every column, in one statement of its own; `ecrite` tells whether it was. False only
+    // when the statement failed.
+    virtual bool remplacerLigne(const LigneJournal &avant, const LigneJournal &ligne, bool &ecrite) = 0;
+    // Adds one `facture` row and writes `ligne` over the journal row as remplacerLigne does, both or
+    // neither: nothing is kept when the row was not `avant` (`ecrite` false).
+    virtual bool enregistrerFacture(const QString &reference, const ResultatFiscal &resultat,
+                                    const LigneJournal &avant, const LigneJournal &ligne, bool &ecrite) = 0;
+    // The next write transaction will try whether a `facture` row for `reference` can be added
+    // (factureInserable): a storage may try it as the transaction starts.
+    virtual void prevoirEssaiFacture(const QString &reference) { Q_UNUSED(reference); }
 };

@@ -27,6 +27,11 @@ public:
     bool lireLigne(const QString &reference, std::optional<LigneJournal> &ligne) override;
     bool lireLignes(const QString &chemin, const QString &destination, QList<LigneJournal> &lignes) override;
     bool ecrireLigne(const LigneJournal &ligne) override;
+    bool lireFactureEtLigne(const QString &reference, std::optional<ResultatFiscal> &resultat,
+                            std::optional<LigneJournal> &ligne) override;
+    bool remplacerLigne(const LigneJournal &avant, const LigneJournal &ligne, bool &ecrite) override;
+    bool enregistrerFacture(const QString &reference, const ResultatFiscal &resultat,
+                            const LigneJournal &avant, const LigneJournal &ligne, bool &ecrite) override;
 
 protected:
     explicit StockageSql(const QString &nomConnexion);
@@ -42,12 +47,27 @@ protected:
     bool executer(const QString &sql);
     // Runs `sql` with its "?" standing for `valeurs`, in order; false with the reason in m_erreur.
     bool executer(QSqlQuery &q, const QString &sql, const QVariantList &valeurs);
+    // `sql` with each "?" (never one inside a value) replaced by the next of `valeurs`, quoted by the
+    // driver as a literal of its database.
+    QString texteAvecValeurs(const QString &sql, const QVariantList &valeurs) const;
+    // The statement and values of remplacerLigne: an update of the row of `ligne.reference` that
+    // applies only while the row is `avant`.
+    QPair<QString, QVariantList> instructionRemplacement(const LigneJournal &avant,
+                                                         const LigneJournal &ligne) const;
+    // The trial row of factureInserable, its reference a "?".
+    static QString instructionEssaiFacture();
+    // The values of table `facture`'s seven columns for a row.
+    static QVariantList valeursFacture(const QString &reference, const ResultatFiscal &resultat);
     // True where the driver spends round trips to the server on preparing a statement: values are
     // then written into its text as literals, quoted by the driver, instead of bound.
     virtual bool valeursDansLeTexte() const { return false; }
 
     QString m_nomConnexion;
     QString m_erreur;
+    // The database's own code of the last failure (SQLSTATE on PostgreSQL).
+    QString m_codeErreur;
+    // Statements that succeeded on this connection.
+    quint64 m_reussies = 0;
     // The journal's columns (some added after the first version, absent from an older register
     // opened as it is); none when there is no journal. `m_journalLu`: the database could be asked.
     QSet<QString> m_colonnes;
@@ -57,4 +77,8 @@ private:
     // The added journal columns this register has, in their order.
     QList<const ColonneAjoutee *> ajoutees() const;
     static QString selectionJournal(const QList<const ColonneAjoutee *> &ajoutees);
+    // The journal's columns in the order every statement lists them, each after `prefixe`.
+    static QStringList nomsJournal(const QList<const ColonneAjoutee *> &ajoutees,
+                                   const QString &prefixe = QString());
+    void retenirErreur(const QSqlQuery &q);
 };

@@ -426,6 +426,43 @@ private slots:
         QCOMPARE(attente, QStringList{"INC"});
     }
 
+    void attenteOperateurApresUneReprise()
+    {
+        // The operator hears of a row that waits for them whether the run took rows over just before
+        // or not, and of one written by another run since the run's last look.
+        const QString fichier = nouveauFichier();
+        {
+            Registre registre("registre-test");
+            QVERIFY(ouvrir(registre, fichier));
+        }
+        const QString insertion =
+            "insert into certification (reference, etat, chemin, destination, empreinte, "
+            "uid, pid, identite, cree) values ";
+        executer(fichier, insertion + "('INC', 'issue inconnue', 'appareil', 'COM1', 'E', '', 3, 'x', '1')");
+        Registre registre("registre-test");
+        QVERIFY(ouvrir(registre, fichier));
+        const TitulaireExecution moi{99, "m"};
+        const auto morte = [](const TitulaireExecution &) { return false; };
+        const auto references = [](const QList<LigneJournal> &lignes) {
+            QStringList r;
+            for (const LigneJournal &l : lignes)
+                r << l.reference;
+            return r;
+        };
+        QVERIFY(registre.reprendreEnSuspens("appareil", "COM1", "MOI", moi, morte).isEmpty());
+        QCOMPARE(references(registre.attenteOperateur("appareil", "COM1", "MOI", moi, morte)),
+                 QStringList{"INC"});
+        // Another device's look says nothing of this one.
+        QVERIFY(registre.reprendreEnSuspens("appareil", "COM2", "MOI", moi, morte).isEmpty());
+        QCOMPARE(references(registre.attenteOperateur("appareil", "COM1", "MOI", moi, morte)),
+                 QStringList{"INC"});
+        QVERIFY(registre.reprendreEnSuspens("appareil", "COM1", "MOI", moi, morte).isEmpty());
+        executer(fichier, insertion + "('INC2', 'issue inconnue', 'appareil', 'COM1', 'E', '', 4, 'x', '2')");
+        QVERIFY(!registre.chercher("MOI"));
+        QCOMPARE(references(registre.attenteOperateur("appareil", "COM1", "MOI", moi, morte)),
+                 (QStringList{"INC", "INC2"}));
+    }
+
     void abandonParOperateur_data()
     {
         QTest::addColumn<QString>("etat");
@@ -686,6 +723,97 @@ private slots:
         QVERIFY(ouvrir(registre, fichier));
         QVERIFY(registre.enregistrer("T1", resultat("1")));
         QCOMPARE(nomEtat(registre.ligneJournal("T1")->etat), QString("terminee"));
+    }
+
+    void ligneChangeeDerriereLExecution_data()
+    {
+        QTest::addColumn<QString>("changement"); // SQL run by another writer, or nothing
+        QTest::addColumn<bool>("changee");       // the close may still be announced
+        QTest::addColumn<QString>("etatApres");
+        QTest::addColumn<QString>("raison");     // part of the reason when refused
+        QTest::addColumn<int>("enregistrement"); // recording afterwards: 1 done, 0 refused, -1 not tried
+        QTest::newRow("untouched") << QString() << true << "fermeture envoyee" << QString() << 1;
+        QTest::newRow("taken over by another run")
+            << "update certification set pid = pid + 1000, identite = 'autre' where reference = 'R'" << false
+            << "payee"
+            << "n'est pas tenue" << -1;
+        QTest::newRow("released behind its back")
+            << "update certification set etat = 'abandonnee' where reference = 'R'" << false << "abandonnee"
+            << "changement d'etat refuse" << 0;
+        QTest::newRow("another column written: the change applies to the row as it stands")
+            << "update certification set uid = 'U-9' where reference = 'R'" << true << "fermeture envoyee"
+            << QString() << 1;
+        QTest::newRow("removed") << "delete from certification where reference = 'R'" << false << QString()
+                                 << "aucune certification" << -1;
+    }
+
+    void ligneChangeeDerriereLExecution()
+    {
+        // A run moves its own row on in one write that applies only while the row is as the run
+        // wrote it; a row changed behind its back is read again and judged by the table of changes,
+        // as it stands. A step whose state is refused is not announced, and an invoice whose row may
+        // not end is not recorded.
+        QFETCH(QString, changement);
+        QFETCH(bool, changee);
+        QFETCH(QString, etatApres);
+        QFETCH(QString, raison);
+        QFETCH(int, enregistrement);
+        const QString fichier = nouveauFichier();
+        Registre registre("registre-test");
+        QVERIFY(ouvrir(registre, fichier));
+        const TitulaireExecution moi = registre.titulaire();
+        QCOMPARE(int(registre.reclamer("R", "E", "appareil", "COM1", moi, registre.vivacite()).issue),
+                 int(Reclamation::Issue::Nouvelle));
+        QVERIFY(registre.changerEtat("R", EtatCertification::Ouverte, moi));
+        QVERIFY(registre.changerEtat("R", EtatCertification::Payee, moi));
+        QCOMPARE(nomEtat(registre.ligneJournal("R")->etat), QString("payee"));
+        if (!changement.isEmpty())
+            executer(fichier, changement);
+
+        QCOMPARE(registre.changerEtat("R", EtatCertification::FermetureEnvoyee, moi), changee);
+        if (!changee)
+            QVERIFY2(registre.erreur().contains(raison), qPrintable(registre.erreur()));
+        const std::optional<LigneJournal> ligne = registre.ligneJournal("R");
+        QCOMPARE(ligne ? nomEtat(ligne->etat) : QString(), etatApres);
+        if (changement.contains("U-9"))
+            QCOMPARE(ligne->uid, QString("U-9"));
+        if (enregistrement < 0)
+            return;
+        QCOMPARE(registre.enregistrer("R", resultat("R")), enregistrement == 1);
+        QCOMPARE(bool(registre.chercher("R")), enregistrement == 1);
+        QCOMPARE(nomEtat(registre.ligneJournal("R")->etat),
+                 enregistrement == 1 ? QString("terminee") : etatApres);
+    }
+
+    void insertionsRefuseesAuMomentDeReclamer()
+    {
+        // A claim is refused with the reason the table gives when its invoice row could not be added;
+        // a reprint, which adds nothing, still answers.
+        const QString fichier = nouveauFichier();
+        {
+            Registre registre("registre-test");
+            QVERIFY(ouvrir(registre, fichier));
+            QVERIFY(registre.enregistrer("CONNUE", resultat("C")));
+        }
+        refuserInsertions(fichier, "disque plein");
+        Registre registre("registre-test");
+        QVERIFY(ouvrir(registre, fichier));
+        const Reclamation r =
+            registre.reclamer("NOUVELLE", "E", "appareil", "COM1", registre.titulaire(), registre.vivacite());
+        QCOMPARE(int(r.issue), int(Reclamation::Issue::Echec));
+        QVERIFY2(r.erreur.contains("disque plein"), qPrintable(r.erreur));
+        QVERIFY(!registre.ligneJournal("NOUVELLE"));
+        const Reclamation connue =
+            registre.reclamer("CONNUE", "E", "appareil", "COM1", registre.titulaire(), registre.vivacite());
+        QCOMPARE(int(connue.issue), int(Reclamation::Issue::DejaValidee));
+        QCOMPARE(connue.resultat->qrcode, resultat("C").qrcode);
+        // Once the table takes rows again, the same register claims it.
+        accepterInsertions(fichier);
+        QCOMPARE(
+            int(registre
+                    .reclamer("NOUVELLE", "E", "appareil", "COM1", registre.titulaire(), registre.vivacite())
+                    .issue),
+            int(Reclamation::Issue::Nouvelle));
     }
 
     void registreInutilisable_data()

@@ -1,18 +1,21 @@
 /* Loaded into orvane-engine by scripts/bench-registre (LD_PRELOAD): counts the calls the register
  * makes that wait for its database and the time spent in them, and appends one line per run to the
  * file named by ORVANE_CHRONO_FICHIER at exit:
- *   <pid> <connexion ns> <appels PostgreSQL> <ns PostgreSQL> <appels SQLite> <ns SQLite>
+ *   <pid> <connexion ns> <appels PostgreSQL> <ns PostgreSQL> <appels SQLite> <ns SQLite> <appels du pilote>
  * A PostgreSQL call is one round trip to the server: Qt's driver sends each statement with PQexec
- * or PQsendQuery (its result then read with PQgetResult, timed, not counted again). */
+ * or PQsendQuery (its result then read with PQgetResult, timed, not counted again). The last column
+ * counts, among them, the statements Qt's driver itself sends as it opens a connection (the
+ * server's version, the encoding, the date style...), which the register does not choose. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <time.h>
 #include <unistd.h>
 
 static long long connexionNs, pgNs, sqliteNs;
-static long pgAppels, sqliteAppels;
+static long pgAppels, sqliteAppels, piloteAppels;
 /* libpq's PQexec goes through its own PQsendQuery: that one is the same round trip. */
 static int dansPQexec;
 
@@ -61,6 +64,19 @@ PGconn *PQconnectdb(const char *conninfo)
     return c;
 }
 
+/* The statements Qt's QPSQL driver sends on its own when it opens a connection. */
+static int duPilote(const char *query)
+{
+    static const char *const ouverture[] = {"SELECT version()", "SELECT '\\\\' x",
+                                            "SET CLIENT_ENCODING TO 'UNICODE'", "SET DATESTYLE TO 'ISO'",
+                                            "SET bytea_output TO escape"};
+    for (size_t i = 0; i < sizeof ouverture / sizeof *ouverture; ++i) {
+        if (strcmp(query, ouverture[i]) == 0)
+            return 1;
+    }
+    return 0;
+}
+
 /* ORVANE_CHRONO_TRACE set: every statement on standard error, to see where round trips go. */
 static void tracer(const char *query)
 {
@@ -78,6 +94,7 @@ PGresult *PQexec(PGconn *conn, const char *query)
     --dansPQexec;
     pgNs += maintenant() - debut;
     ++pgAppels;
+    piloteAppels += duPilote(query);
     return r;
 }
 
@@ -91,6 +108,7 @@ int PQsendQuery(PGconn *conn, const char *query)
     int r = suivant(conn, query);
     pgNs += maintenant() - debut;
     ++pgAppels;
+    piloteAppels += duPilote(query);
     return r;
 }
 
@@ -157,6 +175,7 @@ __attribute__((destructor)) static void ecrire(void)
     FILE *f = fopen(fichier, "a");
     if (!f)
         return;
-    fprintf(f, "%d %lld %ld %lld %ld %lld\n", (int)getpid(), connexionNs, pgAppels, pgNs, sqliteAppels, sqliteNs);
+    fprintf(f, "%d %lld %ld %lld %ld %lld %ld\n", (int)getpid(), connexionNs, pgAppels, pgNs, sqliteAppels,
+            sqliteNs, piloteAppels);
     fclose(f);
 }

@@ -82,7 +82,7 @@ class ServiceEmcf : public ProgrammeSuivi
 public:
     ServiceEmcf(const QString &pki, const QStringList &options = {})
     {
-        if (demarrer(binaires + QStringLiteral("/orvane-emcf-sim"),
+        if (demarrer(QStringLiteral(ORVANE_SIMULATEURS_DIR "/orvane-emcf-sim"),
                      QStringList{QStringLiteral("--certificat"), pki + QStringLiteral("/serveur.pem"),
                                  QStringLiteral("--cle"), pki + QStringLiteral("/serveur.key")} +
                          options) &&

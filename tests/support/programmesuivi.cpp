@@ -60,7 +60,7 @@ int ProgrammeSuivi::attendre(const QRegularExpression &motif, int delaiMs)
 
 SimulateurMCF::SimulateurMCF(const QStringList &options)
 {
-    if (demarrer(QStringLiteral(ORVANE_BIN_DIR "/orvane-mcf-sim"), options) &&
+    if (demarrer(QStringLiteral(ORVANE_SIMULATEURS_DIR "/orvane-mcf-sim"), options) &&
         attendre(QRegularExpression(QStringLiteral("^/"))) == 0)
         terminal = lignes().first();
 }
@@ -78,7 +78,7 @@ bool installerMoteur(const QString &dossier)
         if (QLibrary::isLibrary(nom) && QFileInfo(nom).completeBaseName() == module)
             fichierModule = nom;
     }
-    const QString programme = QStringLiteral("orvane-engine");
+    const QString programme = QStringLiteral("orvane-engine" ORVANE_SUFFIXE_EXE);
     return !fichierModule.isEmpty() &&
            QFile::copy(QStringLiteral(ORVANE_BIN_DIR "/") + programme,
                        dossier + QLatin1Char('/') + programme) &&

@@ -5,8 +5,8 @@
 // Linux program has ended, with its exit code (written by the script to the file ORVANE_CODE_SORTIE
 // names). Wine hands the Linux program the terminal Wine itself was started on, not the pipes the test
 // gave the relay: the program writes to two files instead, which the relay copies to its own output
-// as they grow. When the test kills the relay, the script sees
-// the relay's Linux process (ORVANE_PID_RELAIS) gone and kills the Linux program.
+// as they grow. A relay the test kills leaves its Linux program running: scripts/test-windows ends
+// those with the run.
 #include <windows.h>
 
 #include <cstdio>
@@ -87,15 +87,6 @@ int main()
         SetEnvironmentVariableA(f.first, unix);
         HeapFree(GetProcessHeap(), 0, unix);
     }
-    // Under Wine a Windows process is a Linux process: /proc/self is this relay's own.
-    char pid[32] = "";
-    if (FILE *stat = _wfopen(L"Z:\\proc\\self\\stat", L"r")) {
-        if (std::fscanf(stat, "%31s", pid) != 1)
-            pid[0] = 0;
-        std::fclose(stat);
-    }
-    SetEnvironmentVariableA("ORVANE_PID_RELAIS", pid);
-
     STARTUPINFOW si{};
     si.cb = sizeof si;
     std::wstring ligne = L"\"" + std::wstring(script) + L"\" " + nom + L" " + resteLigne(GetCommandLineW());

@@ -1,3 +1,8 @@
+# Where the end-to-end tests find the simulators they start: beside the programs, unless a cross
+# build runs its tests against the build machine's own (scripts/test-windows: Linux simulators
+# started under Wine).
+set(ORVANE_SIMULATEURS_DIR "${CMAKE_BINARY_DIR}/bin" CACHE PATH "Folder of the simulators the tests start")
+
 # orvane_add_test(<name> SOURCES <files...> LIBS <targets...> [ENVIRONMENT <VAR=value...>] [TIMEOUT <s>])
 # Builds one QtTest executable and registers it with CTest, headless.
 function(orvane_add_test name)
@@ -7,6 +12,8 @@ function(orvane_add_test name)
   target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
   target_compile_definitions(${name} PRIVATE
     ORVANE_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
+    ORVANE_SIMULATEURS_DIR="${ORVANE_SIMULATEURS_DIR}"
+    ORVANE_SUFFIXE_EXE="${CMAKE_EXECUTABLE_SUFFIX}"
     ORVANE_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
   add_test(NAME ${name} COMMAND ${name})
   if(NOT T_TIMEOUT)

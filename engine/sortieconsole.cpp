@@ -1,7 +1,14 @@
 #include "sortieconsole.h"
 
+#include <QtGlobal>
+
 #include <cstdio>
 #include <utility>
+
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 SortieConsole::SortieConsole(Ecriture ecrire) : m_ecrire(std::move(ecrire)) {}
 
@@ -48,6 +55,10 @@ SortieConsole::Ecriture ecritureSortieStandard()
     // larger block would go out in several writes.
     static char tampon[1 << 16];
     std::setvbuf(stdout, tampon, _IOFBF, sizeof tampon);
+#ifdef Q_OS_WIN
+    // The lines end in "\n" alone, as everywhere: C's text mode would write "\r\n" on Windows.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     return [](const char *octets, std::size_t taille) {
         std::fwrite(octets, 1, taille, stdout);
         std::fflush(stdout);

@@ -11,6 +11,11 @@
 #ifdef Q_OS_UNIX
 #include <csignal>
 #endif
+#ifdef Q_OS_WIN
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace {
 
@@ -23,11 +28,20 @@ void survivreAConsoleFermee()
 #endif
 }
 
+// The messages end in "\n" alone, as everywhere: C's text mode would write "\r\n" on Windows.
+void sortieBinaire()
+{
+#ifdef Q_OS_WIN
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     survivreAConsoleFermee();
+    sortieBinaire();
     preparerAffichage();
     QApplication application(argc, argv);
     QTranslator traductionQt;

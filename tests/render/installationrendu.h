@@ -14,10 +14,12 @@ public:
     bool valide() const { return m_dossier.isValid(); }
     QString chemin(const QString &nom) const { return m_dossier.filePath(nom); }
 
+    // The program's file, ".exe" on Windows; it is started by its name without the suffix.
     bool copierProgramme(const QString &nom)
     {
-        const QString cible = chemin(nom);
-        return QFile::copy(QStringLiteral(ORVANE_BIN_DIR "/") + nom, cible) &&
+        const QString fichier = nom + QStringLiteral(ORVANE_SUFFIXE_EXE);
+        const QString cible = chemin(fichier);
+        return QFile::copy(QStringLiteral(ORVANE_BIN_DIR "/") + fichier, cible) &&
                QFile::setPermissions(cible, QFile::permissions(cible) | QFileDevice::ExeOwner);
     }
 

@@ -24,6 +24,7 @@ private slots:
 
 namespace {
 
+#ifndef Q_OS_WIN
 // A stand-in for the PHP server: a shell waiting on its input (no child process), whose command
 // line ends with the arguments the engine gives php.
 bool demarrerServeurFactice(QProcess &serveur)
@@ -33,6 +34,7 @@ bool demarrerServeurFactice(QProcess &serveur)
                    QStringLiteral("0.0.0.0:801"), QStringLiteral("index.php")});
     return serveur.waitForStarted();
 }
+#endif
 
 } // namespace
 

@@ -60,7 +60,7 @@ int ProgrammeSuivi::attendre(const QRegularExpression &motif, int delaiMs)
 
 SimulateurMCF::SimulateurMCF(const QStringList &options)
 {
-    if (demarrer(QStringLiteral(ORVANE_BIN_DIR "/orvane-mcf-sim"), options) &&
+    if (demarrer(QStringLiteral(ORVANE_SIMULATEURS_DIR "/orvane-mcf-sim"), options) &&
         attendre(QRegularExpression(QStringLiteral("^/"))) == 0)
         terminal = lignes().first();
 }
@@ -84,7 +84,7 @@ CertificatLocal::CertificatLocal()
 DoubleEmcf::DoubleEmcf(const CertificatLocal &certificat, const QStringList &options)
     : m_certificat(certificat.certificat())
 {
-    if (demarrer(QStringLiteral(ORVANE_BIN_DIR "/orvane-emcf-sim"),
+    if (demarrer(QStringLiteral(ORVANE_SIMULATEURS_DIR "/orvane-emcf-sim"),
                  QStringList{QStringLiteral("--certificat"), certificat.certificat(), QStringLiteral("--cle"),
                              certificat.cle()} +
                      options) &&
@@ -114,7 +114,7 @@ bool installerMoteur(const QString &dossier)
         if (QLibrary::isLibrary(nom) && QFileInfo(nom).completeBaseName() == module)
             fichierModule = nom;
     }
-    const QString programme = QStringLiteral("orvane-engine");
+    const QString programme = QStringLiteral("orvane-engine" ORVANE_SUFFIXE_EXE);
     return !fichierModule.isEmpty() &&
            QFile::copy(QStringLiteral(ORVANE_BIN_DIR "/") + programme,
                        dossier + QLatin1Char('/') + programme) &&

@@ -314,7 +314,7 @@ QString CertificationEnLigne::demarrerSimulateur(const QStringList &options, con
                                                  const QString &cle)
 {
     m_simulateur = std::make_unique<QProcess>();
-    m_simulateur->setProgram(QStringLiteral(ORVANE_BIN_DIR "/orvane-emcf-sim"));
+    m_simulateur->setProgram(QStringLiteral(ORVANE_SIMULATEURS_DIR "/orvane-emcf-sim"));
     m_simulateur->setArguments(
         QStringList{"--certificat", pki(certificat), "--cle", pki(cle), "--date", dateFixe} + options);
     m_simulateur->start();

@@ -5,7 +5,9 @@
 #include <QProcess>
 #include <QTcpServer>
 
+#ifdef Q_OS_UNIX
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -34,7 +36,11 @@ int portLibre()
 
 bool estRoot()
 {
+#ifdef Q_OS_UNIX
     return ::geteuid() == 0;
+#else
+    return false;
+#endif
 }
 
 } // namespace

@@ -380,9 +380,8 @@ std::optional<bool> Registre::modifierLigneTenue(const QString &reference,
     return true;
 }
 
-bool Registre::changerEtat(const QString &reference, EtatCertification etat,
-                           const TitulaireExecution &titulaire, const QString &uid,
-                           const QString &empreinteSoumission)
+bool Registre::changerLigneTenue(const QString &reference, const TitulaireExecution &titulaire,
+                                 const std::function<void(LigneJournal &)> &changement)
 {
     m_vues.reset();
     if (!m_stockage)
@@ -394,11 +393,7 @@ bool Registre::changerEtat(const QString &reference, EtatCertification etat,
             m_erreur = raisonPasTitulaire;
             return false;
         }
-        l.etat = etat;
-        if (!uid.isEmpty())
-            l.uid = uid;
-        if (!empreinteSoumission.isEmpty())
-            l.empreinteSoumission = empreinteSoumission;
+        changement(l);
         return true;
     };
     if (const std::optional<bool> fait = modifierLigneTenue(reference, titulaire, changer))
@@ -407,25 +402,23 @@ bool Registre::changerEtat(const QString &reference, EtatCertification etat,
            (m_erreur.isEmpty() && echec());
 }
 
+bool Registre::changerEtat(const QString &reference, EtatCertification etat,
+                           const TitulaireExecution &titulaire, const QString &uid,
+                           const QString &empreinteSoumission)
+{
+    return changerLigneTenue(reference, titulaire, [&](LigneJournal &l) {
+        l.etat = etat;
+        if (!uid.isEmpty())
+            l.uid = uid;
+        if (!empreinteSoumission.isEmpty())
+            l.empreinteSoumission = empreinteSoumission;
+    });
+}
+
 bool Registre::changerDestination(const QString &reference, const QString &destination,
                                   const TitulaireExecution &titulaire)
 {
-    m_vues.reset();
-    if (!m_stockage)
-        return false;
-    m_erreur.clear();
-    const auto changer = [&](LigneJournal &l) {
-        if (!(l.titulaire == titulaire)) {
-            m_erreur = raisonPasTitulaire;
-            return false;
-        }
-        l.destination = destination;
-        return true;
-    };
-    if (const std::optional<bool> fait = modifierLigneTenue(reference, titulaire, changer))
-        return *fait;
-    return m_stockage->enTransaction([&] { return modifierLigne(reference, changer); }) ||
-           (m_erreur.isEmpty() && echec());
+    return changerLigneTenue(reference, titulaire, [&](LigneJournal &l) { l.destination = destination; });
 }
 
 bool Registre::enregistrer(const QString &reference, const ResultatFiscal &resultat)

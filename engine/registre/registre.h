@@ -158,6 +158,10 @@ private:
     // Reads the row of `reference`, lets `changer` edit it, checks the change against the table and
     // writes it, in the current transaction.
     bool modifierLigne(const QString &reference, const std::function<bool(LigneJournal &)> &changer);
+    // Applies `changement` to the row of `reference` when `titulaire` holds it (false otherwise, or
+    // when it could not be written).
+    bool changerLigneTenue(const QString &reference, const TitulaireExecution &titulaire,
+                           const std::function<void(LigneJournal &)> &changement);
     // Lets `changer` edit `ligne` and checks the change against the table; false (m_erreur says why)
     // when it is refused.
     bool appliquer(LigneJournal &ligne, const std::function<bool(LigneJournal &)> &changer);

@@ -12,8 +12,8 @@ QSslConfiguration configurationTls(const QList<QSslCertificate> &autorites)
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     tls.setAllowedNextProtocols({QSslConfiguration::NextProtocolHttp1_1});
     // Only these authorities are trusted: setting them switches off the on-demand loading of the
-    // system's roots (loading all of them would cost each run ~170 ms) and replaces the roots that
-    // a backend fills in ahead (Schannel does, on Windows), which adding them to would keep.
+    // system's roots (a large share of a run, see the README) and replaces the roots that a backend
+    // fills in ahead (Schannel does, on Windows), which adding them to would keep.
     if (!autorites.isEmpty())
         tls.setCaCertificates(autorites);
     return tls;

@@ -158,11 +158,26 @@ Reclamation Registre::reclamer(const QString &reference, const QString &empreint
     // Everything below is read and written in one transaction; an answer other than a new claim
     // writes nothing.
     s.prevoirEssaiFacture(reference);
+    // Holders judged gone. On a shared register a holder's own steps do not wait for this
+    // transaction, so a run may take its last step and end between the read of its row and the
+    // judgement: the row is read again once its holder is judged gone, and is then final.
+    QList<TitulaireExecution> parties;
     const bool fait = s.enTransaction([&] {
         r = Reclamation();
         std::optional<LigneJournal> presente;
-        if (!s.lireFactureEtLigne(reference, r.resultat, presente))
-            return false;
+        for (;;) {
+            if (!s.lireFactureEtLigne(reference, r.resultat, presente))
+                return false;
+            if (r.resultat || !presente || etatTermine(presente->etat) || presente->titulaire == titulaire ||
+                parties.contains(presente->titulaire))
+                break;
+            if (estVivante(presente->titulaire)) {
+                r.precedente = presente;
+                r.issue = Reclamation::Issue::TenueAilleurs;
+                return true;
+            }
+            parties << presente->titulaire;
+        }
         if (r.resultat) {
             r.issue = Reclamation::Issue::DejaValidee;
             r.empreinte = presente ? presente->empreinte : QString();
@@ -174,10 +189,6 @@ Reclamation Registre::reclamer(const QString &reference, const QString &empreint
         LigneJournal ligne;
         if (r.precedente && !etatTermine(r.precedente->etat)) {
             const LigneJournal &p = *r.precedente;
-            if (!(p.titulaire == titulaire) && estVivante(p.titulaire)) {
-                r.issue = Reclamation::Issue::TenueAilleurs;
-                return true;
-            }
             if (etatAttendOperateur(p.etat)) {
                 r.issue = Reclamation::Issue::IssueInconnue;
                 return true;
@@ -238,9 +249,24 @@ QList<LigneJournal> Registre::reprendreEnSuspens(const QString &chemin, const QS
     if (!m_stockage)
         return retenues;
     StockageRegistre &s = *m_stockage;
-    const auto aReprendre = [&](const LigneJournal &l) {
+    const auto candidate = [&](const LigneJournal &l) {
         return !(l.reference == sauf || etatTermine(l.etat) || etatAttendOperateur(l.etat) ||
-                 l.titulaire == titulaire || estVivante(l.titulaire));
+                 l.titulaire == titulaire);
+    };
+    // Holders judged gone, whose rows read after that judgement are final: a holder's own steps do
+    // not wait for the write transaction on a shared register, so a row read before its holder was
+    // judged gone may be older than what the holder left.
+    QList<TitulaireExecution> parties;
+    // True when the rows hold one whose holder is newly judged gone.
+    const auto jugerTitulaires = [&](const QList<LigneJournal> &lignes) {
+        bool nouvelles = false;
+        for (const LigneJournal &l : lignes) {
+            if (candidate(l) && !parties.contains(l.titulaire) && !estVivante(l.titulaire)) {
+                parties << l.titulaire;
+                nouvelles = true;
+            }
+        }
+        return nouvelles;
     };
     // Usually there is nothing to take over: a look outside any transaction tells, and the write
     // transaction, which reads the rows again, is taken only when there is.
@@ -249,7 +275,7 @@ QList<LigneJournal> Registre::reprendreEnSuspens(const QString &chemin, const QS
         echec();
         return retenues;
     }
-    if (std::none_of(vues.cbegin(), vues.cend(), aReprendre)) {
+    if (!jugerTitulaires(vues)) {
         m_vues = LignesVues{chemin, destination, vues};
         return retenues;
     }
@@ -258,11 +284,12 @@ QList<LigneJournal> Registre::reprendreEnSuspens(const QString &chemin, const QS
         retenues.clear();
         ecrites.clear();
         QList<LigneJournal> lignes;
-        if (!s.lireLignes(chemin, destination, lignes))
+        if (!s.lireLignes(chemin, destination, lignes) ||
+            (jugerTitulaires(lignes) && !s.lireLignes(chemin, destination, lignes)))
             return false;
         const QString instant = maintenant();
         for (LigneJournal l : std::as_const(lignes)) {
-            if (!aReprendre(l))
+            if (!candidate(l) || !parties.contains(l.titulaire))
                 continue;
             l.titulaire = titulaire;
             if (!etatEngage(l.etat)) {

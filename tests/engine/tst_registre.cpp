@@ -882,6 +882,99 @@ private slots:
         QVERIFY(QFile::permissions(fichier) & QFile::WriteOwner);
     }
 
+    void titulaireQuiFinitPendantQuOnLeJuge_data()
+    {
+        QTest::addColumn<QString>("operation");  // what the other run does: claim or take over
+        QTest::addColumn<QString>("etatA");      // where the holder stands when its row is read
+        QTest::addColumn<QString>("etape");      // its last step, between that read and the judgement
+        QTest::addColumn<QString>("prises");     // what the other run takes over, or its claim's issue
+        QTest::addColumn<QString>("etatFinal");  // the row at the end
+        QTest::addColumn<QString>("titulaire");  // who holds it then: A or B
+        QTest::newRow("claim: certified and recorded, then gone: a reprint")
+            << "reclamer" << "fermeture envoyee" << "terminee" << "deja validee" << "terminee" << "A";
+        QTest::newRow("claim: close sent, then gone: taken over with the close")
+            << "reclamer" << "payee" << "fermeture envoyee" << "fermeture envoyee" << "fermeture envoyee"
+            << "B";
+        // B takes over X, left by a dead run, and reads R again in that write: A was alive when B first
+        // looked, and ends as B judges it the second time.
+        QTest::newRow("takeover: certified and recorded, then gone: left alone")
+            << "reprendre" << "fermeture envoyee" << "terminee" << "X=ouverte" << "terminee" << "A";
+        QTest::newRow("takeover: close sent, then gone: taken over with the close")
+            << "reprendre" << "payee" << "fermeture envoyee" << "R=fermeture envoyee,X=ouverte"
+            << "fermeture envoyee" << "B";
+    }
+
+    void titulaireQuiFinitPendantQuOnLeJuge()
+    {
+        // Run A holds R on device COM1. Run B reads A's row, and before B judges whether A still runs,
+        // A takes its last step and ends. B must act on what A left, not on the row it read before.
+        if (!postgresql())
+            QSKIP("both runs are in this process: the local register tells runs apart by their process");
+        QFETCH(QString, operation);
+        QFETCH(QString, etatA);
+        QFETCH(QString, etape);
+        QFETCH(QString, prises);
+        QFETCH(QString, etatFinal);
+        QFETCH(QString, titulaire);
+        const QString fichier = nouveauFichier();
+        Registre a("registre-a");
+        QVERIFY(ouvrir(a, fichier));
+        const TitulaireExecution ta = a.titulaire();
+        QCOMPARE(int(a.reclamer("R", "E", "appareil", "COM1", ta, a.vivacite()).issue),
+                 int(Reclamation::Issue::Nouvelle));
+        for (const EtatCertification e :
+             {EtatCertification::Ouverte, EtatCertification::Payee, EtatCertification::FermetureEnvoyee}) {
+            if (nomEtat(a.ligneJournal("R")->etat) == etatA)
+                break;
+            QVERIFY(a.changerEtat("R", e, ta));
+        }
+        QCOMPARE(nomEtat(a.ligneJournal("R")->etat), etatA);
+
+        Registre b("registre-b");
+        QVERIFY(ouvrir(b, fichier));
+        const TitulaireExecution tb = b.titulaire();
+        if (operation == "reprendre")
+            executer(fichier, "insert into certification (reference, etat, chemin, destination, empreinte, "
+                              "uid, pid, identite) values ('X', 'ouverte', 'appareil', 'COM1', 'E', '', 3, 'x')");
+        // A ends as B judges it for the first time when claiming, for the second when taking over.
+        const int appelFinal = operation == "reclamer" ? 1 : 2;
+        int appels = 0;
+        bool finie = false;
+        bool etapeEcrite = false;
+        const Registre::EstVivante vraie = b.vivacite();
+        const auto estVivante = [&](const TitulaireExecution &t) {
+            if (t == ta && ++appels == appelFinal) {
+                finie = true;
+                etapeEcrite = etape == "terminee" ? a.enregistrer("R", resultat("R"))
+                                                  : a.changerEtat("R", *etatDepuisNom(etape), ta);
+                a.fermer();
+            }
+            return vraie(t);
+        };
+        QString pris;
+        if (operation == "reclamer") {
+            const Reclamation r = b.reclamer("R", "E", "appareil", "COM1", tb, estVivante);
+            pris = r.issue == Reclamation::Issue::DejaValidee ? QString("deja validee")
+                   : r.issue == Reclamation::Issue::Nouvelle && r.precedente ? nomEtat(r.precedente->etat)
+                                                                              : QString("issue %1").arg(int(r.issue));
+        } else {
+            QStringList l;
+            for (const LigneJournal &ligne : b.reprendreEnSuspens("appareil", "COM1", "AUTRE", tb, estVivante))
+                l << ligne.reference + "=" + nomEtat(ligne.etat);
+            l.sort();
+            pris = l.join(',');
+        }
+        QVERIFY(finie);
+        QVERIFY(etapeEcrite);
+        QCOMPARE(pris, prises);
+        const std::optional<LigneJournal> ligne = b.ligneJournal("R");
+        QVERIFY(ligne);
+        QCOMPARE(nomEtat(ligne->etat), etatFinal);
+        QVERIFY(ligne->titulaire == (titulaire == "A" ? ta : tb));
+        QCOMPARE(valeur(fichier, "select count(*) from facture where reference = 'R'"),
+                 QString(etape == "terminee" ? "1" : "0"));
+    }
+
     void registreInaccessible()
     {
         // A register that cannot be reached: no claim, with the reason, and never the password.

@@ -316,15 +316,6 @@ private:
         return true;
     }
 
-    // The run holding a reference: its process, and on a shared register the machine it runs on.
-    std::string texteTitulaire(const TitulaireExecution &titulaire) const
-    {
-        const QStringList session = titulaire.identite.split(QLatin1Char(' '));
-        if (m_registre.partage() && session.size() == 3)
-            return QStringLiteral("poste %1, processus %2").arg(session.at(1), session.at(2)).toStdString();
-        return "processus " + std::to_string(titulaire.pid);
-    }
-
     // True when this run now holds the reference and must certify it.
     bool reclamer()
     {
@@ -340,7 +331,7 @@ private:
         case Reclamation::Issue::TenueAilleurs:
             m_console << "La facture " << m_reference
                       << " est en cours de certification par une autre execution ("
-                      << texteTitulaire(r.precedente->titulaire)
+                      << texteTitulaire(r.precedente->titulaire).toStdString()
                       << "): elle n'est pas certifiee une seconde fois.\n";
             break;
         case Reclamation::Issue::IssueInconnue:

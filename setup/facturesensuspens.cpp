@@ -85,9 +85,9 @@ QString FacturesEnSuspens::texteDetail(const FactureEnSuspens &facture)
         texte += QStringLiteral(" depuis le %1").arg(facture.depuis);
     texte += QStringLiteral(".\nÀ vérifier: %1").arg(facture.conseil);
     if (facture.enCours)
-        texte += QStringLiteral("\nEn cours de certification par une autre exécution (processus %1): elle ne "
-                                "peut pas être abandonnée maintenant.")
-                     .arg(facture.ligne.titulaire.pid);
+        texte += QStringLiteral("\nEn cours de certification par une autre exécution (%1): elle ne peut pas "
+                                "être abandonnée maintenant.")
+                     .arg(texteTitulaire(facture.ligne.titulaire));
     return texte;
 }
 

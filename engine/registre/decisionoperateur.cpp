@@ -71,9 +71,8 @@ QString texteAbandon(const QString &reference, const AbandonOperateur &abandon)
         return QStringLiteral("Aucune certification en suspens pour la facture %1.\n").arg(reference);
     case AbandonOperateur::Issue::TenueAilleurs:
         return QStringLiteral("La facture %1 est en cours de certification par une autre execution "
-                              "(processus %2): elle n'est pas abandonnee.\n")
-            .arg(reference)
-            .arg(abandon.titulaire.pid);
+                              "(%2): elle n'est pas abandonnee.\n")
+            .arg(reference, texteTitulaire(abandon.titulaire));
     case AbandonOperateur::Issue::Echec:
         break;
     }

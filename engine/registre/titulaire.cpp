@@ -60,3 +60,11 @@ bool executionVivante(const TitulaireExecution &titulaire)
     const QString identite = identiteProcessus(titulaire.pid);
     return !identite.isEmpty() && identite == titulaire.identite;
 }
+
+QString texteTitulaire(const TitulaireExecution &titulaire)
+{
+    const QStringList session = titulaire.identite.split(QLatin1Char(' '));
+    if (session.size() == 3 && session.at(0) == QStringLiteral("session"))
+        return QStringLiteral("poste %1, processus %2").arg(session.at(1), session.at(2));
+    return QStringLiteral("processus %1").arg(titulaire.pid);
+}

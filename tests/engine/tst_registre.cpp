@@ -2,11 +2,13 @@
 #include <registre.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include <memory>
@@ -948,6 +950,11 @@ private slots:
                 etapeEcrite = etape == "terminee" ? a.enregistrer("R", resultat("R"))
                                                   : a.changerEtat("R", *etatDepuisNom(etape), ta);
                 a.fermer();
+                // The server ends A's session, and frees its lock, a moment after A hangs up.
+                QElapsedTimer attente;
+                attente.start();
+                while (vraie(ta) && attente.elapsed() < 5000)
+                    QThread::msleep(10);
             }
             return vraie(t);
         };

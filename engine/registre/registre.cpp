@@ -569,18 +569,26 @@ AbandonOperateur Registre::abandonner(const QString &reference, const EstVivante
         return a;
     }
     m_erreur.clear();
+    // As for a claim: a holder judged gone may have taken its last step just before, so its row is
+    // read again once it is judged gone.
+    QList<TitulaireExecution> parties;
     const bool fait = m_stockage->enTransaction([&] {
         std::optional<LigneJournal> ligne;
-        if (!m_stockage->lireLigne(reference, ligne))
-            return echec();
-        if (!ligne || etatTermine(ligne->etat) || ligne->etat == EtatCertification::AbandonneeOperateur) {
-            a.issue = AbandonOperateur::Issue::Aucune;
-            return true;
-        }
-        if (estVivante(ligne->titulaire)) {
-            a.issue = AbandonOperateur::Issue::TenueAilleurs;
-            a.titulaire = ligne->titulaire;
-            return true;
+        for (;;) {
+            if (!m_stockage->lireLigne(reference, ligne))
+                return echec();
+            if (!ligne || etatTermine(ligne->etat) || ligne->etat == EtatCertification::AbandonneeOperateur) {
+                a.issue = AbandonOperateur::Issue::Aucune;
+                return true;
+            }
+            if (parties.contains(ligne->titulaire))
+                break;
+            if (estVivante(ligne->titulaire)) {
+                a.issue = AbandonOperateur::Issue::TenueAilleurs;
+                a.titulaire = ligne->titulaire;
+                return true;
+            }
+            parties << ligne->titulaire;
         }
         a.precedent = ligne->etat;
         // The device holds at most one open invoice, and an invoice opened, paid or being closed may

@@ -900,10 +900,10 @@ private slots:
 
     void titulaireQuiFinitPendantQuOnLeJuge_data()
     {
-        QTest::addColumn<QString>("operation");  // what the other run does: claim or take over
+        QTest::addColumn<QString>("operation");  // what B does: claim, take over, or release
         QTest::addColumn<QString>("etatA");      // where the holder stands when its row is read
         QTest::addColumn<QString>("etape");      // its last step, between that read and the judgement
-        QTest::addColumn<QString>("prises");     // what the other run takes over, or its claim's issue
+        QTest::addColumn<QString>("prises");     // what B takes over, or the issue of its claim or release
         QTest::addColumn<QString>("etatFinal");  // the row at the end
         QTest::addColumn<QString>("titulaire");  // who holds it then: A or B
         QTest::newRow("claim: certified and recorded, then gone: a reprint")
@@ -918,6 +918,12 @@ private slots:
         QTest::newRow("takeover: close sent, then gone: taken over with the close")
             << "reprendre" << "payee" << "fermeture envoyee" << "R=fermeture envoyee,X=ouverte"
             << "fermeture envoyee" << "B";
+        // The operator releases R while A ends.
+        QTest::newRow("release: certified and recorded, then gone: nothing to release")
+            << "abandonner" << "fermeture envoyee" << "terminee" << "aucune" << "terminee" << "A";
+        QTest::newRow("release: close sent, then gone: released as it was left")
+            << "abandonner" << "payee" << "fermeture envoyee" << "fermeture envoyee -> abandonnee par l'operateur"
+            << "abandonnee par l'operateur" << "A";
     }
 
     void titulaireQuiFinitPendantQuOnLeJuge()
@@ -946,8 +952,9 @@ private slots:
         if (operation == "reprendre")
             executer(fichier, "insert into certification (reference, etat, chemin, destination, empreinte, "
                               "uid, pid, identite) values ('X', 'ouverte', 'appareil', 'COM1', 'E', '', 3, 'x')");
-        // A ends as B judges it for the first time when claiming, for the second when taking over.
-        const int appelFinal = operation == "reclamer" ? 1 : 2;
+        // A ends as B judges it for the first time when claiming or releasing, for the second when
+        // taking over.
+        const int appelFinal = operation == "reprendre" ? 2 : 1;
         int appels = 0;
         bool finie = false;
         bool etapeEcrite = false;
@@ -972,6 +979,12 @@ private slots:
             pris = r.issue == Reclamation::Issue::DejaValidee ? QString("deja validee")
                    : r.issue == Reclamation::Issue::Nouvelle && r.precedente ? nomEtat(r.precedente->etat)
                                                                               : QString("issue %1").arg(int(r.issue));
+        } else if (operation == "abandonner") {
+            const AbandonOperateur r = b.abandonner("R", estVivante);
+            pris = r.issue == AbandonOperateur::Issue::Aucune ? QString("aucune")
+                   : r.issue == AbandonOperateur::Issue::Abandonnee
+                       ? nomEtat(r.precedent) + " -> " + nomEtat(r.etat)
+                       : QString("issue %1: %2").arg(int(r.issue)).arg(r.erreur);
         } else {
             QStringList l;
             for (const LigneJournal &ligne : b.reprendreEnSuspens("appareil", "COM1", "AUTRE", tb, estVivante))

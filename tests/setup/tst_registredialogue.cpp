@@ -183,6 +183,10 @@ private slots:
 
         // Once its run ends, the other till's invoice may be released too.
         vivante.reset();
+        // The server ends that session, and frees its lock, a moment after the run hangs up.
+        QTRY_VERIFY_WITH_TIMEOUT(m_cluster.valeur("suspens", "select count(*) from pg_locks where "
+                                                             "locktype = 'advisory' and objsubid = 2") == "0",
+                                 5000);
         QTest::mouseClick(actualiser, Qt::LeftButton);
         table->selectRow(0);
         QVERIFY(abandonner->isEnabled());

@@ -72,7 +72,8 @@ private:
                 return;
             requetes.append(tampon.left(fin + 4 + longueur));
             tampon.remove(0, fin + 4 + longueur);
-            repondre(socket, m_reponses.value(requetes.size() - 1));
+            // Beyond its script the server repeats its last reply.
+            repondre(socket, m_reponses.value(qMin(requetes.size(), m_reponses.size()) - 1));
         }
     }
     void repondre(QTcpSocket *socket, const Reponse &reponse)
@@ -152,7 +153,8 @@ void LiaisonReseauTest::echanges_data()
 {
     QTest::addColumn<QList<Reponse>>("reponses");
     QTest::addColumn<QStringList>("issues");
-    QTest::addColumn<int>("connexions");
+    QTest::addColumn<int>("connexions");    // the server saw at least
+    QTest::addColumn<int>("connexionsMax"); // and at most
 
     const QString reseau = "echec " + QString::number(int(ReponseEmcf::Echec::Reseau));
     const QString tropLongue = "echec " + QString::number(int(ReponseEmcf::Echec::TropLongue));
@@ -160,54 +162,56 @@ void LiaisonReseauTest::echanges_data()
                                 "5\r\n{\"uid\r\n7\r\n\":\"u1\"}\r\n0\r\n\r\n";
 
     QTest::newRow("three requests on one kept-alive connection")
-        << QList<Reponse>{{ok}, {ok}, {ok}} << QStringList{"200 ok", "200 ok", "200 ok"} << 1;
+        << QList<Reponse>{{ok}, {ok}, {ok}} << QStringList{"200 ok", "200 ok", "200 ok"} << 1 << 1;
     QTest::newRow("a reply in pieces, chunked")
-        << QList<Reponse>{{morceaux, 9}, {ok}} << QStringList{"200 {\"uid\":\"u1\"}", "200 ok"} << 1;
+        << QList<Reponse>{{morceaux, 9}, {ok}} << QStringList{"200 {\"uid\":\"u1\"}", "200 ok"} << 1 << 1;
     QTest::newRow("an error status is a reply with its body")
         << QList<Reponse>{{"HTTP/1.1 401 Unauthorized\r\nContent-Length: 2\r\n\r\n{}"}}
-        << QStringList{"401 {}"} << 1;
+        << QStringList{"401 {}"} << 1 << 1;
     QTest::newRow("server says it closes: the next request opens another connection")
         << QList<Reponse>{{"HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 2\r\n\r\nok", 1, true},
                           {ok}}
-        << QStringList{"200 ok", "200 ok"} << 2;
+        << QStringList{"200 ok", "200 ok"} << 2 << 2;
     QTest::newRow("server closes without saying: the next request goes on another")
-        << QList<Reponse>{{ok, 1, true}, {ok}} << QStringList{"200 ok", "200 ok"} << 2;
+        << QList<Reponse>{{ok, 1, true}, {ok}} << QStringList{"200 ok", "200 ok"} << 2 << 2;
     QTest::newRow("a redirect is handed over, never followed")
         << QList<Reponse>{{"HTTP/1.1 302 Found\r\nLocation: http://ailleurs.test/\r\nContent-Length: 2\r\n\r\n{}"},
                           {ok}}
-        << QStringList{"302 {}"} << 1;
+        << QStringList{"302 {}"} << 1 << 1;
     QTest::newRow("a 400 is a reply with its body")
         << QList<Reponse>{{"HTTP/1.1 400 Bad Request\r\nContent-Length: 15\r\n\r\n{\"errorCode\":5}"}}
-        << QStringList{"400 {\"errorCode\":5}"} << 1;
+        << QStringList{"400 {\"errorCode\":5}"} << 1 << 1;
     QTest::newRow("a 500 is a reply with its body")
         << QList<Reponse>{{"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 4\r\n\r\npanne"}}
-        << QStringList{"500 pann"} << 1;
+        << QStringList{"500 pann"} << 1 << 1;
     QTest::newRow("interim reply skipped")
-        << QList<Reponse>{{"HTTP/1.1 100 Continue\r\n\r\n" + ok}} << QStringList{"200 ok"} << 1;
+        << QList<Reponse>{{"HTTP/1.1 100 Continue\r\n\r\n" + ok}} << QStringList{"200 ok"} << 1 << 1;
     QTest::newRow("body up to the close") << QList<Reponse>{{"HTTP/1.1 200 OK\r\n\r\nfin", 2, true}, {ok}}
-                                          << QStringList{"200 fin", "200 ok"} << 2;
+                                          << QStringList{"200 fin", "200 ok"} << 2 << 2;
     QTest::newRow("reply cut by the close")
         << QList<Reponse>{{"HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\ncoupe", 2, true}}
-        << QStringList{reseau} << 1;
+        << QStringList{reseau} << 1 << 1;
     const Reponse coupee{"HTTP/1.1 200 OK\r\nContent-Le", 1, true};
     // The manager sends a request that may be repeated (GET, PUT) again on a new connection when one
-    // closes before its reply: twice, then it fails.
-    QTest::newRow("headers cut by the close, three times")
-        << QList<Reponse>{coupee, coupee, coupee} << QStringList{reseau} << 3;
+    // closes before its reply, a few times, then it fails. How many times is Qt's own affair and
+    // depends on how the close is seen: twice on Linux, three times under Wine; every repeat is cut
+    // too (the server repeats its last reply).
+    QTest::newRow("headers cut by the close, every time")
+        << QList<Reponse>{coupee} << QStringList{reseau} << 2 << 4;
     QTest::newRow("chunked body over the maximum")
         << QList<Reponse>{{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n100000\r\n" +
                                QByteArray(0x100000, 'x') + "\r\n1\r\ny\r\n0\r\n\r\n",
                            20}}
-        << QStringList{tropLongue} << 1;
+        << QStringList{tropLongue} << 1 << 1;
     QTest::newRow("body of exactly the maximum")
         << QList<Reponse>{{"HTTP/1.1 200 OK\r\nContent-Length: 1048576\r\n\r\n" + QByteArray(1048576, 'x'), 20}}
-        << QStringList{"200 " + QString(1048576, 'x')} << 1;
+        << QStringList{"200 " + QString(1048576, 'x')} << 1 << 1;
     QTest::newRow("length over the maximum: refused without its body")
         << QList<Reponse>{{"HTTP/1.1 200 OK\r\nContent-Length: 2097152\r\n\r\n{"}} << QStringList{tropLongue}
-        << 1;
+        << 1 << 1;
     QTest::newRow("body up to the close over the maximum")
         << QList<Reponse>{{"HTTP/1.1 200 OK\r\n\r\n" + QByteArray(1200 * 1024, 'x'), 40}}
-        << QStringList{tropLongue} << 1;
+        << QStringList{tropLongue} << 1 << 1;
 }
 
 void LiaisonReseauTest::echanges()
@@ -215,14 +219,21 @@ void LiaisonReseauTest::echanges()
     QFETCH(QList<Reponse>, reponses);
     QFETCH(QStringList, issues);
     QFETCH(int, connexions);
+    QFETCH(int, connexionsMax);
 
     ServeurScripte serveur(reponses);
     QVERIFY(serveur.isListening());
     const QUrl url(QStringLiteral("http://127.0.0.1:%1/emcf/api/invoice").arg(serveur.serverPort()));
     LiaisonReseau connexion(url, QString());
     QList<QByteArray> methodes(issues.size(), "GET");
-    QCOMPARE(echanger(connexion, url, methodes), issues);
-    QCOMPARE(serveur.connexions, connexions);
+    const QStringList obtenues = echanger(connexion, url, methodes);
+    // What reached the server tells a lost reply from a request never sent.
+    QVERIFY2(obtenues == issues, qPrintable(QString("issues [%1], attendues [%2]; %3 connexion(s), %4 requete(s)")
+                                                .arg(obtenues.join(", "), issues.join(", "))
+                                                .arg(serveur.connexions)
+                                                .arg(serveur.requetes.size())));
+    QVERIFY2(serveur.connexions >= connexions && serveur.connexions <= connexionsMax,
+             qPrintable(QString::number(serveur.connexions)));
     QVERIFY(serveur.requetes.first().startsWith("GET /emcf/api/invoice HTTP/1.1\r\n"));
 }
 

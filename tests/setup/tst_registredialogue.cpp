@@ -29,6 +29,15 @@ class RegistreDuDialogue : public QObject
         return libre.serverPort();
     }
 
+    // The shared register in database `base`, reached as the cluster's administrator.
+    EmplacementRegistre emplacement(const QString &base) const
+    {
+        EmplacementRegistre e;
+        e.adresse = m_cluster.adresse(base);
+        e.motDePasse = ClusterPostgres::motDePasseAdministrateur();
+        return e;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -36,10 +45,7 @@ private slots:
         QVERIFY(m_cluster.executer("postgres", "create database vide"));
         QVERIFY(m_cluster.executer("postgres", "create database magasin"));
         Registre registre("creation");
-        EmplacementRegistre e;
-        e.adresse = m_cluster.adresse("magasin");
-        e.motDePasse = ClusterPostgres::motDePasseAdministrateur();
-        QVERIFY(registre.ouvrir(e));
+        QVERIFY(registre.ouvrir(emplacement("magasin")));
     }
 
     void tester_data()
@@ -103,9 +109,7 @@ private slots:
         // says on which machine and process the live one runs, lets the operator release only the
         // gone one, and the release is written in the shared register.
         QVERIFY(m_cluster.executer("postgres", "create database suspens"));
-        EmplacementRegistre e;
-        e.adresse = m_cluster.adresse("suspens");
-        e.motDePasse = ClusterPostgres::motDePasseAdministrateur();
+        const EmplacementRegistre e = emplacement("suspens");
         auto vivante = std::make_unique<Registre>("vivante");
         QVERIFY(vivante->ouvrir(e));
         {

@@ -49,7 +49,7 @@ bool Registre::ouvrir(const EmplacementRegistre &emplacement)
     if (!emplacement.partage())
         return ouvrir(emplacement.fichier);
     fermer();
-    m_stockage = StockagePostgres::ouvrir(m_nomConnexion, emplacement,
+    m_stockage = StockagePostgres::ouvrir(emplacement,
                                           StockagePostgres::Ouverture::CreerOuMettreAJour, m_erreur);
     m_partage = estOuvert();
     return estOuvert();
@@ -60,7 +60,7 @@ bool Registre::ouvrirExistant(const EmplacementRegistre &emplacement)
     if (!emplacement.partage())
         return ouvrirExistant(emplacement.fichier);
     fermer();
-    m_stockage = StockagePostgres::ouvrir(m_nomConnexion, emplacement, StockagePostgres::Ouverture::Existant,
+    m_stockage = StockagePostgres::ouvrir(emplacement, StockagePostgres::Ouverture::Existant,
                                           m_erreur);
     m_partage = estOuvert();
     return estOuvert();
@@ -157,7 +157,7 @@ Reclamation Registre::reclamer(const QString &reference, const QString &empreint
     LigneJournal reclamee;
     // Everything below is read and written in one transaction; an answer other than a new claim
     // writes nothing.
-    s.prevoirEssaiFacture(reference);
+    s.prevoirReclamation(reference);
     // Holders judged gone. On a shared register a holder's own steps do not wait for this
     // transaction, so a run may take its last step and end between the read of its row and the
     // judgement: the row is read again once its holder is judged gone, and is then final.

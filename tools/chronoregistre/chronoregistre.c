@@ -2,7 +2,7 @@
  * makes that wait for its database and the time spent in them, and appends one line per run to the
  * file named by ORVANE_CHRONO_FICHIER at exit:
  *   <pid> <connexion ns> <allers-retours PostgreSQL> <ns PostgreSQL> <appels SQLite> <ns SQLite> <connexions>
- * A PostgreSQL round trip is one statement sent on its own (PQexecParams, PQexec) or one pipeline
+ * A PostgreSQL round trip is one statement sent on its own (PQexecParams, PQexec, PQsendQuery) or one pipeline
  * (its statements queued with PQsendQueryParams, sent with PQpipelineSync, their results read with
  * PQgetResult, timed, not counted again). The connection (PQconnectdbParams: TCP, the session's
  * start, authentication) is timed and counted apart. */
@@ -51,6 +51,7 @@ static void *reel(const char *nom, const char *bibliotheque)
 typedef struct pg_conn PGconn;
 typedef struct pg_result PGresult;
 typedef unsigned int Oid;
+PGconn *PQconnectdb(const char *conninfo);
 PGconn *PQconnectdbParams(const char *const *keywords, const char *const *values, int expand_dbname);
 PGresult *PQexec(PGconn *conn, const char *query);
 PGresult *PQexecParams(PGconn *conn, const char *command, int nParams, const Oid *paramTypes,
@@ -60,7 +61,19 @@ int PQsendQueryParams(PGconn *conn, const char *command, int nParams, const Oid 
                       const char *const *paramValues, const int *paramLengths, const int *paramFormats,
                       int resultFormat);
 int PQpipelineSync(PGconn *conn);
+int PQsendQuery(PGconn *conn, const char *query);
 PGresult *PQgetResult(PGconn *conn);
+
+/* Qt's QPSQL driver, which earlier versions of the engine used, connects with PQconnectdb. */
+PGconn *PQconnectdb(const char *conninfo)
+{
+    SUIVANT(PQconnectdb);
+    const long long debut = maintenant();
+    PGconn *c = suivant(conninfo);
+    connexionNs += maintenant() - debut;
+    ++connexions;
+    return c;
+}
 
 PGconn *PQconnectdbParams(const char *const *keywords, const char *const *values, int expand_dbname)
 {
@@ -106,6 +119,21 @@ PGresult *PQexecParams(PGconn *conn, const char *command, int nParams, const Oid
     PGresult *r = suivant(conn, command, nParams, paramTypes, paramValues, paramLengths, paramFormats,
                           resultFormat);
     --dansExec;
+    pgNs += maintenant() - debut;
+    ++pgAppels;
+    return r;
+}
+
+/* A statement sent on its own, its result read with PQgetResult (as Qt's QPSQL driver, which earlier
+ * versions of the engine used, sends them): one round trip. */
+int PQsendQuery(PGconn *conn, const char *query)
+{
+    SUIVANT(PQsendQuery);
+    if (dansExec)
+        return suivant(conn, query);
+    tracer("", query);
+    const long long debut = maintenant();
+    int r = suivant(conn, query);
     pgNs += maintenant() - debut;
     ++pgAppels;
     return r;

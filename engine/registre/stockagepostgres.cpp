@@ -303,12 +303,14 @@ bool StockagePostgres::executerSuite(const QList<InstructionSql> &instructions, 
                     break;
             }
         }
-        if (PQstatus(m_connexion) != CONNECTION_OK) {
-            if (fait)
-                constaterEchec(nullptr);
-            fait = false;
-        } else if (PQexitPipelineMode(m_connexion) != 1) {
-            constaterEchec(nullptr);
+        // A connection that cannot leave the pipeline (broken, or answers left unread) is never used
+        // again: what it would answer next could belong to a statement sent here.
+        if ((PQstatus(m_connexion) != CONNECTION_OK || PQexitPipelineMode(m_connexion) != 1) &&
+            m_sessionPerdue.isEmpty()) {
+            const QString raison = QString::fromUtf8(PQerrorMessage(m_connexion)).simplified();
+            m_sessionPerdue = QStringLiteral("session du registre perdue (%1)")
+                                  .arg(fait ? raison : m_erreur);
+            m_erreur = m_sessionPerdue;
             fait = false;
         }
     }

@@ -78,13 +78,13 @@ private slots:
             f.write(contenu);
         }
         // A renderer that does nothing: the print hand-off is the engine's, the document is not judged here.
-        const QString rendu = d.filePath(QStringLiteral("orvane-render" ORVANE_SUFFIXE_EXE));
+        const QString renduFactice = d.filePath(QStringLiteral("orvane-render" ORVANE_SUFFIXE_EXE));
         {
-            QFile f(rendu);
+            QFile f(renduFactice);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("#!/bin/sh\nexit 0\n");
         }
-        QFile::setPermissions(rendu, QFile::permissions(rendu) | QFile::ExeOwner);
+        QFile::setPermissions(renduFactice, QFile::permissions(renduFactice) | QFile::ExeOwner);
 
         QProcess moteur;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -117,6 +117,29 @@ private slots:
         }
         const QString resultat = QString::fromUtf8(attendu).replace(QLatin1Char('\t'), QStringLiteral("→"));
         QVERIFY2(guide.contains(resultat), qPrintable(QStringLiteral("le guide ne montre pas le resultat: ") + resultat));
+
+        // The document, printed by the real renderer as the engine hands it over (same arguments,
+        // the installation folder as working directory): the file's texts decoded as the engine
+        // decoded them, under the demonstration mark.
+        const QString impression = entete.value(12).trimmed();
+        QProcess rendu;
+        rendu.setWorkingDirectory(d.path());
+        rendu.start(QStringLiteral(ORVANE_BIN_DIR "/orvane-render" ORVANE_SUFFIXE_EXE),
+                    {cheminEntree, cheminEntree + QStringLiteral(".mcf")});
+        QVERIFY2(rendu.waitForFinished(120000), "the renderer did not end");
+        QCOMPARE(rendu.exitCode(), 0);
+        const QString pdf = d.filePath((impression.startsWith(QLatin1String("facture")) ? QStringLiteral("pdf/factures/")
+                                                                                       : QStringLiteral("pdf/tickets/")) +
+                                       entete.value(0).trimmed() + QStringLiteral(".pdf"));
+        QProcess texteDocument;
+        texteDocument.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf,
+                                                          QStringLiteral("-")});
+        QVERIFY(texteDocument.waitForFinished(60000));
+        const QString document = QString::fromUtf8(texteDocument.readAllStandardOutput()).simplified();
+        QVERIFY2(document.contains(QStringLiteral("DEMONSTRATION")), qPrintable(pdf + QStringLiteral(": ") + document));
+        QVERIFY2(!document.contains(QChar(QChar::ReplacementCharacter)), qPrintable(document));
+        if (impression.startsWith(QLatin1String("facture")))
+            QVERIFY2(document.contains(entete.value(5).trimmed()), qPrintable(document));
 
         // Every line printed is explained by the guide's table.
         const QList<QRegularExpression> motifs =

@@ -37,7 +37,8 @@ class ExemplesGuide : public QObject
     // A console line matches a row when the row's {values} stand for any text.
     static QList<QRegularExpression> motifsTable(const QList<LigneTableMessages> &table)
     {
-        static const QRegularExpression valeur(QStringLiteral("\\\\\\{[^}]*\\\\\\}"));
+        // A value may be empty: the spaces around it go with it ("Donnees: " + nothing, trimmed).
+        static const QRegularExpression valeur(QStringLiteral("(\\\\ )?\\\\\\{[^}]*\\\\\\}(\\\\ )?"));
         QList<QRegularExpression> motifs;
         for (const LigneTableMessages &l : table) {
             QString motif = QRegularExpression::escape(l.texte.trimmed());
@@ -45,6 +46,53 @@ class ExemplesGuide : public QObject
             motifs << QRegularExpression(QStringLiteral("^") + motif + QStringLiteral("$"));
         }
         return motifs;
+    }
+
+    // The engine laid out in `dossier` with `appXml`, and a renderer that does nothing: the print
+    // hand-off is the engine's, the document is judged apart.
+    static bool installer(const QDir &dossier, const QByteArray &appXml)
+    {
+        QFile f(dossier.filePath(QStringLiteral("app.xml")));
+        QFile rendu(dossier.filePath(QStringLiteral("orvane-render" ORVANE_SUFFIXE_EXE)));
+        return installerMoteur(dossier.path()) && f.open(QIODevice::WriteOnly) && f.write(appXml) == appXml.size() &&
+               rendu.open(QIODevice::WriteOnly) && rendu.write("#!/bin/sh\nexit 0\n") > 0 &&
+               rendu.setPermissions(rendu.permissions() | QFile::ExeOwner);
+    }
+
+    static bool ecrire(const QString &chemin, const QByteArray &contenu)
+    {
+        QFile f(chemin);
+        return f.open(QIODevice::WriteOnly) && f.write(contenu) == contenu.size();
+    }
+
+    // Runs the engine of `dossier` to its end; its console, or a null text when it did not end with 0.
+    static QString certifier(const QDir &dossier, const QStringList &arguments)
+    {
+        QProcess moteur;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        moteur.setProcessEnvironment(env);
+        moteur.setWorkingDirectory(dossier.path());
+        moteur.start(dossier.filePath(QStringLiteral("orvane-engine" ORVANE_SUFFIXE_EXE)), arguments);
+        if (!moteur.waitForFinished(120000) || moteur.exitStatus() != QProcess::NormalExit || moteur.exitCode() != 0)
+            return QString();
+        return QString::fromUtf8(moteur.readAllStandardOutput());
+    }
+
+    // The lines of `console` that no row of the guide's table explains.
+    static QStringList horsTable(const QString &console)
+    {
+        static const QList<QRegularExpression> motifs =
+            motifsTable(tableMessages(QStringLiteral(ORVANE_SOURCE_DIR "/docs/integration.md")));
+        QStringList absentes;
+        for (const QString &ligne : console.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            bool trouve = false;
+            for (const QRegularExpression &m : motifs)
+                trouve = trouve || m.match(ligne.trimmed()).hasMatch();
+            if (!trouve)
+                absentes << ligne;
+        }
+        return absentes;
     }
 
 private slots:
@@ -69,34 +117,12 @@ private slots:
 
         QTemporaryDir dossier;
         QVERIFY(dossier.isValid());
-        QVERIFY(installerMoteur(dossier.path()));
         const QDir d(dossier.path());
-        for (const auto &[nom, contenu] : {std::pair{QStringLiteral("app.xml"), appXml},
-                                          std::pair{QStringLiteral("facture.csv"), entree}}) {
-            QFile f(d.filePath(nom));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(contenu);
-        }
-        // A renderer that does nothing: the print hand-off is the engine's, the document is not judged here.
-        const QString renduFactice = d.filePath(QStringLiteral("orvane-render" ORVANE_SUFFIXE_EXE));
-        {
-            QFile f(renduFactice);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("#!/bin/sh\nexit 0\n");
-        }
-        QFile::setPermissions(renduFactice, QFile::permissions(renduFactice) | QFile::ExeOwner);
-
-        QProcess moteur;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("DISPLAY"));
-        moteur.setProcessEnvironment(env);
-        moteur.setWorkingDirectory(d.path());
+        QVERIFY(installer(d, appXml));
         const QString cheminEntree = d.filePath(QStringLiteral("facture.csv"));
-        moteur.start(d.filePath(QStringLiteral("orvane-engine" ORVANE_SUFFIXE_EXE)), {cheminEntree});
-        QVERIFY2(moteur.waitForFinished(120000), "the engine did not end");
-        QCOMPARE(moteur.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(moteur.exitCode(), 0);
-        const QString console = QString::fromUtf8(moteur.readAllStandardOutput());
+        QVERIFY(ecrire(cheminEntree, entree));
+        const QString console = certifier(d, {cheminEntree});
+        QVERIFY2(!console.isNull(), "the engine did not end with 0");
 
         // The result file, byte for byte as the example folder holds it.
         QCOMPARE(QString::fromUtf8(lire(cheminEntree + QStringLiteral(".mcf"))), QString::fromUtf8(attendu));
@@ -142,14 +168,42 @@ private slots:
             QVERIFY2(document.contains(entete.value(5).trimmed()), qPrintable(document));
 
         // Every line printed is explained by the guide's table.
-        const QList<QRegularExpression> motifs =
-            motifsTable(tableMessages(QStringLiteral(ORVANE_SOURCE_DIR "/docs/integration.md")));
-        for (const QString &ligne : console.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            bool trouve = false;
-            for (const QRegularExpression &m : motifs)
-                trouve = trouve || m.match(ligne.trimmed()).hasMatch();
-            QVERIFY2(trouve, qPrintable(QStringLiteral("ligne absente de la table des messages: ") + ligne));
-        }
+        QCOMPARE(horsTable(console), QStringList());
+    }
+
+    // What a new integrator does from the guide: a Niger sale, then its refund naming the sale by
+    // the application's own reference, certified on the device simulator.
+    void remboursementNigerSurSimulateur()
+    {
+        SimulateurMCF simulateur({QStringLiteral("--pays"), QStringLiteral("NE")});
+        QVERIFY2(!simulateur.terminal.isEmpty(), "the device simulator did not start");
+        QTemporaryDir dossier;
+        QVERIFY(dossier.isValid());
+        const QDir d(dossier.path());
+        QVERIFY(installer(d, "<app pays=\"Niger\" portMCF=\"\" jeton=\"\" encodage=\"\" modePrix=\"TTC\" isf=\"ISF-0001\"/>"));
+        const QString vente = d.filePath(QStringLiteral("vente.csv"));
+        const QString avoir = d.filePath(QStringLiteral("avoir.csv"));
+        QVERIFY(ecrire(vente, "FAC-NE-0100;FV;Moussa;3;E;A\xc3\xaf" "cha Issoufou;120456789;Niamey, Plateau;90000000;;B;;;"
+                              "10/12/2026;C-007;10000;Moussa;;;\n"
+                              "B;Riz parfum\xc3\xa9 5 kg;1;4200;4998;;0;0;100\nD;Huile 1L;2;1000;1050;;0;0;100\n"));
+        QVERIFY(ecrire(avoir, "AV-NE-0100;FA;Moussa;3;E;A\xc3\xaf" "cha Issoufou;120456789;Niamey, Plateau;90000000;;B;"
+                              "FAC-NE-0100;;10/12/2026;C-007;;Moussa;;;Huile retourn\xc3\xa9" "e\n"
+                              "D;Huile 1L;1;1000;1050;;0;0;100\n"));
+        const QString consoleVente = certifier(d, {vente, vente + QStringLiteral(".mcf"), simulateur.terminal});
+        const QString consoleAvoir = certifier(d, {avoir, avoir + QStringLiteral(".mcf"), simulateur.terminal});
+        QVERIFY2(!consoleVente.isNull() && !consoleAvoir.isNull(), "the engine did not end with 0");
+
+        // Two invoices validated on the device, the refund naming the sale by its NIM and counter.
+        QCOMPARE(simulateur.lignes().filter(QRegularExpression(QStringLiteral("^facture validee "))).size(), 2);
+        const QStringList champsVente = QString::fromUtf8(lire(vente + QStringLiteral(".mcf"))).split(QLatin1Char('\t'));
+        const QStringList champsAvoir = QString::fromUtf8(lire(avoir + QStringLiteral(".mcf"))).split(QLatin1Char('\t'));
+        QCOMPARE(champsVente.size(), 8);
+        QCOMPARE(champsAvoir.size(), 8);
+        QCOMPARE(champsAvoir.at(7), champsVente.at(3) + QLatin1Char('-') + champsVente.at(1));
+        QVERIFY2(consoleAvoir.contains(QStringLiteral("Facture retrouvee: ") + champsAvoir.at(7)), qPrintable(consoleAvoir));
+
+        QCOMPARE(horsTable(consoleVente), QStringList());
+        QCOMPARE(horsTable(consoleAvoir), QStringList());
     }
 };
 

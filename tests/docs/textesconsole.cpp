@@ -8,29 +8,38 @@
 namespace {
 
 // Folders whose programs are orvane-engine (with its e-MCF module) and orvane-render.
-const QStringList dossiersSources{QStringLiteral("engine"), QStringLiteral("render"), QStringLiteral("common")};
+const QStringList dossiersSources{QStringLiteral("engine"), QStringLiteral("render"),
+                                  QStringLiteral("common")};
 
 // Files whose literals are the documents' own texts or file formats, never console lines: the A4
 // invoice and the ticket, the QR image formats, the register's table layout.
 const QStringList fichiersSansConsole{
-    QStringLiteral("render/document.cpp"),      QStringLiteral("render/redacteura4.cpp"),
-    QStringLiteral("render/redacteurticket.cpp"), QStringLiteral("render/colonnesticket.cpp"),
-    QStringLiteral("render/colonnesticket.h"),  QStringLiteral("render/pagesfacture.cpp"),
-    QStringLiteral("render/vocabulaire.cpp"),   QStringLiteral("render/dessinticket.cpp"),
-    QStringLiteral("render/dessinqr.cpp"),      QStringLiteral("render/redacteur.h"),
+    QStringLiteral("render/document.cpp"),
+    QStringLiteral("render/redacteura4.cpp"),
+    QStringLiteral("render/redacteurticket.cpp"),
+    QStringLiteral("render/colonnesticket.cpp"),
+    QStringLiteral("render/colonnesticket.h"),
+    QStringLiteral("render/pagesfacture.cpp"),
+    QStringLiteral("render/vocabulaire.cpp"),
+    QStringLiteral("render/dessinticket.cpp"),
+    QStringLiteral("render/dessinqr.cpp"),
+    QStringLiteral("render/redacteur.h"),
     QStringLiteral("common/qrsvg.cpp"),
-    QStringLiteral("common/pngqr.cpp"),         QStringLiteral("engine/registre/schemaregistre.h"),
+    QStringLiteral("common/pngqr.cpp"),
+    QStringLiteral("engine/registre/schemaregistre.h"),
 };
 
 // Literals of the scanned files that are not console texts, each for its reason.
 const QList<QRegularExpression> litterauxSansConsole{
     // SQL statements and their pieces
-    QRegularExpression(QStringLiteral(
-        "^(select|insert|update|delete|create|alter|pragma|begin|commit|rollback|savepoint|release|with|where|from|"
-        "and|or|order|values|on|set|drop|lock|returning|coalesce|reference,|mecef_|-c )\\b"),
-                       QRegularExpression::CaseInsensitiveOption),
-    QRegularExpression(QStringLiteral("\\?|\\bfrom (facture|certification)\\b|current_(database|schema)|nextval|"
-                                      "\\b(text|integer|bigint) not null|'%1'|^[;=]|\\bessai;|on conflict|left join")),
+    QRegularExpression(
+        QStringLiteral("^(select|insert|update|delete|create|alter|pragma|begin|commit|rollback|savepoint|"
+                       "release|with|where|from|"
+                       "and|or|order|values|on|set|drop|lock|returning|coalesce|reference,|mecef_|-c )\\b"),
+        QRegularExpression::CaseInsensitiveOption),
+    QRegularExpression(
+        QStringLiteral("\\?|\\bfrom (facture|certification)\\b|current_(database|schema)|nextval|"
+                       "\\b(text|integer|bigint) not null|'%1'|^[;=]|\\bessai;|on conflict|left join")),
     // the PostgreSQL session's name and settings, the register's lock key
     QRegularExpression(QStringLiteral("^(orvane|session|cycle)$")),
     // the e-MCF request's authorization header
@@ -159,8 +168,8 @@ QList<TexteConsole> textesConsole(const QString &racineSources)
     QList<TexteConsole> textes;
     const QDir racine(racineSources);
     for (const QString &dossier : dossiersSources) {
-        QDirIterator it(racine.filePath(dossier), {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
-                        QDirIterator::Subdirectories);
+        QDirIterator it(racine.filePath(dossier), {QStringLiteral("*.cpp"), QStringLiteral("*.h")},
+                        QDir::Files, QDirIterator::Subdirectories);
         QStringList fichiers;
         while (it.hasNext())
             fichiers << racine.relativeFilePath(it.next());

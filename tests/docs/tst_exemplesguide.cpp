@@ -3,6 +3,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -54,8 +56,9 @@ class ExemplesGuide : public QObject
     {
         QFile f(dossier.filePath(QStringLiteral("app.xml")));
         QFile rendu(dossier.filePath(QStringLiteral("orvane-render" ORVANE_SUFFIXE_EXE)));
-        return installerMoteur(dossier.path()) && f.open(QIODevice::WriteOnly) && f.write(appXml) == appXml.size() &&
-               rendu.open(QIODevice::WriteOnly) && rendu.write("#!/bin/sh\nexit 0\n") > 0 &&
+        return installerMoteur(dossier.path()) && f.open(QIODevice::WriteOnly) &&
+               f.write(appXml) == appXml.size() && rendu.open(QIODevice::WriteOnly) &&
+               rendu.write("#!/bin/sh\nexit 0\n") > 0 &&
                rendu.setPermissions(rendu.permissions() | QFile::ExeOwner);
     }
 
@@ -66,27 +69,32 @@ class ExemplesGuide : public QObject
     }
 
     // Runs the engine of `dossier` to its end; its console, or a null text when it did not end with 0.
-    static QString certifier(const QDir &dossier, const QStringList &arguments)
+    static QString certifier(const QDir &dossier, const QStringList &arguments,
+                             const QMap<QString, QString> &variables = {})
     {
         QProcess moteur;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("DISPLAY"));
+        for (auto v = variables.begin(); v != variables.end(); ++v)
+            env.insert(v.key(), v.value());
         moteur.setProcessEnvironment(env);
         moteur.setWorkingDirectory(dossier.path());
         moteur.start(dossier.filePath(QStringLiteral("orvane-engine" ORVANE_SUFFIXE_EXE)), arguments);
-        if (!moteur.waitForFinished(120000) || moteur.exitStatus() != QProcess::NormalExit || moteur.exitCode() != 0)
+        if (!moteur.waitForFinished(120000) || moteur.exitStatus() != QProcess::NormalExit ||
+            moteur.exitCode() != 0)
             return QString();
         return QString::fromUtf8(moteur.readAllStandardOutput());
     }
 
-    // The lines of `console` that no row of the guide's table explains.
+    // The lines of `console` that no row of the guide's table explains. The e-MCF service's replies,
+    // copied as they came (JSON objects, the double's on one line), are told apart by the guide.
     static QStringList horsTable(const QString &console)
     {
         static const QList<QRegularExpression> motifs =
             motifsTable(tableMessages(QStringLiteral(ORVANE_SOURCE_DIR "/docs/integration.md")));
         QStringList absentes;
         for (const QString &ligne : console.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            bool trouve = false;
+            bool trouve = QJsonDocument::fromJson(ligne.toUtf8()).isObject();
             for (const QRegularExpression &m : motifs)
                 trouve = trouve || m.match(ligne.trimmed()).hasMatch();
             if (!trouve)
@@ -132,17 +140,20 @@ private slots:
         // The encoding was honoured: the client's name as the engine printed it.
         const QString texte = decoder(entree, appXml);
         const QStringList entete = texte.split(QLatin1Char('\n')).first().split(QLatin1Char(';'));
-        QVERIFY2(console.contains(QStringLiteral("Client: ") + entete.value(5).trimmed() + QStringLiteral(" IFU: ")),
+        QVERIFY2(console.contains(QStringLiteral("Client: ") + entete.value(5).trimmed() +
+                                  QStringLiteral(" IFU: ")),
                  qPrintable(console));
 
         // The guide shows the input file and the result line (tabs as "→").
-        const QString guide = QString::fromUtf8(lire(QStringLiteral(ORVANE_SOURCE_DIR "/docs/integration.md")));
+        const QString guide =
+            QString::fromUtf8(lire(QStringLiteral(ORVANE_SOURCE_DIR "/docs/integration.md")));
         for (const QString &ligne : texte.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
             const QString l = ligne.trimmed().remove(QChar(0xFEFF));
             QVERIFY2(guide.contains(l), qPrintable(QStringLiteral("le guide ne montre pas la ligne: ") + l));
         }
         const QString resultat = QString::fromUtf8(attendu).replace(QLatin1Char('\t'), QStringLiteral("→"));
-        QVERIFY2(guide.contains(resultat), qPrintable(QStringLiteral("le guide ne montre pas le resultat: ") + resultat));
+        QVERIFY2(guide.contains(resultat),
+                 qPrintable(QStringLiteral("le guide ne montre pas le resultat: ") + resultat));
 
         // The document, printed by the real renderer as the engine hands it over (same arguments,
         // the installation folder as working directory): the file's texts decoded as the engine
@@ -154,21 +165,25 @@ private slots:
                     {cheminEntree, cheminEntree + QStringLiteral(".mcf")});
         QVERIFY2(rendu.waitForFinished(120000), "the renderer did not end");
         QCOMPARE(rendu.exitCode(), 0);
-        const QString pdf = d.filePath((impression.startsWith(QLatin1String("facture")) ? QStringLiteral("pdf/factures/")
-                                                                                       : QStringLiteral("pdf/tickets/")) +
-                                       entete.value(0).trimmed() + QStringLiteral(".pdf"));
+        const QString pdf =
+            d.filePath((impression.startsWith(QLatin1String("facture")) ? QStringLiteral("pdf/factures/")
+                                                                        : QStringLiteral("pdf/tickets/")) +
+                       entete.value(0).trimmed() + QStringLiteral(".pdf"));
         QProcess texteDocument;
-        texteDocument.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf,
-                                                          QStringLiteral("-")});
+        texteDocument.start(QStringLiteral("pdftotext"),
+                            {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
         QVERIFY(texteDocument.waitForFinished(60000));
         const QString document = QString::fromUtf8(texteDocument.readAllStandardOutput()).simplified();
-        QVERIFY2(document.contains(QStringLiteral("DEMONSTRATION")), qPrintable(pdf + QStringLiteral(": ") + document));
+        QVERIFY2(document.contains(QStringLiteral("DEMONSTRATION")),
+                 qPrintable(pdf + QStringLiteral(": ") + document));
         QVERIFY2(!document.contains(QChar(QChar::ReplacementCharacter)), qPrintable(document));
         if (impression.startsWith(QLatin1String("facture")))
             QVERIFY2(document.contains(entete.value(5).trimmed()), qPrintable(document));
 
         // Every line printed is explained by the guide's table.
-        QCOMPARE(horsTable(console), QStringList());
+        QVERIFY2(horsTable(console).isEmpty(),
+                 qPrintable(QStringLiteral("absent de la table des messages: ") +
+                            horsTable(console).join(QStringLiteral(" | "))));
     }
 
     // What a new integrator does from the guide: a Niger sale, then its refund naming the sale by
@@ -180,30 +195,75 @@ private slots:
         QTemporaryDir dossier;
         QVERIFY(dossier.isValid());
         const QDir d(dossier.path());
-        QVERIFY(installer(d, "<app pays=\"Niger\" portMCF=\"\" jeton=\"\" encodage=\"\" modePrix=\"TTC\" isf=\"ISF-0001\"/>"));
+        QVERIFY(installer(
+            d,
+            "<app pays=\"Niger\" portMCF=\"\" jeton=\"\" encodage=\"\" modePrix=\"TTC\" isf=\"ISF-0001\"/>"));
         const QString vente = d.filePath(QStringLiteral("vente.csv"));
         const QString avoir = d.filePath(QStringLiteral("avoir.csv"));
-        QVERIFY(ecrire(vente, "FAC-NE-0100;FV;Moussa;3;E;A\xc3\xaf" "cha Issoufou;120456789;Niamey, Plateau;90000000;;B;;;"
-                              "10/12/2026;C-007;10000;Moussa;;;\n"
-                              "B;Riz parfum\xc3\xa9 5 kg;1;4200;4998;;0;0;100\nD;Huile 1L;2;1000;1050;;0;0;100\n"));
-        QVERIFY(ecrire(avoir, "AV-NE-0100;FA;Moussa;3;E;A\xc3\xaf" "cha Issoufou;120456789;Niamey, Plateau;90000000;;B;"
-                              "FAC-NE-0100;;10/12/2026;C-007;;Moussa;;;Huile retourn\xc3\xa9" "e\n"
+        QVERIFY(ecrire(vente,
+                       "FAC-NE-0100;FV;Moussa;3;E;A\xc3\xaf"
+                       "cha Issoufou;120456789;Niamey, Plateau;90000000;;B;;;"
+                       "10/12/2026;C-007;10000;Moussa;;;\n"
+                       "B;Riz parfum\xc3\xa9 5 kg;1;4200;4998;;0;0;100\nD;Huile 1L;2;1000;1050;;0;0;100\n"));
+        QVERIFY(ecrire(avoir, "AV-NE-0100;FA;Moussa;3;E;A\xc3\xaf"
+                              "cha Issoufou;120456789;Niamey, Plateau;90000000;;B;"
+                              "FAC-NE-0100;;10/12/2026;C-007;;Moussa;;;Huile retourn\xc3\xa9"
+                              "e\n"
                               "D;Huile 1L;1;1000;1050;;0;0;100\n"));
-        const QString consoleVente = certifier(d, {vente, vente + QStringLiteral(".mcf"), simulateur.terminal});
-        const QString consoleAvoir = certifier(d, {avoir, avoir + QStringLiteral(".mcf"), simulateur.terminal});
+        const QString consoleVente =
+            certifier(d, {vente, vente + QStringLiteral(".mcf"), simulateur.terminal});
+        const QString consoleAvoir =
+            certifier(d, {avoir, avoir + QStringLiteral(".mcf"), simulateur.terminal});
         QVERIFY2(!consoleVente.isNull() && !consoleAvoir.isNull(), "the engine did not end with 0");
 
         // Two invoices validated on the device, the refund naming the sale by its NIM and counter.
-        QCOMPARE(simulateur.lignes().filter(QRegularExpression(QStringLiteral("^facture validee "))).size(), 2);
-        const QStringList champsVente = QString::fromUtf8(lire(vente + QStringLiteral(".mcf"))).split(QLatin1Char('\t'));
-        const QStringList champsAvoir = QString::fromUtf8(lire(avoir + QStringLiteral(".mcf"))).split(QLatin1Char('\t'));
+        QCOMPARE(simulateur.lignes().filter(QRegularExpression(QStringLiteral("^facture validee "))).size(),
+                 2);
+        const QStringList champsVente =
+            QString::fromUtf8(lire(vente + QStringLiteral(".mcf"))).split(QLatin1Char('\t'));
+        const QStringList champsAvoir =
+            QString::fromUtf8(lire(avoir + QStringLiteral(".mcf"))).split(QLatin1Char('\t'));
         QCOMPARE(champsVente.size(), 8);
         QCOMPARE(champsAvoir.size(), 8);
         QCOMPARE(champsAvoir.at(7), champsVente.at(3) + QLatin1Char('-') + champsVente.at(1));
-        QVERIFY2(consoleAvoir.contains(QStringLiteral("Facture retrouvee: ") + champsAvoir.at(7)), qPrintable(consoleAvoir));
+        QVERIFY2(consoleAvoir.contains(QStringLiteral("Facture retrouvee: ") + champsAvoir.at(7)),
+                 qPrintable(consoleAvoir));
 
-        QCOMPARE(horsTable(consoleVente), QStringList());
-        QCOMPARE(horsTable(consoleAvoir), QStringList());
+        QVERIFY2(horsTable(consoleVente).isEmpty(),
+                 qPrintable(QStringLiteral("absent de la table des messages: ") +
+                            horsTable(consoleVente).join(QStringLiteral(" | "))));
+        QVERIFY2(horsTable(consoleAvoir).isEmpty(),
+                 qPrintable(QStringLiteral("absent de la table des messages: ") +
+                            horsTable(consoleAvoir).join(QStringLiteral(" | "))));
+    }
+
+    // The guide's Bénin sale certified online, on the e-MCF double: what the engine prints there
+    // is in the table too.
+    void venteBeninSurServiceEmcf()
+    {
+        CertificatLocal certificat;
+        QVERIFY2(certificat.pret(), "openssl could not make the double's certificate");
+        DoubleEmcf service(certificat, {QStringLiteral("--pays"), QStringLiteral("BJ")});
+        QVERIFY2(!service.url.isEmpty(), "the e-MCF double did not start");
+        QTemporaryDir dossier;
+        QVERIFY(dossier.isValid());
+        const QDir d(dossier.path());
+        QVERIFY(installer(d, "<app pays=\"B\xc3\xa9nin\" modeMCF=\"D\xc3\xa9veloppement\" "
+                             "jeton=\"jeton-de-test\" portMCF=\"\"/>"));
+        const QString entree = d.filePath(QStringLiteral("facture.csv"));
+        QVERIFY(ecrire(entree, lire(m_exemples.filePath(QStringLiteral("benin-vente/facture.csv")))));
+        const QString console = certifier(d, {entree}, service.environnement());
+        QVERIFY2(!console.isNull(), "the engine did not end with 0");
+
+        QCOMPARE(service.requetes().filter(QRegularExpression(QStringLiteral("^PUT .*/confirm"))).size(), 1);
+        const QStringList champs =
+            QString::fromUtf8(lire(entree + QStringLiteral(".mcf"))).split(QLatin1Char('\t'));
+        QCOMPARE(champs.size(), 8);
+        QCOMPARE(champs.at(0), QStringLiteral("FAC-BJ-0001"));
+        QVERIFY2(!champs.at(6).isEmpty(), qPrintable(console));
+        QVERIFY2(horsTable(console).isEmpty(),
+                 qPrintable(QStringLiteral("absent de la table des messages: ") +
+                            horsTable(console).join(QStringLiteral(" | "))));
     }
 };
 

@@ -68,12 +68,12 @@ private slots:
         QTest::addColumn<QString>("source");
         QTest::addColumn<QStringList>("attendus");
         QTest::newRow("joined literals, line ends and placeholders cut")
-            << QStringLiteral("console << \"La facture \" << r << \" reste en \"\n  \"suspens.\\nFin du programme.\\n\";\n"
+            << QStringLiteral("console << \"La facture \" << r << \" reste en \"\n  \"suspens.\\nFin du "
+                              "programme.\\n\";\n"
                               "QStringLiteral(\"Facture %1 abandonnee (etat: %2) ici.\")")
-            << QStringList{QStringLiteral("La facture"), QStringLiteral("reste en suspens."),
+            << QStringList{QStringLiteral("La facture"),        QStringLiteral("reste en suspens."),
                            QStringLiteral("Fin du programme."), QStringLiteral("Facture"),
-                           QStringLiteral("abandonnee (etat:"),
-                           QStringLiteral(") ici.")};
+                           QStringLiteral("abandonnee (etat:"), QStringLiteral(") ici.")};
         QTest::newRow("comments, character literals and single words skipped")
             << QStringLiteral("// \"Commentaire ignore\"\n/* \"aussi\n ignore\" */ char c = '\"'; "
                               "obj.value(\"qrCode\"); q.exec(\"select a from facture where b = ?\");\n"

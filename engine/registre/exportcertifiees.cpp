@@ -2,9 +2,9 @@
 
 #include "registre.h"
 
+#include <textesfiscaux.h>
 #include <totaux.h>
 
-#include <QDateTime>
 #include <QLocale>
 #include <QSaveFile>
 #include <QSet>
@@ -17,6 +17,14 @@ std::optional<QDate> lireJour(const QString &texte)
     if (!jour.isValid())
         return std::nullopt;
     return jour;
+}
+
+QString texteCertification(const QString &certification)
+{
+    const QDate jour = QDate::fromString(certification.left(10), QStringLiteral("yyyy-MM-dd"));
+    if (!jour.isValid())
+        return certification;
+    return jour.toString(QStringLiteral("dd/MM/yyyy")) + certification.mid(10);
 }
 
 QString nombreCsv(double valeur)
@@ -77,18 +85,8 @@ QStringList enTeteCsv(const QStringList &groupes)
 
 QStringList champsCsv(const MontantsFacture &f, const QStringList &groupes)
 {
-    const QDateTime certification =
-        QDateTime::fromString(f.certification, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    QStringList c = {f.reference,
-                     f.type,
-                     f.dateFacture,
-                     certification.isValid() ? certification.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))
-                                             : f.certification,
-                     f.caisse,
-                     f.appareil,
-                     f.nim,
-                     f.compteurs,
-                     f.codeFiscal};
+    QStringList c = {f.reference, f.type,  f.dateFacture, texteCertification(f.certification), f.caisse,
+                     f.appareil,  f.nim,   f.compteurs,   texteSignature(f.codeFiscal)};
     for (const QString &g : groupes) {
         if (!f.avecMontants) {
             c << QString() << QString() << QString();

@@ -27,6 +27,10 @@ QStringList champsCsv(const MontantsFacture &facture, const QStringList &groupes
 // The whole file.
 QByteArray texteCsv(const QList<MontantsFacture> &factures);
 
+// A stored certification time as the documents print it, "dd/MM/yyyy HH:mm:ss".
+QString texteCertification(const QString &certification);
+// The fiscal code as the documents print it, grouped by four, is texteSignature (textesfiscaux.h).
+
 // A number with a decimal comma and no grouping, as few decimals as it needs (two at most).
 QString nombreCsv(double valeur);
 

@@ -3,7 +3,9 @@
 #include <invoice.h>
 #include <totaux.h>
 
-#include <QDateTime>
+#include <textesfiscaux.h>
+
+#include <QTime>
 
 #include <cmath>
 
@@ -42,11 +44,14 @@ MontantsFacture montantsInconnus(const QString &reference, const ResultatFiscal 
 
 QString instantCertification(const QString &mecef_date)
 {
-    const QString texte = mecef_date.trimmed();
-    QDateTime instant =
-        QDateTime::fromString(texte, texte.contains(QLatin1Char('/')) ? QStringLiteral("dd/MM/yyyy HH:mm:ss")
-                                                                      : QStringLiteral("yyyyMMddHHmmss"));
-    return instant.isValid() ? instant.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
+    // Date and time read apart, as the result file reads them: no time zone can make a valid time
+    // unreadable.
+    const QString texte = texteDate(mecef_date.trimmed());
+    const QDate jour = QDate::fromString(texte.left(10), QStringLiteral("dd/MM/yyyy"));
+    const QTime heure = QTime::fromString(texte.mid(11), QStringLiteral("HH:mm:ss"));
+    if (texte.size() != 19 || !jour.isValid() || !heure.isValid())
+        return {};
+    return jour.toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char(' ') + heure.toString(QStringLiteral("HH:mm:ss"));
 }
 
 qint64 montantImprime(double valeur, int signe)

@@ -199,6 +199,15 @@ bool StockagePostgres::preparerTables()
                                         .arg(colonne.nom, colonne.declaration));
         fait = fait && executer(sqlmontants::creationTable()) && executer(sqlmontants::creationIndex()) &&
                executer(sqlmontants::reprise());
+        // The roles that record invoices (the tills') record their amounts too, in the same
+        // transaction: without this grant an updated register would refuse every till's invoice.
+        fait = fait &&
+               executer(QStringLiteral(
+                   "do $$ declare r record; begin for r in select distinct grantee from "
+                   "information_schema.role_table_grants where table_schema = current_schema() and "
+                   "table_name = 'facture' and privilege_type = 'INSERT' and grantee <> current_user loop "
+                   "execute format('grant select, insert, update on montants_facture to %I', r.grantee); end "
+                   "loop; end $$"));
         fait =
             fait && executer(QStringLiteral("delete from version_registre")) &&
             executer(QStringLiteral("insert into version_registre (version) values (%1)").arg(versionSchema));

@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <QSet>
 
+#include <algorithm>
 #include <cmath>
 
 std::optional<QDate> lireJour(const QString &texte)
@@ -21,10 +22,13 @@ std::optional<QDate> lireJour(const QString &texte)
 
 QString texteCertification(const QString &certification)
 {
-    const QDate jour = QDate::fromString(certification.left(10), QStringLiteral("yyyy-MM-dd"));
-    if (!jour.isValid())
+    // Stored as instantCertification writes it: the parts are moved, not read as a date again (a
+    // year of rows is exported at a time).
+    if (certification.size() < 10 || certification.at(4) != QLatin1Char('-') ||
+        certification.at(7) != QLatin1Char('-'))
         return certification;
-    return jour.toString(QStringLiteral("dd/MM/yyyy")) + certification.mid(10);
+    return certification.mid(8, 2) + QLatin1Char('/') + certification.mid(5, 2) + QLatin1Char('/') +
+           certification.left(4) + certification.mid(10);
 }
 
 QString nombreCsv(double valeur)
@@ -48,11 +52,21 @@ QString montantCsv(double valeur, int signe)
 // A field holding the separator, a quote or a line break is quoted, its quotes doubled.
 QString champ(const QString &texte)
 {
-    if (!texte.contains(QLatin1Char(';')) && !texte.contains(QLatin1Char('"')) &&
-        !texte.contains(QLatin1Char('\n')) && !texte.contains(QLatin1Char('\r')))
+    const bool aCiter = std::any_of(texte.cbegin(), texte.cend(), [](QChar c) {
+        return c == QLatin1Char(';') || c == QLatin1Char('"') || c == QLatin1Char('\n') || c == QLatin1Char('\r');
+    });
+    if (!aCiter)
         return texte;
     QString t = texte;
     return QLatin1Char('"') + t.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+// The withholding's name in `pays` (tablesReference's, without building the whole tables per row).
+QString nomRetenue(const QString &pays)
+{
+    static const QString benin = tablesReference(QStringLiteral("Bénin")).nomTaxeSpecifique;
+    static const QString niger = tablesReference(QStringLiteral("Niger")).nomTaxeSpecifique;
+    return pays == QStringLiteral("Bénin") ? benin : pays == QStringLiteral("Niger") ? niger : QString();
 }
 
 QStringList groupesDe(const QList<MontantsFacture> &factures)
@@ -101,7 +115,7 @@ QStringList champsCsv(const MontantsFacture &f, const QStringList &groupes)
         return c;
     }
     const bool retenue = !f.codeRetenue.isEmpty();
-    c << (retenue ? tablesReference(f.pays).nomTaxeSpecifique : QString()) << f.codeRetenue
+    c << (retenue ? nomRetenue(f.pays) : QString()) << f.codeRetenue
       << (retenue ? nombreCsv(f.tauxRetenue) : QString()) << (retenue ? montantCsv(f.retenue, f.signe) : QString())
       << montantCsv(f.total, f.signe) << montantCsv(f.netAPayer, f.signe) << QStringLiteral("conservés");
     return c;

@@ -17,7 +17,7 @@ install(CODE [[
 ]])
 
 if(WIN32)
-  set(CPACK_GENERATOR ZIP) # windeployqt runs first: see the README
+  set(CPACK_GENERATOR ZIP) # scripts/paquet-windows makes the Windows ZIP: see docs/dev/windows.md
 else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /opt/orvane-mcf)

@@ -136,6 +136,7 @@ ParametresRendu parametresRendu(const FichierParametres &fichier)
     p.rccm = fichier.valeur(cles::rccm);
     p.ifu = fichier.valeur(cles::ifu);
     p.apiVersion = fichier.valeur(cles::apiVersion);
+    p.encodage = fichier.valeur(cles::encodage);
     const QString nomPolice = fichier.valeur(cles::fontName);
     if (!nomPolice.isEmpty())
         p.fontName = nomPolice;

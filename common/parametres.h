@@ -120,6 +120,7 @@ inline constexpr double largeurTicketParDefaut = 72.0;
 struct ParametresRendu
 {
     QString logo, pays, isf, entreprise, adresse, telephone, email, message, rccm, ifu, apiVersion;
+    QString encodage; // of the input file, as the engine reads it (encodageEntree)
     QString fontName = QStringLiteral("Lucida Console");
     int fontSize = 6;
     bool logoTop = false;

@@ -57,9 +57,11 @@ int executerRendu(const QStringList &arguments, const QString &dossierProgramme,
     QFile entree(cheminEntree);
     if (entree.open(QIODevice::ReadOnly | QIODevice::Text)) {
         console << "orvane-render: Fichier d'entree ouvert.\n";
-        // Always UTF-8, whatever encoding the engine was told to use.
+        // Decoded as the engine decodes it: a Latin-1 file prints its accents, not replacement
+        // characters, on the fiscal document.
         QTextStream flux(&entree);
-        flux.setEncoding(QStringConverter::Utf8);
+        flux.setEncoding(parametres.encodage.isEmpty() ? QStringConverter::Utf8
+                                                       : encodageEntree(parametres.encodage));
         OptionsLecture options;
         options.disposition = dispositionEntete(parametres.apiVersion);
         options.pays = parametres.pays;

@@ -123,7 +123,7 @@ private slots:
         QVERIFY2(m_cluster.demarrer(), qPrintable(m_cluster.erreur()));
         QVERIFY2(m_cluster.executer("postgres", "create database magasin"), qPrintable(m_cluster.erreur()));
         // The owner makes the tables (an engine run with the owner's role), then gives the tills'
-        // role what the README gives it, and nothing more.
+        // role what docs/installation.md gives it, and nothing more.
         {
             Registre proprietaire("proprietaire");
             EmplacementRegistre e;

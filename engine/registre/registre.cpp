@@ -448,7 +448,8 @@ bool Registre::changerDestination(const QString &reference, const QString &desti
     return changerLigneTenue(reference, titulaire, [&](LigneJournal &l) { l.destination = destination; });
 }
 
-bool Registre::enregistrer(const QString &reference, const ResultatFiscal &resultat)
+bool Registre::enregistrer(const QString &reference, const ResultatFiscal &resultat,
+                           const std::optional<MontantsFacture> &montants)
 {
     m_vues.reset();
     if (!m_stockage)
@@ -466,7 +467,7 @@ bool Registre::enregistrer(const QString &reference, const ResultatFiscal &resul
         LigneJournal ligne = avant;
         bool ecrite = false;
         if (appliquer(ligne, terminer)) {
-            if (!m_stockage->enregistrerFacture(reference, resultat, avant, ligne, ecrite)) {
+            if (!m_stockage->enregistrerFacture(reference, resultat, montants, avant, ligne, ecrite)) {
                 m_ecrites.remove(reference);
                 return echec();
             }
@@ -486,11 +487,23 @@ bool Registre::enregistrer(const QString &reference, const ResultatFiscal &resul
             m_erreur = raisonChangement(ligne->etat, EtatCertification::Terminee);
             return false;
         }
-        if (!m_stockage->ajouterFacture(reference, resultat))
+        if (!m_stockage->ajouterFacture(reference, resultat) ||
+            (montants && !m_stockage->ajouterMontants(*montants)))
             return echec();
         // A row recorded without a claim (tests, earlier versions) has no journal row to finish.
         return !ligne || modifierLigne(reference, terminer);
     }) || (m_erreur.isEmpty() && echec());
+}
+
+std::optional<QList<MontantsFacture>> Registre::facturesCertifiees(const PeriodeCertification &periode)
+{
+    m_vues.reset();
+    QList<MontantsFacture> liste;
+    if (!m_stockage || !m_stockage->lireMontants(periode, liste)) {
+        echec();
+        return std::nullopt;
+    }
+    return liste;
 }
 
 std::optional<QList<QPair<QString, ResultatFiscal>>> Registre::factures()
@@ -504,7 +517,8 @@ std::optional<QList<QPair<QString, ResultatFiscal>>> Registre::factures()
     return liste;
 }
 
-IssueCopie Registre::copierFacture(const QString &reference, const ResultatFiscal &resultat)
+IssueCopie Registre::copierFacture(const QString &reference, const ResultatFiscal &resultat,
+                                   const std::optional<MontantsFacture> &montants)
 {
     m_vues.reset();
     if (!m_stockage)
@@ -518,7 +532,9 @@ IssueCopie Registre::copierFacture(const QString &reference, const ResultatFisca
             issue = *present == resultat ? IssueCopie::Presente : IssueCopie::Conflit;
             return true;
         }
-        if (!m_stockage->ajouterFacture(reference, resultat))
+        // The amounts come along; an invoice of a till's register that has none is listed without.
+        if (!m_stockage->ajouterFacture(reference, resultat) ||
+            !m_stockage->ajouterMontants(montants.value_or(montantsInconnus(reference, resultat))))
             return false;
         issue = IssueCopie::Copiee;
         return true;

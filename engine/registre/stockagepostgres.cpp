@@ -1,5 +1,7 @@
 #include "stockagepostgres.h"
 
+#include "sqlmontants.h"
+
 #include <QCoreApplication>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -117,6 +119,7 @@ std::unique_ptr<StockagePostgres> StockagePostgres::ouvrir(const QString &nomCon
         for (const ColonneAjoutee &c : colonnesAjoutees)
             stockage->m_colonnes.insert(c.nom);
         stockage->m_journalLu = true;
+        stockage->m_montants = true;
     } else {
         stockage->lireColonnes();
     }
@@ -194,6 +197,17 @@ bool StockagePostgres::preparerTables()
         for (const ColonneAjoutee &colonne : colonnesAjoutees)
             fait = fait && executer(QStringLiteral("alter table certification add column if not exists %1 %2")
                                         .arg(colonne.nom, colonne.declaration));
+        fait = fait && executer(sqlmontants::creationTable()) && executer(sqlmontants::creationIndex()) &&
+               executer(sqlmontants::reprise());
+        // The roles that record invoices (the tills') record their amounts too, in the same
+        // transaction: without this grant an updated register would refuse every till's invoice.
+        fait = fait &&
+               executer(QStringLiteral(
+                   "do $$ declare r record; begin for r in select distinct grantee from "
+                   "information_schema.role_table_grants where table_schema = current_schema() and "
+                   "table_name = 'facture' and privilege_type = 'INSERT' and grantee <> current_user loop "
+                   "execute format('grant select, insert, update on montants_facture to %I', r.grantee); end "
+                   "loop; end $$"));
         fait =
             fait && executer(QStringLiteral("delete from version_registre")) &&
             executer(QStringLiteral("insert into version_registre (version) values (%1)").arg(versionSchema));
@@ -292,6 +306,7 @@ bool StockagePostgres::factureInserable(const QString &reference)
 }
 
 bool StockagePostgres::enregistrerFacture(const QString &reference, const ResultatFiscal &resultat,
+                                          const std::optional<MontantsFacture> &montants,
                                           const LigneJournal &avant, const LigneJournal &ligne, bool &ecrite)
 {
     ecrite = false;
@@ -300,14 +315,20 @@ bool StockagePostgres::enregistrerFacture(const QString &reference, const Result
         return false;
     }
     // One statement, one transaction: the invoice row is added only with the journal row's update,
-    // which applies only while the row is `avant`.
+    // which applies only while the row is `avant`, and its amounts only with the invoice row.
     const auto [miseAJour, valeurs] = instructionRemplacement(avant, ligne);
-    const QString sql = QStringLiteral("with fin as (") + miseAJour +
-                        QStringLiteral(" returning 1) insert into facture (reference, qrcode, mecef_tc, "
-                                       "mecef_sig, mecef_nim, mecef_compt, mecef_date) select ?, ?, ?, ?, "
-                                       "?, ?, ? from fin");
+    const QString ajoutFacture = QStringLiteral("insert into facture (reference, qrcode, mecef_tc, mecef_sig, "
+                                                "mecef_nim, mecef_compt, mecef_date) select ?, ?, ?, ?, ?, ?, "
+                                                "? from fin");
+    QString sql = QStringLiteral("with fin as (") + miseAJour + QStringLiteral(" returning 1) ") + ajoutFacture;
+    QVariantList tous = valeurs + valeursFacture(reference, resultat);
+    if (montants && montantsPresents()) {
+        sql = QStringLiteral("with fin as (") + miseAJour + QStringLiteral(" returning 1), ajout as (") +
+              ajoutFacture + QStringLiteral(" returning 1) ") + sqlmontants::insertion(QStringLiteral("ajout"));
+        tous += sqlmontants::valeurs(*montants);
+    }
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    if (!executer(q, sql, valeurs + valeursFacture(reference, resultat)))
+    if (!executer(q, sql, tous))
         return false;
     ecrite = q.numRowsAffected() == 1;
     return true;
@@ -328,6 +349,8 @@ void StockagePostgres::lireColonnes()
 {
     m_colonnes.clear();
     m_journalLu = false;
+    m_montants.reset();
+    montantsPresents();
     QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
     if (!q.exec(QStringLiteral("select column_name from information_schema.columns where table_name = "
                                "'certification' and table_schema = current_schema()")))

@@ -37,7 +37,8 @@ public:
     bool enTransaction(const std::function<bool()> &travail) override;
     bool factureInserable(const QString &reference) override;
     bool enregistrerFacture(const QString &reference, const ResultatFiscal &resultat,
-                            const LigneJournal &avant, const LigneJournal &ligne, bool &ecrite) override;
+                            const std::optional<MontantsFacture> &montants, const LigneJournal &avant,
+                            const LigneJournal &ligne, bool &ecrite) override;
     void prevoirEssaiFacture(const QString &reference) override { m_essaiPrevu = reference; }
 
 protected:

@@ -1,11 +1,16 @@
 #include "stockagesql.h"
 
+#include "sqlmontants.h"
+
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QVariant>
+
+#include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -395,7 +400,8 @@ bool StockageSql::remplacerLigne(const LigneJournal &avant, const LigneJournal &
 }
 
 bool StockageSql::enregistrerFacture(const QString &reference, const ResultatFiscal &resultat,
-                                     const LigneJournal &avant, const LigneJournal &ligne, bool &ecrite)
+                                     const std::optional<MontantsFacture> &montants, const LigneJournal &avant,
+                                     const LigneJournal &ligne, bool &ecrite)
 {
     ecrite = false;
     if (reference != ligne.reference) {
@@ -404,11 +410,62 @@ bool StockageSql::enregistrerFacture(const QString &reference, const ResultatFis
     }
     bool autre = false;
     const bool fait = enTransaction([&] {
-        if (!ajouterFacture(reference, resultat) || !remplacerLigne(avant, ligne, ecrite))
+        if (!ajouterFacture(reference, resultat) || (montants && !ajouterMontants(*montants)) ||
+            !remplacerLigne(avant, ligne, ecrite))
             return false;
         // The row is not as expected: the invoice row is not kept either.
         autre = !ecrite;
         return ecrite;
     });
     return fait || autre;
+}
+
+bool StockageSql::montantsPresents()
+{
+    // Asked when the register is opened, outside any transaction: on PostgreSQL a failed statement
+    // would end the transaction it is in.
+    if (!m_montants) {
+        QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
+        m_montants = q.exec(sqlmontants::presence());
+    }
+    return *m_montants;
+}
+
+bool StockageSql::ajouterMontants(const MontantsFacture &montants)
+{
+    if (!montantsPresents())
+        return true;
+    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
+    return executer(q, sqlmontants::insertion(), sqlmontants::valeurs(montants));
+}
+
+bool StockageSql::lireMontants(const PeriodeCertification &periode, QList<MontantsFacture> &montants)
+{
+    montants.clear();
+    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
+    q.setForwardOnly(true);
+    if (montantsPresents()) {
+        if (!executer(q, sqlmontants::selection(periode), sqlmontants::valeursSelection(periode)))
+            return false;
+        while (q.next())
+            montants << sqlmontants::lire(q);
+        return true;
+    }
+    // A register of an earlier version, opened as it is: its invoices have no amounts, and their
+    // certification time is read from each row.
+    QList<QPair<QString, ResultatFiscal>> factures;
+    if (!lireFactures(factures))
+        return false;
+    QSet<QString> vues;
+    for (const auto &[reference, resultat] : factures) {
+        const MontantsFacture m = montantsInconnus(reference, resultat);
+        if (periode.contient(m) && !vues.contains(reference)) {
+            vues.insert(reference);
+            montants << m;
+        }
+    }
+    std::sort(montants.begin(), montants.end(), [](const MontantsFacture &a, const MontantsFacture &b) {
+        return std::tie(a.certification, a.reference) < std::tie(b.certification, b.reference);
+    });
+    return true;
 }

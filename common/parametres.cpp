@@ -92,6 +92,8 @@ ParametresMoteur parametresMoteur(const FichierParametres &fichier)
         p.tolerance = nombreEntree(tolerance);
     p.registre = fichier.valeur(cles::registre).trimmed();
     p.motDePasseRegistre = fichier.valeur(cles::motDePasseRegistre);
+    if (!fichier.valeur(cles::caisse).trimmed().isEmpty())
+        p.caisse = fichier.valeur(cles::caisse).trimmed();
     // A time limit that is not a positive number keeps its default: a register without one could
     // hang a till.
     for (const auto &[cle, delai] : {std::pair{&cles::delaiConnexionRegistre, &p.delaiConnexionRegistre},

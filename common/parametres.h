@@ -3,6 +3,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QSysInfo>
 
 // Reading of app.xml, the one settings file shared by the three programs: a single XML element
 // whose attributes are the settings. Each program reads the keys it needs; the editor keeps them all.
@@ -24,6 +25,8 @@ inline const QString registre = QStringLiteral("registre");
 inline const QString motDePasseRegistre = QStringLiteral("motDePasseRegistre");
 inline const QString delaiConnexionRegistre = QStringLiteral("delaiConnexionRegistre");
 inline const QString delaiRequeteRegistre = QStringLiteral("delaiRequeteRegistre");
+// The till's name in the register's list of certified invoices; empty: the machine's name.
+inline const QString caisse = QStringLiteral("caisse");
 // Document identity and layout (renderer)
 inline const QString logo = QStringLiteral("logo");
 inline const QString entreprise = QStringLiteral("entreprise");
@@ -99,6 +102,7 @@ struct ParametresMoteur
     QString motDePasseRegistre; // never shown
     int delaiConnexionRegistre = 5;
     int delaiRequeteRegistre = 10;
+    QString caisse = QSysInfo::machineHostName(); // the till's name as the register lists it
     // Derived: true selects the web path. Stays true (with no endpoint) when no file was loaded.
     bool modeEnLigne = true;
     QString adresseApi; // set by the engine from pays and modeMCF

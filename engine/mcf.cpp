@@ -25,12 +25,15 @@ void MCF::prechargerDemonstration()
     resultat = resultatDemonstration();
 }
 
-bool MCF::enregistrerResultat(Registre &registre)
+bool MCF::enregistrerResultat(Registre &registre, const QString &appareil)
 {
     if (!resultatMCF)
         return false;
     resultat = *resultatMCF;
-    if (registre.enregistrer(m_execution.facture.reference, resultat)) {
+    const ParametresMoteur &parametres = m_execution.parametres;
+    if (registre.enregistrer(m_execution.facture.reference, resultat,
+                             montantsFacture(m_execution.facture, parametres.pays, resultat, parametres.caisse,
+                                             appareil))) {
         m_console << "Insertion de la facture dans la base de donnees reussie.\n";
         return true;
     }

@@ -36,7 +36,9 @@ public:
     // Stores resultatMCF in the register when there is one; true when it was stored. When the
     // register refuses it, the result is not kept for the result files: the business application
     // must not take as done an invoice that the register does not hold.
-    bool enregistrerResultat(Registre &registre);
+    // The invoice's amounts are recorded with it, with the device or account `appareil` that
+    // certified it.
+    bool enregistrerResultat(Registre &registre, const QString &appareil);
     // Writes the QR images and the result file, then hands the invoice to orvane-render.
     void ecrireResultats(const QString &cheminEntree, const QString &cheminResultat);
 

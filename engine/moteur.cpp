@@ -9,6 +9,7 @@
 #include "web/moduleemcf.h"
 
 #include <decisionoperateur.h>
+#include <exportcertifiees.h>
 #include <journalcertification.h>
 #include <lecturefacture.h>
 #include <registre.h>
@@ -30,6 +31,7 @@ const QString arreterServeur = QStringLiteral("--stop-server");
 const QString cacher = QStringLiteral("hide");
 const QString abandonner = QStringLiteral("--abandonner");
 const QString copierRegistre = QStringLiteral("--copier-registre");
+const QString exporter = QStringLiteral("--exporter");
 const QString nomConnexionRegistre = QStringLiteral("registre");
 
 // The e-MCF endpoint of the run: ORVANE_EMCF_URL when set, else the one of pays and modeMCF.
@@ -74,6 +76,51 @@ int commandeAbandonner(const QString &dossierApplication, const QString &referen
     return abandon.issue == AbandonOperateur::Issue::Abandonnee ? 0 : 1;
 }
 
+// "--exporter DU AU FICHIER": the invoices certified from DU to AU (JJ/MM/AAAA, both days included)
+// on the register of app.xml, written to FICHIER as CSV. The register is read, never created nor
+// changed; FICHIER is replaced only once whole. Exit code 0 when written, 2 otherwise.
+int commandeExporter(const QString &dossierApplication, const QStringList &arguments, std::ostream &console)
+{
+    if (arguments.size() != 3) {
+        console << "Usage: orvane-engine --exporter JJ/MM/AAAA JJ/MM/AAAA FICHIER\n";
+        return 2;
+    }
+    PeriodeCertification periode;
+    for (const auto &[texte, jour] : {std::pair{arguments.at(0), &periode.du}, std::pair{arguments.at(1), &periode.au}}) {
+        const std::optional<QDate> lu = lireJour(texte);
+        if (!lu) {
+            console << "Date illisible: " << texte.toStdString() << " (attendu JJ/MM/AAAA).\n";
+            return 2;
+        }
+        *jour = *lu;
+    }
+    if (periode.du > periode.au) {
+        console << "Periode inversee: le " << arguments.at(0).toStdString() << " est apres le "
+                << arguments.at(1).toStdString() << ".\n";
+        return 2;
+    }
+    Registre registre(nomConnexionRegistre);
+    if (!registre.ouvrirExistant(
+            emplacementRegistre(dossierApplication, parametresSansMessage(dossierApplication)))) {
+        console << "Registre illisible (" << registre.erreur().toStdString() << ").\n";
+        return 2;
+    }
+    const IssueExport issue = exporterCertifiees(registre, periode, arguments.at(2));
+    switch (issue.issue) {
+    case IssueExport::Issue::Ecrit:
+        console << issue.factures << " facture(s) exportee(s) dans " << arguments.at(2).toStdString() << ".\n";
+        return 0;
+    case IssueExport::Issue::RegistreIllisible:
+        console << "Registre illisible (" << issue.erreur.toStdString() << ").\n";
+        return 2;
+    case IssueExport::Issue::FichierImpossible:
+        console << "Impossible d'ecrire le fichier " << arguments.at(2).toStdString() << " ("
+                << issue.erreur.toStdString() << ").\n";
+        return 2;
+    }
+    return 2;
+}
+
 // "--copier-registre [fichier.s3db]": a till's SQLite register (mcf.s3db beside the engine by
 // default) copied into the shared register of app.xml: its invoices and its unfinished journal rows.
 // A reference already there is never replaced; one with other codes is listed. Exit code 0 when
@@ -100,6 +147,12 @@ int commandeCopierRegistre(const QString &dossierApplication, const QString &fic
     }
     const auto factures = source.factures();
     const auto lignes = source.lignesEnSuspens();
+    // The amounts the till's register kept, by reference (an older register has none).
+    QHash<QString, MontantsFacture> montants;
+    if (const auto certifiees = source.facturesCertifiees({QDate(1, 1, 1), QDate(9998, 12, 31), {}})) {
+        for (const MontantsFacture &m : *certifiees)
+            montants.insert(m.reference, m);
+    }
     if (!factures || !lignes) {
         console << "Registre " << chemin.toStdString() << " illisible (" << source.erreur().toStdString()
                 << ").\n";
@@ -107,7 +160,10 @@ int commandeCopierRegistre(const QString &dossierApplication, const QString &fic
     }
     int copiees = 0, presentes = 0, conflits = 0, lignesCopiees = 0;
     for (const auto &[reference, resultat] : *factures) {
-        switch (destination.copierFacture(reference, resultat)) {
+        const auto trouves = montants.constFind(reference);
+        switch (destination.copierFacture(reference, resultat,
+                                          trouves == montants.cend() ? std::nullopt
+                                                                     : std::optional<MontantsFacture>(*trouves))) {
         case IssueCopie::Copiee:
             ++copiees;
             break;
@@ -268,7 +324,7 @@ public:
             return;
         signalerAttenteOperateur();
         m_mcf.certifier(*m_prepare.chemin, journal);
-        if (!m_mcf.enregistrerResultat(m_registre))
+        if (!m_mcf.enregistrerResultat(m_registre, m_destination))
             liberer();
     }
 
@@ -536,6 +592,8 @@ int executerMoteur(QCoreApplication &application, std::ostream &console)
     }
     if (execution.cheminEntree == abandonner)
         return commandeAbandonner(execution.dossierApplication, arguments.value(2), console);
+    if (execution.cheminEntree == exporter)
+        return commandeExporter(execution.dossierApplication, arguments.mid(2), console);
     if (execution.cheminEntree == copierRegistre)
         return commandeCopierRegistre(execution.dossierApplication, arguments.value(2), console);
     if (execution.cheminEntree == arreterServeur) {

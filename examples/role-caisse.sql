@@ -7,5 +7,6 @@ create role orvane_caisse login;
 grant usage on schema public to orvane_caisse;
 grant select, insert on facture to orvane_caisse;
 grant select, insert, update on certification to orvane_caisse;
+grant select, insert, update on montants_facture to orvane_caisse;
 grant select on version_registre to orvane_caisse;
 grant usage on sequence execution_registre to orvane_caisse;

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFileDialog>
+#include <QStandardPaths>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -80,6 +82,7 @@ Dialog::Dialog(const QString &cheminParametres, QWidget *parent)
     masquerSecret(ui->motDePasseRegistre, ui->afficherMotDePasseRegistre);
     m_dossierInstallation = QCoreApplication::applicationDirPath();
     preparerPageSuspens();
+    preparerPageCertifiees();
 
     m_fichier = lireFichierParametres(m_chemin);
     if (m_fichier.etat == EtatParametres::Charge) {
@@ -436,4 +439,115 @@ void Dialog::on_abandonnerBtn_clicked()
     resultat.setObjectName(QStringLiteral("resultatAbandon"));
     resultat.exec();
     actualiserSuspens();
+}
+
+void Dialog::preparerPageCertifiees()
+{
+    // Today's invoices at first; the page is read each time it is shown and when the period or the
+    // search changes.
+    const QDate aujourdhui = QDate::currentDate();
+    ui->duCertifiees->setDate(aujourdhui);
+    ui->auCertifiees->setDate(aujourdhui);
+    QHeaderView *entete = ui->tableCertifiees->horizontalHeader();
+    entete->setSectionResizeMode(QHeaderView::Interactive);
+    entete->setStretchLastSection(true);
+    connect(ui->tabWidget, &QTabWidget::currentChanged, this, [this](int index) {
+        if (ui->tabWidget->widget(index) == ui->certifiees_tab)
+            actualiserCertifiees();
+    });
+    for (QDateEdit *jour : {ui->duCertifiees, ui->auCertifiees})
+        connect(jour, &QDateEdit::dateChanged, this, [this] {
+            if (ui->tabWidget->currentWidget() == ui->certifiees_tab)
+                actualiserCertifiees();
+        });
+    connect(ui->rechercheCertifiees, &QLineEdit::returnPressed, this, &Dialog::actualiserCertifiees);
+    m_choixExport = [this](const QString &proposition) {
+        return QFileDialog::getSaveFileName(this, ui->exporterCertifiees->text(), proposition,
+                                            QStringLiteral("Fichier CSV (*.csv)"));
+    };
+}
+
+PeriodeCertification Dialog::periodeCertifiees() const
+{
+    return {ui->duCertifiees->date(), ui->auCertifiees->date(), ui->rechercheCertifiees->text().trimmed()};
+}
+
+void Dialog::actualiserCertifiees()
+{
+    QTableWidget *table = ui->tableCertifiees;
+    table->setRowCount(0);
+    const PeriodeCertification periode = periodeCertifiees();
+    if (periode.du > periode.au) {
+        ui->etatCertifiees->setText(QStringLiteral("Période inversée: la date de début est après la date de fin."));
+        ui->syntheseCertifiees->clear();
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const ListeCertifiees liste = lireCertifiees(m_suspens.emplacement(), periode);
+    QApplication::restoreOverrideCursor();
+    if (!liste.lisible) {
+        ui->etatCertifiees->setText(QStringLiteral("Registre illisible: %1").arg(liste.erreur));
+        ui->syntheseCertifiees->clear();
+        return;
+    }
+    ui->etatCertifiees->clear();
+    table->setRowCount(int(liste.factures.size()));
+    for (int rangee = 0; rangee < liste.factures.size(); ++rangee) {
+        const QStringList textes = cellulesCertifiee(liste.factures.at(rangee));
+        for (int colonne = 0; colonne < textes.size(); ++colonne) {
+            auto *cellule = new QTableWidgetItem(textes.at(colonne));
+            if (colonne == textes.size() - 1)
+                cellule->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            table->setItem(rangee, colonne, cellule);
+        }
+    }
+    for (int colonne = 0; colonne < table->columnCount() - 1; ++colonne)
+        table->resizeColumnToContents(colonne);
+    ui->syntheseCertifiees->setText(texteSynthese(syntheseCertifiees(liste.factures)));
+}
+
+void Dialog::on_afficherCertifiees_clicked()
+{
+    actualiserCertifiees();
+}
+
+void Dialog::on_exporterCertifiees_clicked()
+{
+    const PeriodeCertification periode = periodeCertifiees();
+    const QString titre = ui->exporterCertifiees->text();
+    if (periode.du > periode.au) {
+        QMessageBox refus(QMessageBox::Warning, titre,
+                          QStringLiteral("Période inversée: la date de début est après la date de fin."),
+                          QMessageBox::Ok, this);
+        refus.setObjectName(QStringLiteral("resultatExport"));
+        refus.exec();
+        return;
+    }
+    const QString proposition =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .filePath(QStringLiteral("factures-certifiees-%1-%2.csv")
+                          .arg(periode.du.toString(QStringLiteral("yyyyMMdd")),
+                               periode.au.toString(QStringLiteral("yyyyMMdd"))));
+    const QString chemin = m_choixExport(proposition);
+    if (chemin.isEmpty())
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const IssueExport issue = exporterCertifiees(m_suspens.emplacement(), periode, chemin);
+    QApplication::restoreOverrideCursor();
+    QString texte;
+    switch (issue.issue) {
+    case IssueExport::Issue::Ecrit:
+        texte = QStringLiteral("%1 facture(s) exportée(s) dans %2.").arg(issue.factures).arg(QDir::toNativeSeparators(chemin));
+        break;
+    case IssueExport::Issue::RegistreIllisible:
+        texte = QStringLiteral("Registre illisible: %1").arg(issue.erreur);
+        break;
+    case IssueExport::Issue::FichierImpossible:
+        texte = QStringLiteral("Impossible d'écrire le fichier %1 (%2).").arg(QDir::toNativeSeparators(chemin), issue.erreur);
+        break;
+    }
+    QMessageBox resultat(issue.issue == IssueExport::Issue::Ecrit ? QMessageBox::Information : QMessageBox::Warning,
+                         titre, texte, QMessageBox::Ok, this);
+    resultat.setObjectName(QStringLiteral("resultatExport"));
+    resultat.exec();
 }

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "enregistrement.h"
+#include "facturescertifiees.h"
 #include "facturesensuspens.h"
 
 #include <parametres.h>
 
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 
 class QCheckBox;
@@ -36,6 +38,9 @@ public:
     // The register the page of invoices in suspense reads; mcf.s3db in the folder of this program
     // unless told otherwise.
     void definirRegistre(const QString &chemin) { m_suspens.definirCheminRegistre(chemin); }
+    // How "Exporter…" asks where to write, given the name it proposes; a file dialog unless told
+    // otherwise (tests). An empty answer writes nothing.
+    void definirChoixFichierExport(std::function<QString(const QString &)> choix) { m_choixExport = std::move(choix); }
 
 private slots:
     void on_buttonBox_accepted();
@@ -44,6 +49,8 @@ private slots:
     void on_actualiserBtn_clicked();
     void on_abandonnerBtn_clicked();
     void on_testerRegistre_clicked();
+    void on_afficherCertifiees_clicked();
+    void on_exporterCertifiees_clicked();
 
 private:
     void charger(const FichierParametres &fichier);
@@ -60,6 +67,9 @@ private:
     // The row chosen in the table of invoices in suspense, -1 when none.
     int factureChoisie() const;
     void choixSuspensChange();
+    void preparerPageCertifiees();
+    void actualiserCertifiees();
+    PeriodeCertification periodeCertifiees() const;
 
     std::unique_ptr<Ui::Dialog> ui;
     QString m_chemin;
@@ -71,4 +81,5 @@ private:
     FacturesEnSuspens m_suspens;
     // The invoices of the table, in its order.
     QList<FactureEnSuspens> m_facturesSuspens;
+    std::function<QString(const QString &)> m_choixExport;
 };

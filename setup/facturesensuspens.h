@@ -45,6 +45,8 @@ public:
     explicit FacturesEnSuspens(const QString &cheminRegistre = cheminParDefaut());
 
     QString cheminRegistre() const { return m_emplacement.fichier; }
+    // The register the page reads: the shared one when its address is set, else the file.
+    const EmplacementRegistre &emplacement() const { return m_emplacement; }
     void definirCheminRegistre(const QString &chemin) { m_emplacement.fichier = chemin; }
     // The shared register when its address is set, else the file.
     void definirEmplacement(const EmplacementRegistre &emplacement)

@@ -3,7 +3,8 @@
 #include "registreinterne.h"
 
 // Recording: the steps of the run that holds a reference, each written before it is sent, the
-// invoice's own row with the end of its journal row, and the copy of rows from another register.
+// invoice's own row (and its amounts) with the end of its journal row, and the copy of rows from
+// another register.
 // The single place where a certified invoice becomes a row of `facture` is Registre::enregistrer.
 
 const LigneJournal *Registre::ligneTenue(const QString &reference, const TitulaireExecution &titulaire)
@@ -84,7 +85,8 @@ bool Registre::changerDestination(const QString &reference, const QString &desti
     return changerLigneTenue(reference, titulaire, [&](LigneJournal &l) { l.destination = destination; });
 }
 
-bool Registre::enregistrer(const QString &reference, const ResultatFiscal &resultat)
+bool Registre::enregistrer(const QString &reference, const ResultatFiscal &resultat,
+                           const std::optional<MontantsFacture> &montants)
 {
     m_vues.reset();
     if (!m_stockage)
@@ -102,7 +104,7 @@ bool Registre::enregistrer(const QString &reference, const ResultatFiscal &resul
         LigneJournal ligne = avant;
         bool ecrite = false;
         if (appliquer(ligne, terminer)) {
-            if (!m_stockage->enregistrerFacture(reference, resultat, avant, ligne, ecrite)) {
+            if (!m_stockage->enregistrerFacture(reference, resultat, montants, avant, ligne, ecrite)) {
                 m_ecrites.remove(reference);
                 return echec();
             }
@@ -122,14 +124,16 @@ bool Registre::enregistrer(const QString &reference, const ResultatFiscal &resul
             m_erreur = raisonChangement(ligne->etat, EtatCertification::Terminee);
             return false;
         }
-        if (!m_stockage->ajouterFacture(reference, resultat))
+        if (!m_stockage->ajouterFacture(reference, resultat) ||
+            (montants && !m_stockage->ajouterMontants(*montants)))
             return echec();
         // A row recorded without a claim (tests, earlier versions) has no journal row to finish.
         return !ligne || modifierLigne(reference, terminer);
     }) || (m_erreur.isEmpty() && echec());
 }
 
-IssueCopie Registre::copierFacture(const QString &reference, const ResultatFiscal &resultat)
+IssueCopie Registre::copierFacture(const QString &reference, const ResultatFiscal &resultat,
+                                   const std::optional<MontantsFacture> &montants)
 {
     m_vues.reset();
     if (!m_stockage)
@@ -143,7 +147,9 @@ IssueCopie Registre::copierFacture(const QString &reference, const ResultatFisca
             issue = *present == resultat ? IssueCopie::Presente : IssueCopie::Conflit;
             return true;
         }
-        if (!m_stockage->ajouterFacture(reference, resultat))
+        // The amounts come along; an invoice of a till's register that has none is listed without.
+        if (!m_stockage->ajouterFacture(reference, resultat) ||
+            !m_stockage->ajouterMontants(montants.value_or(montantsInconnus(reference, resultat))))
             return false;
         issue = IssueCopie::Copiee;
         return true;

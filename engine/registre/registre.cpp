@@ -165,6 +165,17 @@ bool Registre::appliquer(LigneJournal &ligne, const std::function<bool(LigneJour
     return true;
 }
 
+std::optional<QList<MontantsFacture>> Registre::facturesCertifiees(const PeriodeCertification &periode)
+{
+    m_vues.reset();
+    QList<MontantsFacture> liste;
+    if (!m_stockage || !m_stockage->lireMontants(periode, liste)) {
+        echec();
+        return std::nullopt;
+    }
+    return liste;
+}
+
 std::optional<QList<QPair<QString, ResultatFiscal>>> Registre::factures()
 {
     m_vues.reset();

@@ -142,12 +142,18 @@ public:
                             const TitulaireExecution &titulaire);
     // Adds the row of a certified invoice and marks its journal row done, in one transaction; false
     // when the transaction failed or the journal row may not become done.
-    bool enregistrer(const QString &reference, const ResultatFiscal &resultat);
+    // With `montants`, the invoice's amounts are recorded in the same transaction.
+    bool enregistrer(const QString &reference, const ResultatFiscal &resultat,
+                     const std::optional<MontantsFacture> &montants = std::nullopt);
+    // The invoices certified in `periode`, in the order of certification; nothing when the register
+    // cannot be read.
+    std::optional<QList<MontantsFacture>> facturesCertifiees(const PeriodeCertification &periode);
     // Every invoice of the register; nothing when it cannot be read.
     std::optional<QList<QPair<QString, ResultatFiscal>>> factures();
     // Moving a till's rows into this register: adds the invoice or the journal row unless its
     // reference is already there; a row that is there is never changed.
-    IssueCopie copierFacture(const QString &reference, const ResultatFiscal &resultat);
+    IssueCopie copierFacture(const QString &reference, const ResultatFiscal &resultat,
+                             const std::optional<MontantsFacture> &montants = std::nullopt);
     IssueCopie copierLigne(const LigneJournal &ligne);
     // The operator releases `reference`, after checking the device or the service. A row held by a
     // live run is not touched. A device row that may still be open there is marked so, and the next

@@ -9,8 +9,8 @@
 
 // The version of the tables this program writes: 0 for a register made before the journal knew
 // when an invoice was opened and paid on the device, 2 before it kept what an e-MCF submission
-// carried.
-inline constexpr int versionSchema = 3;
+// carried, 3 before it kept the amounts of each invoice (table montants_facture).
+inline constexpr int versionSchema = 4;
 
 // Journal columns added since the first version: how each is declared and the field it holds. A
 // register that could not be migrated (locked, read-only) is read and written without the ones it

@@ -1,5 +1,7 @@
 #include "stockagepostgres.h"
 
+#include "sqlmontants.h"
+
 #include <QCoreApplication>
 #include <QSysInfo>
 #include <QVariant>
@@ -188,6 +190,7 @@ std::unique_ptr<StockagePostgres> StockagePostgres::ouvrir(const EmplacementRegi
         for (const ColonneAjoutee &c : colonnesAjoutees)
             stockage->m_colonnes.insert(c.nom);
         stockage->m_journalLu = true;
+        stockage->m_montants = true;
     } else {
         stockage->lireColonnes();
     }
@@ -395,6 +398,20 @@ bool StockagePostgres::preparerTables()
                 QStringLiteral("alter table certification add column if not exists %1 %2")
                     .arg(colonne.nom, colonne.declaration),
                 {}};
+        // The amounts of each invoice, and a row without amounts for each invoice recorded before.
+        creation << InstructionSql{sqlmontants::creationTable(), {}}
+                 << InstructionSql{sqlmontants::creationIndex(), {}}
+                 << InstructionSql{sqlmontants::reprise(), {}};
+        // The roles that record invoices (the tills') record their amounts too, in the same
+        // transaction: without this grant an updated register would refuse every till's invoice.
+        creation << InstructionSql{
+            QStringLiteral(
+                "do $$ declare r record; begin for r in select distinct grantee from "
+                "information_schema.role_table_grants where table_schema = current_schema() and "
+                "table_name = 'facture' and privilege_type = 'INSERT' and grantee <> current_user loop "
+                "execute format('grant select, insert, update on montants_facture to %I', r.grantee); end "
+                "loop; end $$"),
+            {}};
         creation << InstructionSql{QStringLiteral("delete from version_registre"), {}}
                  << InstructionSql{QStringLiteral("insert into version_registre (version) values (?)"),
                                    {versionSchema}};
@@ -539,6 +556,7 @@ bool StockagePostgres::ecrireLigne(const LigneJournal &ligne)
 }
 
 bool StockagePostgres::enregistrerFacture(const QString &reference, const ResultatFiscal &resultat,
+                                          const std::optional<MontantsFacture> &montants,
                                           const LigneJournal &avant, const LigneJournal &ligne, bool &ecrite)
 {
     ecrite = false;
@@ -547,14 +565,22 @@ bool StockagePostgres::enregistrerFacture(const QString &reference, const Result
         return false;
     }
     // One statement, one transaction: the invoice row is added only with the journal row's update,
-    // which applies only while the row is `avant`.
+    // which applies only while the row is `avant`, and its amounts only with the invoice row.
     const InstructionSql miseAJour = instructionRemplacement(avant, ligne);
-    const QString sql = QStringLiteral("with fin as (") + miseAJour.sql +
-                        QStringLiteral(" returning 1) insert into facture (reference, qrcode, mecef_tc, "
-                                       "mecef_sig, mecef_nim, mecef_compt, mecef_date) select ?, ?, ?, ?, "
-                                       "?, ?, ? from fin");
+    const QString ajoutFacture = QStringLiteral("insert into facture (reference, qrcode, mecef_tc, mecef_sig, "
+                                                "mecef_nim, mecef_compt, mecef_date) select ?, ?, ?, ?, ?, ?, "
+                                                "? from fin");
+    QString sql = QStringLiteral("with fin as (") + miseAJour.sql + QStringLiteral(" returning 1) ") + ajoutFacture;
+    QVariantList valeurs = miseAJour.valeurs + valeursFacture(reference, resultat);
+    if (montants && montantsPresents()) {
+        // A further data-modifying step, on the invoice row's: the amounts' row exists only if the
+        // invoice row does, and `modifiees` (one row) still tells that both were written.
+        sql = QStringLiteral("with fin as (") + miseAJour.sql + QStringLiteral(" returning 1), ajout as (") +
+              ajoutFacture + QStringLiteral(" returning 1) ") + sqlmontants::insertion(QStringLiteral("ajout"));
+        valeurs += sqlmontants::valeurs(*montants);
+    }
     ReponseSql r;
-    if (!executer(sql, miseAJour.valeurs + valeursFacture(reference, resultat), &r))
+    if (!executer(sql, valeurs, &r))
         return false;
     ecrite = r.modifiees == 1;
     return true;
@@ -575,12 +601,21 @@ void StockagePostgres::lireColonnes()
 {
     m_colonnes.clear();
     m_journalLu = false;
-    ReponseSql r;
-    if (!executer(QStringLiteral("select column_name from information_schema.columns where table_name = "
-                                 "'certification' and table_schema = current_schema()"),
-                  {}, &r))
+    // The journal's columns and whether the amounts' table is there, in one exchange. The second may
+    // fail on its own (no table, or none this role may read): the amounts are then neither written
+    // nor read, and the first was answered all the same.
+    const QString erreur = m_erreur;
+    QList<ReponseSql> reponses;
+    executerSuite({{QStringLiteral("select column_name from information_schema.columns where table_name = "
+                                   "'certification' and table_schema = current_schema()"),
+                    {}},
+                   {sqlmontants::presence(), {}}},
+                  &reponses);
+    m_montants = reponses.size() == 2;
+    if (reponses.isEmpty())
         return;
+    m_erreur = erreur;
     m_journalLu = true;
-    for (const QVariantList &ligne : std::as_const(r.lignes))
+    for (const QVariantList &ligne : std::as_const(reponses.first().lignes))
         m_colonnes.insert(ligne.value(0).toString());
 }

@@ -45,7 +45,8 @@ public:
                             std::optional<LigneJournal> &ligne) override;
     bool ecrireLigne(const LigneJournal &ligne) override;
     bool enregistrerFacture(const QString &reference, const ResultatFiscal &resultat,
-                            const LigneJournal &avant, const LigneJournal &ligne, bool &ecrite) override;
+                            const std::optional<MontantsFacture> &montants, const LigneJournal &avant,
+                            const LigneJournal &ligne, bool &ecrite) override;
     void prevoirReclamation(const QString &reference) override { m_reclamationPrevue = reference; }
 
 protected:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lignejournal.h"
+#include "montantsfacture.h"
 
 #include <resultatfiscal.h>
 
@@ -47,6 +48,14 @@ public:
     // constraints and triggers); nothing is kept of the trial.
     virtual bool factureInserable(const QString &reference) = 0;
 
+    // Adds the amounts row of `montants.reference`, or replaces it. A register whose tables could not
+    // be brought up to date has no such table: nothing is written and it succeeds, so that the
+    // invoice row is recorded all the same.
+    virtual bool ajouterMontants(const MontantsFacture &montants) = 0;
+    // The invoices certified in `periode`, in the order of certification. Those recorded before the
+    // register kept amounts come without them.
+    virtual bool lireMontants(const PeriodeCertification &periode, QList<MontantsFacture> &montants) = 0;
+
     // The journal row of `reference`.
     virtual bool lireLigne(const QString &reference, std::optional<LigneJournal> &ligne) = 0;
     // Unfinished journal rows (neither done nor abandoned), oldest claim first: those of `chemin` and
@@ -65,10 +74,12 @@ public:
     // `avant` in every column, in one statement of its own; `ecrite` tells whether it was. False only
     // when the statement failed.
     virtual bool remplacerLigne(const LigneJournal &avant, const LigneJournal &ligne, bool &ecrite) = 0;
-    // Adds one `facture` row and writes `ligne` over the journal row as remplacerLigne does, both or
-    // neither: nothing is kept when the row was not `avant` (`ecrite` false).
+    // Adds one `facture` row (and its amounts when given) and writes `ligne` over the journal row as
+    // remplacerLigne does, all or nothing: nothing is kept when the row was not `avant` (`ecrite`
+    // false).
     virtual bool enregistrerFacture(const QString &reference, const ResultatFiscal &resultat,
-                                    const LigneJournal &avant, const LigneJournal &ligne, bool &ecrite) = 0;
+                                    const std::optional<MontantsFacture> &montants, const LigneJournal &avant,
+                                    const LigneJournal &ligne, bool &ecrite) = 0;
     // The next write transaction claims `reference`: it will try whether a `facture` row for it can
     // be added (factureInserable) and read its rows (lireFactureEtLigne). A storage may do both as
     // the transaction starts, in the same exchange with the database.

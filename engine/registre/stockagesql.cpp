@@ -1,6 +1,11 @@
 #include "stockagesql.h"
 
+#include "sqlmontants.h"
+
 #include <QVariant>
+
+#include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -347,7 +352,8 @@ bool StockageSql::remplacerLigne(const LigneJournal &avant, const LigneJournal &
 }
 
 bool StockageSql::enregistrerFacture(const QString &reference, const ResultatFiscal &resultat,
-                                     const LigneJournal &avant, const LigneJournal &ligne, bool &ecrite)
+                                     const std::optional<MontantsFacture> &montants, const LigneJournal &avant,
+                                     const LigneJournal &ligne, bool &ecrite)
 {
     ecrite = false;
     if (reference != ligne.reference) {
@@ -356,11 +362,62 @@ bool StockageSql::enregistrerFacture(const QString &reference, const ResultatFis
     }
     bool autre = false;
     const bool fait = enTransaction([&] {
-        if (!ajouterFacture(reference, resultat) || !remplacerLigne(avant, ligne, ecrite))
+        if (!ajouterFacture(reference, resultat) || (montants && !ajouterMontants(*montants)) ||
+            !remplacerLigne(avant, ligne, ecrite))
             return false;
         // The row is not as expected: the invoice row is not kept either.
         autre = !ecrite;
         return ecrite;
     });
     return fait || autre;
+}
+
+bool StockageSql::montantsPresents()
+{
+    // Asked when the register is opened, outside any transaction: on PostgreSQL a failed statement
+    // would end the transaction it is in. A table that cannot be read counts as absent; its failure
+    // is no failure of the caller.
+    if (!m_montants) {
+        const QString erreur = m_erreur;
+        m_montants = executer(sqlmontants::presence());
+        m_erreur = erreur;
+    }
+    return *m_montants;
+}
+
+bool StockageSql::ajouterMontants(const MontantsFacture &montants)
+{
+    if (!montantsPresents())
+        return true;
+    return executer(sqlmontants::insertion(), sqlmontants::valeurs(montants));
+}
+
+bool StockageSql::lireMontants(const PeriodeCertification &periode, QList<MontantsFacture> &montants)
+{
+    montants.clear();
+    if (montantsPresents()) {
+        ReponseSql r;
+        if (!executer(sqlmontants::selection(periode), sqlmontants::valeursSelection(periode), &r))
+            return false;
+        for (const QVariantList &ligne : std::as_const(r.lignes))
+            montants << sqlmontants::lire(ligne);
+        return true;
+    }
+    // A register of an earlier version, opened as it is: its invoices have no amounts, and their
+    // certification time is read from each row.
+    QList<QPair<QString, ResultatFiscal>> factures;
+    if (!lireFactures(factures))
+        return false;
+    QSet<QString> vues;
+    for (const auto &[reference, resultat] : factures) {
+        const MontantsFacture m = montantsInconnus(reference, resultat);
+        if (periode.contient(m) && !vues.contains(reference)) {
+            vues.insert(reference);
+            montants << m;
+        }
+    }
+    std::sort(montants.begin(), montants.end(), [](const MontantsFacture &a, const MontantsFacture &b) {
+        return std::tie(a.certification, a.reference) < std::tie(b.certification, b.reference);
+    });
+    return true;
 }

@@ -42,7 +42,10 @@ public:
                             std::optional<LigneJournal> &ligne) override;
     bool remplacerLigne(const LigneJournal &avant, const LigneJournal &ligne, bool &ecrite) override;
     bool enregistrerFacture(const QString &reference, const ResultatFiscal &resultat,
-                            const LigneJournal &avant, const LigneJournal &ligne, bool &ecrite) override;
+                            const std::optional<MontantsFacture> &montants, const LigneJournal &avant,
+                            const LigneJournal &ligne, bool &ecrite) override;
+    bool ajouterMontants(const MontantsFacture &montants) override;
+    bool lireMontants(const PeriodeCertification &periode, QList<MontantsFacture> &montants) override;
 
 protected:
     StockageSql() = default;
@@ -85,6 +88,9 @@ protected:
     // opened as it is); none when there is no journal. `m_journalLu`: the database could be asked.
     QSet<QString> m_colonnes;
     bool m_journalLu = false;
+    // Whether table `montants_facture` is there; asked at its first use when not known.
+    std::optional<bool> m_montants;
+    bool montantsPresents();
 
 private:
     // The added journal columns this register has, in their order.

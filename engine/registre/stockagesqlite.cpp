@@ -1,5 +1,6 @@
 #include "stockagesqlite.h"
 
+#include "sqlmontants.h"
 #include "titulaire.h"
 
 #include <QFileInfo>
@@ -131,6 +132,9 @@ void StockageSqlite::preparerTables()
                                             .arg(colonne.nom, colonne.declaration));
         }
     }
+    // The amounts of each invoice, and a row without amounts for each invoice recorded before.
+    fait = fait && executer(sqlmontants::creationTable()) && executer(sqlmontants::creationIndex()) &&
+           executer(sqlmontants::reprise());
     fait = fait && executer(QStringLiteral("pragma user_version = %1").arg(versionSchema));
     if (!(fait && executer(QStringLiteral("commit"))))
         executer(QStringLiteral("rollback"));
@@ -140,6 +144,8 @@ void StockageSqlite::lireColonnes()
 {
     m_colonnes.clear();
     m_journalLu = false;
+    m_montants.reset();
+    montantsPresents();
     ReponseSql r;
     if (!executer(QStringLiteral("pragma table_info(certification)"), {}, &r))
         return;

@@ -52,6 +52,12 @@ public:
         return executer(chemin(QStringLiteral("orvane-engine")), arguments, env);
     }
 
+    // The program `programme` of the installation with `arguments`, from the installation folder.
+    Sortie lancer(const QString &programme, const QStringList &arguments) const
+    {
+        return executer(chemin(programme), arguments, {});
+    }
+
     // orvane-render started by hand on `nom` and its result file, from the installation folder.
     Sortie rendre(const QString &nom) const
     {

@@ -3,7 +3,9 @@
 
 #include <etatscertification.h>
 #include <registre.h>
+#include <schemaregistre.h>
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -75,8 +77,9 @@ class DeuxCaisses : public QObject
         QVERIFY(!caisse.appareil->terminal.isEmpty());
         QVERIFY(installerMoteur(caisse.dossier.path()));
         ecrire(caisse.chemin("app.xml"),
-               QString("<app pays=\"B&#233;nin\" portMCF=\"%1\" registre=\"%2\" motDePasseRegistre=\"%3\"/>")
-                   .arg(caisse.appareil->terminal, m_cluster.adresse(base, role), motDePasse));
+               QString("<app pays=\"B&#233;nin\" portMCF=\"%1\" registre=\"%2\" motDePasseRegistre=\"%3\" "
+                       "caisse=\"Caisse %4\"/>")
+                   .arg(caisse.appareil->terminal, m_cluster.adresse(base, role), motDePasse, nim));
     }
 
     // `attenteMs`: the engine's longest wait for the device's answer; `variables` added to its
@@ -158,7 +161,41 @@ private slots:
                      qPrintable(console.right(900)));
         }
         QCOMPARE(m_cluster.valeur("neuve", "select count(*) from facture"), QString("3"));
-        QCOMPARE(m_cluster.valeur("neuve", "select version from version_registre"), QString("3"));
+        QCOMPARE(m_cluster.valeur("neuve", "select version from version_registre"), QString::number(versionSchema));
+        QCOMPARE(m_cluster.valeur("neuve", "select count(*) from montants_facture"), QString("3"));
+    }
+
+    void exportDesDeuxCaisses()
+    {
+        // Each till certifies an invoice on the shared register; the export of either lists both,
+        // each under its own till and device.
+        QStringList jours;
+        for (Caisse *caisse : {&m_a, &m_b}) {
+            const QString reference = caisse == &m_a ? "EXPORT-A" : "EXPORT-B";
+            const QString console = certifier(*caisse, "e.csv", facture(reference));
+            QVERIFY2(console.contains("Insertion de la facture dans la base de donnees reussie."),
+                     qPrintable(console.right(900)));
+            jours << lire(caisse->chemin("e.csv.mcf")).section('\t', 5, 5).left(10);
+        }
+        std::sort(jours.begin(), jours.end(), [](const QString &a, const QString &b) {
+            return QDate::fromString(a, "dd/MM/yyyy") < QDate::fromString(b, "dd/MM/yyyy");
+        });
+        for (Caisse *caisse : {&m_b, &m_a}) {
+            QProcess p;
+            p.setWorkingDirectory(caisse->dossier.path());
+            p.start(caisse->chemin("orvane-engine"), {"--exporter", jours.first(), jours.last(), caisse->chemin("export.csv")});
+            QVERIFY(p.waitForFinished(60000));
+            QCOMPARE(p.exitCode(), 0);
+            QStringList caisses;
+            for (const QString &ligne : lire(caisse->chemin("export.csv")).split("\r\n")) {
+                const QStringList champs = ligne.split(';');
+                if (champs.first().startsWith("EXPORT-"))
+                    caisses << champs.mid(0, 2).join(' ') + " | " + champs.at(4) + " | " + champs.at(6);
+            }
+            caisses.sort();
+            QCOMPARE(caisses, (QStringList{"EXPORT-A FV | Caisse SIMA000001 | SIMA000001",
+                                           "EXPORT-B FV | Caisse SIMB000002 | SIMB000002"}));
+        }
     }
 
     void roleSansDroitDeSupprimer()

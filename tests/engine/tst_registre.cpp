@@ -151,18 +151,20 @@ private:
         executer(nom, QString("insert into version_registre values (%1)").arg(version));
     }
 
-    // Makes every insertion into facture fail with `raison`, as a full disk would; or stops it.
-    void refuserInsertions(const QString &nom, const QString &raison)
+    // Makes every insertion into `table` fail with `raison`, as a full disk would; or stops it.
+    void refuserInsertions(const QString &nom, const QString &raison, const QString &table = "facture")
     {
+        const QString declencheur = table == "facture" ? QString("refus") : "refus_" + table;
         if (!postgresql()) {
-            executer(nom, "create trigger refus before insert on facture begin select raise(abort, '" +
-                              raison + "'); end");
+            executer(nom, "create trigger " + declencheur + " before insert on " + table +
+                              " begin select raise(abort, '" + raison + "'); end");
             return;
         }
-        executer(nom,
-                 "create function refus() returns trigger language plpgsql as $$ begin raise exception '" +
-                     raison + "'; end $$");
-        executer(nom, "create trigger refus before insert on facture for each row execute function refus()");
+        executer(nom, "create function " + declencheur +
+                          "() returns trigger language plpgsql as $$ begin raise exception '" + raison +
+                          "'; end $$");
+        executer(nom, "create trigger " + declencheur + " before insert on " + table +
+                          " for each row execute function " + declencheur + "()");
     }
     void accepterInsertions(const QString &nom)
     {
@@ -720,6 +722,158 @@ private slots:
         QVERIFY(ouvrir(suivant, fichier));
         QCOMPARE(suivant.ligneJournal("W")->empreinteSoumission, QString("abc123"));
         QCOMPARE(nomEtat(suivant.ligneJournal("W")->etat), QString("soumission envoyee"));
+    }
+
+    // Amounts of an invoice certified at `instant` ("yyyyMMddHHmmss"), two tax groups and a
+    // withholding; values that no rounding would keep.
+    static MontantsFacture montants(const QString &reference, const QString &instant, const QString &caisse)
+    {
+        MontantsFacture m = montantsInconnus(reference, resultat(reference));
+        m.certification = instantCertification(instant);
+        m.type = "FA";
+        m.dateFacture = "09/01/2020";
+        m.caisse = caisse;
+        m.appareil = "COM1";
+        m.pays = "Niger";
+        m.signe = -1;
+        m.avecMontants = true;
+        m.groupes = {{"A", 1000.0 / 3, 0, 0}, {"B", 847.4576271186, 152.5423728814, 12.5}};
+        m.codeRetenue = "AIB1";
+        m.tauxRetenue = 1;
+        m.retenue = 10.123456789;
+        m.total = 1180.0000001;
+        m.netAPayer = 1190.123456789;
+        return m;
+    }
+
+    static QStringList textes(const MontantsFacture &m)
+    {
+        QStringList t = {m.reference, m.type, m.dateFacture, m.certification, m.caisse, m.appareil, m.nim,
+                         m.compteurs, m.codeFiscal, m.pays, QString::number(m.signe),
+                         m.avecMontants ? "avec" : "sans", m.codeRetenue};
+        for (const MontantsGroupe &g : m.groupes)
+            t << g.groupe << QString::number(g.base, 'g', 17) << QString::number(g.tva, 'g', 17)
+              << QString::number(g.taxeSpecifique, 'g', 17);
+        for (const double v : {m.tauxRetenue, m.retenue, m.total, m.netAPayer})
+            t << QString::number(v, 'g', 17);
+        return t;
+    }
+
+    void montantsAvecLaFacture_data()
+    {
+        QTest::addColumn<bool>("reclamee");
+        QTest::newRow("invoice held by the run") << true;
+        QTest::newRow("invoice recorded without a claim") << false;
+    }
+
+    void montantsAvecLaFacture()
+    {
+        // The amounts are written with the invoice's row and read back exactly, by period.
+        QFETCH(bool, reclamee);
+        const QString fichier = nouveauFichier();
+        const TitulaireExecution moi{1, "m"};
+        Registre registre("registre-test");
+        QVERIFY(ouvrir(registre, fichier));
+        if (reclamee) {
+            QCOMPARE(int(registre.reclamer("M'1", "E", "appareil", "COM1", moi, [](auto &) { return false; })
+                             .issue),
+                     int(Reclamation::Issue::Nouvelle));
+            for (const EtatCertification e :
+                 {EtatCertification::Ouverte, EtatCertification::Payee, EtatCertification::FermetureEnvoyee})
+                QVERIFY(registre.changerEtat("M'1", e, moi));
+        }
+        const MontantsFacture m = montants("M'1", "20261201000000", "Caisse 1");
+        QVERIFY(registre.enregistrer("M'1", resultat("M'1"), m));
+        QVERIFY(registre.enregistrer("M2", resultat("M2"), montants("M2", "20261231235959", "Caisse 2")));
+        QVERIFY(registre.enregistrer("M3", resultat("M3"), montants("M3", "20270101000000", "Caisse 1")));
+        QVERIFY(registre.enregistrer("M0", resultat("M0"), montants("M0", "20261130235959", "Caisse 1")));
+
+        Registre lecteur("registre-lecteur");
+        QVERIFY(ouvrirExistant(lecteur, fichier));
+        const auto decembre = lecteur.facturesCertifiees({QDate(2026, 12, 1), QDate(2026, 12, 31), {}});
+        QVERIFY2(decembre, qPrintable(lecteur.erreur()));
+        QCOMPARE(decembre->size(), 2);
+        QCOMPARE(textes(decembre->at(0)), textes(m));
+        QCOMPARE(decembre->at(1).reference, QString("M2"));
+        QCOMPARE(decembre->at(1).caisse, QString("Caisse 2"));
+        // A search by reference, whatever its case, within the period; "%" and "_" are plain letters.
+        for (const auto &[recherche, attendues] :
+             {std::pair<QString, int>{"m'", 1}, {"M", 2}, {"2", 1}, {"%", 0}, {"_", 0}, {"M3", 0}}) {
+            const auto trouvees = lecteur.facturesCertifiees({QDate(2026, 12, 1), QDate(2026, 12, 31), recherche});
+            QVERIFY(trouvees);
+            QCOMPARE(trouvees->size(), attendues);
+        }
+        const auto unJour = lecteur.facturesCertifiees({QDate(2027, 1, 1), QDate(2027, 1, 1), {}});
+        QCOMPARE(unJour->size(), 1);
+        QCOMPARE(unJour->first().reference, QString("M3"));
+    }
+
+    void montantsRefusesSansLaFacture()
+    {
+        // The amounts' row fails: the invoice's row is not kept either, and the journal keeps its
+        // state, as for any failed recording.
+        const QString fichier = nouveauFichier();
+        const TitulaireExecution moi{1, "m"};
+        Registre registre("registre-test");
+        QVERIFY(ouvrir(registre, fichier));
+        refuserInsertions(fichier, "montants refuses", "montants_facture");
+        for (const bool reclamee : {true, false}) {
+            const QString reference = reclamee ? "R1" : "R2";
+            if (reclamee) {
+                QCOMPARE(int(registre.reclamer(reference, "E", "appareil", "COM1", moi, [](auto &) { return false; })
+                                 .issue),
+                         int(Reclamation::Issue::Nouvelle));
+                QVERIFY(registre.changerEtat(reference, EtatCertification::Ouverte, moi));
+            }
+            QVERIFY(!registre.enregistrer(reference, resultat(reference), montants(reference, "20261201000000", "C")));
+            QVERIFY(registre.erreur().contains("montants refuses"));
+            QVERIFY(!registre.chercher(reference));
+            if (reclamee)
+                QCOMPARE(nomEtat(registre.ligneJournal(reference)->etat), QString("ouverte"));
+        }
+        QCOMPARE(valeur(fichier, "select count(*) from facture"), QString("0"));
+    }
+
+    void facturesAnterieuresSansMontants()
+    {
+        // A register of the previous version, with invoices from the device and from the e-MCF
+        // service: read as it stands they are listed without amounts; brought up to date, they keep
+        // their certification time and new invoices come with theirs.
+        const QString fichier = nouveauFichier();
+        executer(fichier, "create table facture (reference text, qrcode text, mecef_tc text, mecef_sig text, "
+                          "mecef_nim text, mecef_compt text, mecef_date text)");
+        executer(fichier, "create table certification (reference text primary key, etat text not null, chemin "
+                          "text, destination text, empreinte text, uid text, pid integer, identite text, cree "
+                          "text, modifie text, ouverture text, paiement text, soumission text)");
+        fixerVersion(fichier, 3);
+        executer(fichier, "insert into facture values ('ANC-1', 'F;1', '1', 'SIG1', 'NIM1', '1/1 FV', "
+                          "'20261205101112'), ('ANC-2', 'F;2', '2', 'SIG2', 'NIM2', '2/2 FV', "
+                          "'06/12/2026 08:09:10'), ('ANC-3', 'F;3', '3', 'SIG3', 'NIM3', '3/3 FV', "
+                          "'20261107000000'), ('ANC-1', 'F;9', '9', 'SIG9', 'NIM9', '9/9 FV', '20261205000000')");
+        const PeriodeCertification decembre{QDate(2026, 12, 1), QDate(2026, 12, 31), {}};
+        const auto lire = [&](Registre &r) {
+            QStringList lignes;
+            const auto liste = r.facturesCertifiees(decembre);
+            if (!liste)
+                return QStringList{"illisible: " + r.erreur()};
+            for (const MontantsFacture &m : *liste)
+                lignes << QStringList{m.reference, m.certification, m.nim, m.compteurs, m.codeFiscal,
+                                      m.avecMontants ? "avec" : "sans"}
+                              .join('|');
+            return lignes;
+        };
+        const QStringList anciennes = {"ANC-1|2026-12-05 10:11:12|NIM1|1/1 FV|SIG1|sans",
+                                       "ANC-2|2026-12-06 08:09:10|NIM2|2/2 FV|SIG2|sans"};
+        {
+            Registre outil("registre-test");
+            QVERIFY(ouvrirExistant(outil, fichier));
+            QCOMPARE(lire(outil), anciennes);
+        }
+        QCOMPARE(valeur(fichier, "select count(*) from montants_facture"), QString("-"));
+        Registre registre("registre-test");
+        QVERIFY(ouvrir(registre, fichier));
+        QVERIFY(registre.enregistrer("NEUF", resultat("NEUF"), montants("NEUF", "20261207000000", "C")));
+        QCOMPARE(lire(registre), anciennes + QStringList{"NEUF|2026-12-07 00:00:00|EM01|82/87NEUF FV|SIGNEUF|avec"});
     }
 
     void outilsNeCreentRien()

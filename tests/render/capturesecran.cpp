@@ -9,6 +9,7 @@
 #include "resultatsexemple.h"
 
 #include <document.h>
+#include <lecturefacture.h>
 #include <registre.h>
 #include <rendu.h>
 #include <sortie.h>
@@ -17,6 +18,7 @@
 #include <worker.h>
 
 #include <QApplication>
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QPrintPreviewDialog>
@@ -27,6 +29,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextStream>
 #include <QTranslator>
 
 #include <iostream>
@@ -90,8 +93,42 @@ bool ecrireRegistreExemple(const QString &chemin)
                 return false;
         }
     }
-    return registre.abandonner(QStringLiteral("FAC-2026-0147"), jamaisVivante).issue ==
-           AbandonOperateur::Issue::Abandonnee;
+    if (registre.abandonner(QStringLiteral("FAC-2026-0147"), jamaisVivante).issue !=
+        AbandonOperateur::Issue::Abandonnee)
+        return false;
+
+    // The day's certified invoices of two tills: sales, an export sale, a refund, and one copied
+    // from a till's register of an earlier version, without amounts.
+    const QString jour = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+    const QStringList certifiees = {
+        "FAC-2026-0131;FV;Awa;7;E;Kofi;3209876543210;;;;AIB1;;;10/12/2026\nB;Riz 25 kg;4;15000;17700\n"
+        "A;Eau minerale;12;300;300\n|081512|Caisse 1",
+        "FAC-2026-0132;FV;Awa;7;E;Ami;;;;;;;;10/12/2026\nB;Huile 5 l;2;6500;7670;;250;250\n|093040|Caisse 2",
+        "FAC-2026-0133;EV;Awa;7;V;Sahel SA;;;;;;;;10/12/2026\nC;Noix de cajou;50;1200;1200\n|101205|Caisse 1",
+        "AV-2026-0007;FA;Awa;7;E;Kofi;3209876543210;;;;;FAC-2026-0131;;10/12/2026\nB;Riz 25 kg;1;15000;17700\n"
+        "|113358|Caisse 2",
+    };
+    int compteur = 40;
+    for (const QString &exemple : certifiees) {
+        const QStringList parties = exemple.split(QLatin1Char('|'));
+        QString texte = parties.at(0);
+        QTextStream flux(&texte);
+        const Invoice facture = lireFacture(flux, {DispositionEntete::Version2, QStringLiteral("Bénin")});
+        ++compteur;
+        const ResultatFiscal r{QStringLiteral("F;EM01020304;SIG;1;") + jour + parties.at(1),
+                               QString::number(compteur),
+                               QStringLiteral("Q7RW3NBMTXA2KD5JCVHEGF6L"),
+                               QStringLiteral("EM01020304"),
+                               QStringLiteral("%1/%2 %3").arg(compteur - 2).arg(compteur).arg(facture.typeFacture),
+                               jour + parties.at(1)};
+        if (!registre.enregistrer(facture.reference, r,
+                                  montantsFacture(facture, QStringLiteral("Bénin"), r, parties.at(2), port)))
+            return false;
+    }
+    return registre.copierFacture(QStringLiteral("FAC-2026-0098"),
+                                  {QStringLiteral("F;EM01020304;SIG;1"), QStringLiteral("39"),
+                                   QStringLiteral("K2PL8ZQW4MNB7TXC5VRD3HJA"), QStringLiteral("EM01020304"),
+                                   QStringLiteral("37/39 FV"), jour + QStringLiteral("074502")}) == IssueCopie::Copiee;
 }
 
 // The sample invoice printed by the renderer in `impression` mode, with the result line
@@ -157,7 +194,7 @@ int main(int argc, char *argv[])
         dialogue.show();
         auto *onglets = dialogue.findChild<QTabWidget *>("tabWidget");
         const QStringList noms = {"setup-application.png", "setup-general.png", "setup-ftp.png",
-                                  "setup-suspens.png"};
+                                  "setup-suspens.png", "setup-certifiees.png"};
         for (int i = 0; i < onglets->count() && i < noms.size(); ++i) {
             onglets->setCurrentIndex(i);
             // The invoice in suspense that may be released is chosen, as the operator would.

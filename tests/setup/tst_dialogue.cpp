@@ -323,11 +323,11 @@ void TestDialogue::formulaire()
     auto *onglets = dialogue.findChild<QTabWidget *>("tabWidget");
     QVERIFY(onglets);
     QCOMPARE(onglets->currentIndex(), 0);
-    QCOMPARE(onglets->count(), 4);
+    QCOMPARE(onglets->count(), 5);
     const QStringList titres = {onglets->tabText(0), onglets->tabText(1), onglets->tabText(2),
-                                onglets->tabText(3)};
+                                onglets->tabText(3), onglets->tabText(4)};
     QCOMPARE(titres, QStringList({"Configuration de l'application", "Paramètres généraux", "Paramètres FTP",
-                                  "Factures en suspens"}));
+                                  "Factures en suspens", "Factures certifiées"}));
 
     QWidget *page = onglets->findChild<QWidget *>(onglet);
     QVERIFY(page);

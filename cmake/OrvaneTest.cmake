@@ -3,6 +3,16 @@
 # started under Wine).
 set(ORVANE_SIMULATEURS_DIR "${CMAKE_BINARY_DIR}/bin" CACHE PATH "Folder of the simulators the tests start")
 
+# Where the programs run several times slower, the tests' CTest limits and their waits are stretched
+# by one factor: under the sanitizers, and under Wine for a Windows build (its tests run there).
+set(ORVANE_FACTEUR_WINE 4 CACHE STRING "Factor stretching the tests' time limits under Wine")
+set(ORVANE_FACTEUR_ATTENTE 1)
+if(ORVANE_SANITIZE)
+  set(ORVANE_FACTEUR_ATTENTE ${ORVANE_FACTEUR_SANITIZE})
+elseif(WIN32)
+  set(ORVANE_FACTEUR_ATTENTE ${ORVANE_FACTEUR_WINE})
+endif()
+
 # orvane_add_test(<name> SOURCES <files...> LIBS <targets...> [ENVIRONMENT <VAR=value...>] [TIMEOUT <s>])
 # Builds one QtTest executable and registers it with CTest, headless.
 function(orvane_add_test name)
@@ -10,7 +20,10 @@ function(orvane_add_test name)
   add_executable(${name} ${T_SOURCES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
+  # tests/support/attente.h: the bounds of the tests' waits.
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
   target_compile_definitions(${name} PRIVATE
+    ORVANE_FACTEUR_ATTENTE=${ORVANE_FACTEUR_ATTENTE}
     ORVANE_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
     ORVANE_SIMULATEURS_DIR="${ORVANE_SIMULATEURS_DIR}"
     ORVANE_SUFFIXE_EXE="${CMAKE_EXECUTABLE_SUFFIX}"
@@ -19,14 +32,14 @@ function(orvane_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  # Under the sanitizers the programs run several times slower: the test's limit and the waits it
-  # hands the programs (ORVANE_..._MS variables) are stretched alike.
-  if(ORVANE_SANITIZE)
-    math(EXPR T_TIMEOUT "${T_TIMEOUT} * ${ORVANE_FACTEUR_SANITIZE}")
+  # Under the sanitizers and under Wine the programs run several times slower: the test's limit and
+  # the waits it hands the programs (ORVANE_..._MS variables) are stretched alike.
+  if(ORVANE_FACTEUR_ATTENTE GREATER 1)
+    math(EXPR T_TIMEOUT "${T_TIMEOUT} * ${ORVANE_FACTEUR_ATTENTE}")
     set(environnement)
     foreach(variable IN LISTS T_ENVIRONMENT)
       if(variable MATCHES "^(ORVANE_[A-Z_]+_MS)=([0-9]+)$")
-        math(EXPR attente "${CMAKE_MATCH_2} * ${ORVANE_FACTEUR_SANITIZE}")
+        math(EXPR attente "${CMAKE_MATCH_2} * ${ORVANE_FACTEUR_ATTENTE}")
         set(variable "${CMAKE_MATCH_1}=${attente}")
       endif()
       list(APPEND environnement "${variable}")

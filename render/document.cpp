@@ -25,19 +25,21 @@ void entreprise(Redacteur &r)
     if (!p.entreprise.isEmpty())
         r << r.gras(r.donnee(p.entreprise)) + r.nl();
     if (r.eco()) {
-        r << r.donnee(p.adresse) + QStringLiteral(" - ") + r.donnee(p.telephone) + r.nl();
-        r << r.paire(QStringLiteral("RCCM: "), r.donnee(p.rccm)) + QStringLiteral(" - ") +
-                 r.paire(r.d.mots.libelleNumero + QStringLiteral(": "), r.donnee(p.ifu)) + r.nl();
+        r << r.donnee(p.adresse) + QStringLiteral(" - ") + r.code(p.telephone) + r.nl();
+        r << r.champ(QStringLiteral("RCCM: "), r.code(p.rccm)) + QStringLiteral(" - ") +
+                 r.champ(r.d.mots.libelleNumero + QStringLiteral(": "), r.code(p.ifu)) + r.nl();
         return;
     }
-    const QList<QPair<QString, QString>> details{{QStringLiteral("Adressse: "), p.adresse},
-                                                 {QStringLiteral("Téléphone: "), p.telephone},
+    // The address is a text; the other details are numbers kept in one piece.
+    if (!p.adresse.isEmpty())
+        r.ligneChamp(QStringLiteral("Adressse: "), r.donnee(p.adresse));
+    const QList<QPair<QString, QString>> details{{QStringLiteral("Téléphone: "), p.telephone},
                                                  {QStringLiteral("E-mail: "), p.email},
                                                  {QStringLiteral("RCCM: "), p.rccm},
                                                  {r.d.mots.libelleNumero + QStringLiteral(": "), p.ifu}};
     for (const auto &[libelle, valeur] : details) {
         if (!valeur.isEmpty())
-            r.ligne(libelle, r.donnee(valeur));
+            r.ligneChamp(libelle, r.code(valeur));
     }
 }
 
@@ -46,11 +48,11 @@ void autresLignesEntete(Redacteur &r)
 {
     const Invoice &f = r.d.facture;
     if (!f.bonCommande.isEmpty())
-        r.ligne(QStringLiteral("Bon de commande: "), r.donnee(f.bonCommande));
+        r.ligneChamp(QStringLiteral("Bon de commande: "), r.code(f.bonCommande));
     if (!f.ligneLibre.isEmpty())
         r << r.donnee(f.ligneLibre) + r.nl();
     if (!f.matricule.isEmpty())
-        r.ligne(QStringLiteral("Matricule: "), r.donnee(f.matricule));
+        r.ligneChamp(QStringLiteral("Matricule: "), r.code(f.matricule));
 }
 
 void client(Redacteur &r)
@@ -64,15 +66,15 @@ void client(Redacteur &r)
     r.apresEnteteClient();
     r << r.gras(r.donnee(f.nomClient)) + r.nl();
     if (!f.adresseClient.isEmpty())
-        r.ligne(QStringLiteral("Adresse: "), r.donnee(f.adresseClient));
+        r.ligneChamp(QStringLiteral("Adresse: "), r.donnee(f.adresseClient));
     if (!f.codeClient.isEmpty())
-        r.ligne(QStringLiteral("Code client: "), r.donnee(f.codeClient));
+        r.ligneChamp(QStringLiteral("Code client: "), r.code(f.codeClient));
     if (!f.ifuClient.isEmpty())
-        r.ligne(r.d.mots.libelleNumero + QStringLiteral(": "), r.donnee(f.ifuClient));
+        r.ligneChamp(r.d.mots.libelleNumero + QStringLiteral(": "), r.code(f.ifuClient));
 }
 
 // One line per tax group: its amount without tax, specific tax and VAT, each a label and its amount
-// that no line break separates; the ticket breaks a long line at the " | " between them.
+// that no line break separates; a long line breaks at the " | " between them (separateur()).
 void groupes(Redacteur &r)
 {
     const QString &pays = r.d.parametres.pays;
@@ -87,11 +89,11 @@ void groupes(Redacteur &r)
             r << r.gras(r.colle(nom + QStringLiteral(" = ")) + r.montant(s.ht));
         }
         if (s.taxeSpecifiqueHT != 0)
-            r << r.gras(QStringLiteral(" | ") +
+            r << r.gras(r.separateur(QStringLiteral(" | ")) +
                         r.colle(QStringLiteral("TS [") + groupe + QStringLiteral("] = ")) +
                         r.montant(s.taxeSpecifiqueHT));
         if (s.tva != 0)
-            r << r.gras(QStringLiteral(" | ") +
+            r << r.gras(r.separateur(QStringLiteral(" | ")) +
                         r.colle(QStringLiteral("TVA [") + groupe + QStringLiteral("]") +
                                 libelleTaux(pays, g.key()) + QStringLiteral(" = ")) +
                         r.montant(s.tva));
@@ -151,7 +153,7 @@ void partAssurance(Redacteur &r)
         QStringList textes;
         for (const auto &[libelle, montant] : paires)
             textes << r.paire(libelle, r.montant(montant));
-        return textes.join(r.gras(QStringLiteral("  |  "))) + r.nl();
+        return textes.join(r.gras(r.separateur(QStringLiteral("  |  ")))) + r.nl();
     };
     r << r.gras(QStringLiteral("Montant payé par le client")) + r.nl();
     r << part(t.clientHT, t.clientTVA, t.clientTTC, t.retenueClient, t.netClient);
@@ -175,29 +177,30 @@ void blocFiscal(Redacteur &r, const ResultatLu &resultat)
     const ParametresRendu &p = r.d.parametres;
     const QString &module = r.d.mots.nomModule;
     if (!f.codePaiement.isEmpty())
-        r << r.paire(QStringLiteral("Mode de reglement: "), libellePaiement(f.codePaiement)) + r.nl() +
+        r << r.champ(QStringLiteral("Mode de reglement: "), libellePaiement(f.codePaiement)) + r.nl() +
                  r.nl();
     if (!resultat.referenceOriginale.isEmpty())
-        r << r.paire(QStringLiteral("Référence facture originale: "), r.donnee(resultat.referenceOriginale)) +
+        r << r.champ(QStringLiteral("Référence facture originale: "), r.code(resultat.referenceOriginale)) +
                  r.nl() + r.nl();
     if (p.pays != QStringLiteral("Niger")) {
-        r.ligne(QStringLiteral("Connector: "), QStringLiteral("Orvane MCF API"));
+        r.ligneChamp(QStringLiteral("Connector: "), QStringLiteral("Orvane MCF API"));
         r.apresConnecteur();
     }
-    // The seller's name and number are one value: the ticket does not break the line between them.
-    r.ligne(QStringLiteral("Vendeur: "),
-            r.donnee(f.nomOperateur) + r.colle(QStringLiteral(" | ")) + r.donnee(f.idOperateur));
+    // The seller's name and number are one value: no line breaks at the bar between them.
+    r.ligneChamp(QStringLiteral("Vendeur: "), r.donnee(f.nomOperateur) +
+                                                  r.colle(r.separateur(QStringLiteral(" | "))) +
+                                                  r.code(f.idOperateur));
     if (!f.nomCaissier.isEmpty())
-        r.ligne(QStringLiteral("Caissier: "), r.donnee(f.nomCaissier));
+        r.ligneChamp(QStringLiteral("Caissier: "), r.donnee(f.nomCaissier));
     r << r.nl();
     r << r.gras(QStringLiteral("Code ") + module + QStringLiteral(" / DGI ")) + r.nl() +
-             r.donnee(resultat.signature) + r.nl();
+             r.code(resultat.signature) + r.nl();
     r.apresCodeFiscal();
-    r.ligne(module + QStringLiteral(" NIM: "), r.donnee(resultat.mecef_nim));
-    r.ligne(module + QStringLiteral(" Compteurs: "), r.donnee(resultat.mecef_compt));
-    r.ligne(module + QStringLiteral(" Heure: "), r.donnee(resultat.date));
+    r.ligneChamp(module + QStringLiteral(" NIM: "), r.code(resultat.mecef_nim));
+    r.ligneChamp(module + QStringLiteral(" Compteurs: "), r.code(resultat.mecef_compt));
+    r.ligneChamp(module + QStringLiteral(" Heure: "), r.code(resultat.date));
     if (!p.isf.isEmpty())
-        r.ligne(QStringLiteral("ISF: "), r.donnee(p.isf));
+        r.ligneChamp(QStringLiteral("ISF: "), r.code(p.isf));
     r.apresIsf();
 }
 

@@ -49,11 +49,28 @@ public:
 
     // `t` with its spaces made non-breaking.
     QString colle(QString t) const { return t.replace(QLatin1Char(' '), insecable()); }
-    // A bold label and its value: no line break inside the label nor between it and the value (an
-    // amount is one word; a text value may still wrap between its own words).
+    // A value that is one piece: a reference, a code, a number, a date. No line of the A4 invoice
+    // breaks inside it unless it alone is wider than its cell; the ticket folds its own lines.
+    virtual QString code(const QString &t) const { return donnee(t); }
+    // The space after a label whose value goes whole onto the next line when it does not fit beside
+    // the label (the A4 cells); the ticket keeps the two together.
+    virtual QString apresLibelle() const { return insecable(); }
+    // The " | " between label and value pairs on one line. The ticket breaks a long line there and
+    // drops it; the A4 text breaks only before it, so that no line ends with it.
+    virtual QString separateur(const QString &s) const { return s; }
+    // A bold label and its amount: no line break inside the label nor between it and the amount (an
+    // amount is one word).
     QString paire(const QString &libelle, const QString &valeur) const
     {
         return gras(colle(libelle)) + valeur;
+    }
+    // A bold label and its value (code() or a text, which may wrap between its own words): no line
+    // break inside the label; the value goes under it rather than being broken.
+    QString champ(const QString &libelle, const QString &valeur) const
+    {
+        if (!libelle.endsWith(QLatin1Char(' ')))
+            return paire(libelle, valeur);
+        return gras(colle(libelle.chopped(1)) + apresLibelle()) + valeur;
     }
 
     Redacteur &operator<<(const QString &t)
@@ -61,8 +78,10 @@ public:
         texte += t;
         return *this;
     }
-    // A bold label followed by its value and a line break.
+    // A bold label followed by its amount and a line break.
     void ligne(const QString &libelle, const QString &valeur) { texte += paire(libelle, valeur) + nl(); }
+    // A bold label followed by its value and a line break.
+    void ligneChamp(const QString &libelle, const QString &valeur) { texte += champ(libelle, valeur) + nl(); }
 
     virtual void ouverture() = 0;         // before the company name
     virtual void mentionEnTete() = 0;     // after the opening: the mark of an invoice not certified

@@ -2,11 +2,14 @@
 
 #include "colonnesticket.h"
 
+#include <QTextBoundaryFinder>
+
 namespace {
 
 const QString celluleDroite = QStringLiteral("<td style=\"text-align:right\">");
 const QString finCellule = QStringLiteral("</td>");
 const QString prefixeImageQr = QStringLiteral("qrcode:");
+const QChar motJoint(0x2060);
 
 } // namespace
 
@@ -20,6 +23,27 @@ std::optional<QString> texteImageQr(const QString &source)
     if (!source.startsWith(prefixeImageQr))
         return std::nullopt;
     return source.mid(prefixeImageQr.size());
+}
+
+QString RedacteurA4::code(const QString &t) const
+{
+    QString lie;
+    QTextBoundaryFinder coupures(QTextBoundaryFinder::Line, t);
+    qsizetype debut = 0;
+    for (qsizetype p = coupures.toNextBoundary(); p > 0 && p < t.size(); p = coupures.toNextBoundary()) {
+        lie += t.mid(debut, p - debut).toHtmlEscaped();
+        if (!t.at(p - 1).isSpace())
+            lie += motJoint;
+        debut = p;
+    }
+    lie += t.mid(debut).toHtmlEscaped();
+    return lie.replace(QLatin1Char(' '), insecable());
+}
+
+QString RedacteurA4::separateur(const QString &s) const
+{
+    // A line may break after a bar, and before a non-breaking space that follows a bar.
+    return s.left(s.indexOf(QLatin1Char('|')) + 1) + motJoint + insecable();
 }
 
 void RedacteurA4::ouverture()
@@ -44,8 +68,8 @@ void RedacteurA4::dateEtReference()
 {
     *this << QStringLiteral("</td><td width=\"30%\">");
     if (!d.facture.dateFacture.isEmpty())
-        ligne(QStringLiteral("Date: "), donnee(d.facture.dateFacture));
-    ligne(QStringLiteral("Ref.: "), donnee(d.facture.reference));
+        ligneChamp(QStringLiteral("Date: "), code(d.facture.dateFacture));
+    ligneChamp(QStringLiteral("Ref.: "), code(d.facture.reference));
 }
 
 void RedacteurA4::finEntete()

@@ -24,6 +24,13 @@ public:
     // A "<" in a designation or a company name must not swallow the rest of the line.
     QString donnee(const QString &t) const override { return t.toHtmlEscaped(); }
     QString insecable() const override { return QStringLiteral("&nbsp;"); }
+    // Escaped, its spaces non-breaking and a word joiner (U+2060, printed as nothing) wherever else
+    // a line could break inside it (after a hyphen before a letter, after a slash): the rich-text
+    // engine then breaks it only where it alone is wider than its cell.
+    QString code(const QString &t) const override;
+    QString apresLibelle() const override { return QStringLiteral(" "); }
+    // The bar is tied to what follows it: a line breaks before it, never after it.
+    QString separateur(const QString &s) const override;
 
     void ouverture() override;
     void mentionEnTete() override {} // the printing writes the mark at the head of every page

@@ -2,6 +2,8 @@
 #include "pngqr.h"
 #include "qrsvg.h"
 
+#include <attente.h>
+
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
@@ -21,7 +23,7 @@ class ImagesQr : public QObject
     {
         QProcess zbar;
         zbar.start("zbarimg", {"--quiet", "--raw", png});
-        if (!zbar.waitForFinished(20000))
+        if (!zbar.waitForFinished(attenteFauteMs))
             return QStringLiteral("<zbarimg did not run>");
         return QString::fromUtf8(zbar.readAllStandardOutput()).trimmed();
     }

@@ -48,7 +48,7 @@ public:
         if (!port.isEmpty())
             arguments << port;
         QMap<QString, QString> env = environnement;
-        env.insert(QStringLiteral("ORVANE_MCF_WAIT_MS"), QStringLiteral("2000"));
+        env.insert(QStringLiteral("ORVANE_MCF_WAIT_MS"), QString::number(attenteMs(2000)));
         return executer(chemin(QStringLiteral("orvane-engine")), arguments, env);
     }
 
@@ -79,7 +79,7 @@ public:
     {
         QProcess p;
         p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), chemin(nom), QStringLiteral("-")});
-        if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        if (!p.waitForFinished(attenteFauteMs) || p.exitCode() != 0)
             return {};
         QString texte = QString::fromUtf8(p.readAllStandardOutput());
         texte.replace(QChar(0x00A0), QLatin1Char(' ')).replace(QChar(0x202F), QLatin1Char(' '));
@@ -101,9 +101,9 @@ private:
         p.setProcessChannelMode(QProcess::SeparateChannels);
         p.start(programme, arguments);
         Sortie s;
-        if (!p.waitForFinished(30000)) {
+        if (!p.waitForFinished(attenteFauteMs)) {
             p.kill();
-            p.waitForFinished(5000);
+            p.waitForFinished(attenteFauteMs);
             s.code = -101;
         } else {
             s.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -102;

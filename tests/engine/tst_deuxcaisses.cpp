@@ -82,14 +82,15 @@ class DeuxCaisses : public QObject
                    .arg(caisse.appareil->terminal, m_cluster.adresse(base, role), motDePasse, nim));
     }
 
-    // `attenteMs`: the engine's longest wait for the device's answer; `variables` added to its
+    // `attente`: the engine's longest wait for the device's answer; `variables` added to its
     // environment.
-    static std::unique_ptr<QProcess> lancer(const Caisse &caisse, const QString &nom, int attenteMs = 1500,
+    static std::unique_ptr<QProcess> lancer(const Caisse &caisse, const QString &nom,
+                                            int attente = attenteMs(1500),
                                             const QMap<QString, QString> &variables = {})
     {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("ORVANE_MCF_WAIT_MS", QString::number(attenteMs));
+        env.insert("ORVANE_MCF_WAIT_MS", QString::number(attente));
         for (auto it = variables.begin(); it != variables.end(); ++it)
             env.insert(it.key(), it.value());
         p->setProcessEnvironment(env);
@@ -101,7 +102,7 @@ class DeuxCaisses : public QObject
 
     static QString terminer(QProcess &p)
     {
-        if (!p.waitForFinished(60000)) {
+        if (!p.waitForFinished(attenteFauteMs)) {
             p.kill();
             p.waitForFinished();
         }
@@ -209,7 +210,7 @@ private slots:
                                    QString("alter table facture add column x text")}) {
             psql.start("psql", {"-X", "-q", "-v", "ON_ERROR_STOP=1",
                                 m_cluster.adresse("magasin", "orvane_caisse"), "-c", sql});
-            QVERIFY(psql.waitForFinished(20000));
+            QVERIFY(psql.waitForFinished(attenteFauteMs));
             const QString erreur = QString::fromUtf8(psql.readAllStandardError());
             QVERIFY2(psql.exitCode() != 0, qPrintable(sql));
             QVERIFY2(erreur.contains("permission denied") || erreur.contains("must be owner"),
@@ -315,11 +316,11 @@ private slots:
             const std::unique_ptr<QProcess> moteur = lancer(c, "a.csv");
             QVERIFY(c.appareil->attendre(QRegularExpression("^pause de 4000 ms avant la reponse")) >= 0);
             moteur->kill();
-            moteur->waitForFinished(5000);
+            moteur->waitForFinished(attenteFauteMs);
         }
         // The device answers the killed run's last command before it reads anything else.
         QVERIFY(c.appareil->attendre(QRegularExpression("^envoye .*0x" + pause.section(':', 0, 0) + " n°1:"),
-                                     10000) >= 0);
+                                     attenteFauteMs) >= 0);
         const QString etatTue = valeur("select etat from certification where reference = '" + tuee + "'");
         const QString titulaireTue = valeur("select pid from certification where reference = '" + tuee + "'");
 
@@ -350,7 +351,7 @@ private slots:
         installer(e, "SIME000001", {"--pause-avant", "35:1:3000"});
         ecrire(e.chemin("p.csv"), facture("COUPEE-1", "FV", QString(), "Article coupe"));
         {
-            const std::unique_ptr<QProcess> moteur = lancer(e, "p.csv", 10000);
+            const std::unique_ptr<QProcess> moteur = lancer(e, "p.csv", attenteMs(10000));
             QVERIFY(e.appareil->attendre(QRegularExpression("^pause de 3000 ms avant la reponse a 0x35")) >=
                     0);
             QVERIFY2(m_cluster.arreter(), qPrintable(m_cluster.erreur()));
@@ -503,7 +504,7 @@ private slots:
         for (int fois = 1; fois <= 2; ++fois) {
             QProcess p;
             p.start(dossier.filePath("orvane-engine"), {"--copier-registre"});
-            QVERIFY(p.waitForFinished(60000));
+            QVERIFY(p.waitForFinished(attenteFauteMs));
             const QString console = QString::fromUtf8(p.readAllStandardOutput());
             QCOMPARE(p.exitCode(), 1);
             QVERIFY2(console.contains(
@@ -539,7 +540,7 @@ private slots:
         QVERIFY(QFile::rename(fichier, dossier.filePath("caisse1.s3db")));
         QProcess p;
         p.start(dossier.filePath("orvane-engine"), {"--copier-registre", dossier.filePath("caisse1.s3db")});
-        QVERIFY(p.waitForFinished(60000));
+        QVERIFY(p.waitForFinished(attenteFauteMs));
         QCOMPARE(p.exitCode(), 0);
         QCOMPARE(m_cluster.valeur("copie2", "select count(*) from facture"), QString("3"));
         QVERIFY(!QFile::exists(fichier));
@@ -555,7 +556,7 @@ private slots:
         openssl.start("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
                                   "-nodes", "-days", "2", "-keyout", "serveur.key", "-out", "serveur.pem",
                                   "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
-        QVERIFY(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
+        QVERIFY(openssl.waitForFinished(attenteFauteMs) && openssl.exitCode() == 0);
         ProgrammeSuivi service;
         QVERIFY(service.demarrer(
             QStringLiteral(ORVANE_BIN_DIR "/orvane-emcf-sim"),
@@ -586,8 +587,8 @@ private slots:
             const int avant = confirmations();
             ecrire(a.chemin("f.csv"), facture(reference));
             ecrire(b.chemin("f.csv"), facture(reference));
-            auto pa = lancer(a, "f.csv", 1500, variables);
-            auto pb = lancer(b, "f.csv", 1500, variables);
+            auto pa = lancer(a, "f.csv", attenteMs(1500), variables);
+            auto pb = lancer(b, "f.csv", attenteMs(1500), variables);
             const QString consoleA = terminer(*pa);
             const QString consoleB = terminer(*pb);
             QVERIFY2(confirmations() - avant == 1,
@@ -598,7 +599,7 @@ private slots:
                 QVERIFY2(!console.contains("Registre inutilisable"), qPrintable(console.right(600)));
         }
         const int requetes = int(service.lignes().filter(QRegularExpression("^> ")).size());
-        const QString reimpression = terminer(*lancer(b, "f.csv", 1500, variables));
+        const QString reimpression = terminer(*lancer(b, "f.csv", attenteMs(1500), variables));
         QVERIFY2(reimpression.contains("Cette facture est deja validee.\n"),
                  qPrintable(reimpression.right(600)));
         QCOMPARE(int(service.lignes().filter(QRegularExpression("^> ")).size()), requetes);

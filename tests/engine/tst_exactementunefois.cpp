@@ -142,7 +142,7 @@ public:
     {
         auto moteur = std::make_unique<QProcess>();
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        e.insert(QStringLiteral("ORVANE_MCF_WAIT_MS"), QStringLiteral("1500"));
+        e.insert(QStringLiteral("ORVANE_MCF_WAIT_MS"), QString::number(attenteMs(1500)));
         for (auto it = env.begin(); it != env.end(); ++it)
             e.insert(it.key(), it.value());
         moteur->setProcessEnvironment(e);
@@ -152,14 +152,14 @@ public:
         if (!port.isEmpty())
             arguments << port;
         moteur->start(chemin(QStringLiteral("orvane-engine")), arguments);
-        moteur->waitForStarted(5000);
+        moteur->waitForStarted(attenteFauteMs);
         return moteur;
     }
     static QString terminer(QProcess &moteur)
     {
-        if (!moteur.waitForFinished(40000)) {
+        if (!moteur.waitForFinished(attenteFauteMs)) {
             moteur.kill();
-            moteur.waitForFinished(5000);
+            moteur.waitForFinished(attenteFauteMs);
         }
         return QString::fromUtf8(moteur.readAllStandardOutput());
     }
@@ -423,7 +423,7 @@ void TestExactementUneFois::arretBrutal()
         QVERIFY2(simulateur->attendre(QRegularExpression(recue)) >= 0,
                  qPrintable(simulateur->lignes().join(QLatin1Char('\n'))));
         tue->kill();
-        tue->waitForFinished(5000);
+        tue->waitForFinished(attenteFauteMs);
     }
     // The device answers the killed run's last command before it reads anything else.
     if (!repondue.isEmpty())
@@ -476,7 +476,7 @@ void TestExactementUneFois::registreInutilisable()
         mount.start(QStringLiteral("mount"),
                     {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
                      QStringLiteral("size=16m"), QStringLiteral("tmpfs"), montage.path()});
-        monte = mount.waitForFinished(10000) && mount.exitStatus() == QProcess::NormalExit &&
+        monte = mount.waitForFinished(attenteFauteMs) && mount.exitStatus() == QProcess::NormalExit &&
                 mount.exitCode() == 0;
         if (!monte)
             QSKIP("a small file system cannot be mounted here (needs root)");
@@ -646,7 +646,7 @@ void TestExactementUneFois::fermetureDUneFacturePayee()
         QVERIFY(appareil.attendre(QRegularExpression(
                     QStringLiteral("^pause de 300 ms avant la reponse a 0x35 n°1$"))) >= 0);
         tue->kill();
-        tue->waitForFinished(5000);
+        tue->waitForFinished(attenteFauteMs);
     }
     QVERIFY(appareil.attendre(QRegularExpression(QStringLiteral("^envoye .*0x35 n°1:"))) >= 0);
     QCOMPARE(caisse.etatJournal(QStringLiteral("FAC-A")), QStringLiteral("payee"));
@@ -716,7 +716,7 @@ void TestExactementUneFois::fermetureDIssueInconnue()
     if (abandonner) {
         QProcess operateur;
         operateur.start(caisse.chemin(QStringLiteral("orvane-engine")), {"--abandonner", "FAC-A"});
-        QVERIFY(operateur.waitForFinished(20000));
+        QVERIFY(operateur.waitForFinished(attenteFauteMs));
         QCOMPARE(operateur.exitCode(), 0);
         QCOMPARE(caisse.etatJournal(QStringLiteral("FAC-A")), QStringLiteral("abandonnee par l'operateur"));
     }

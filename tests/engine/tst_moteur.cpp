@@ -65,18 +65,20 @@ class ExecutionMoteur : public QObject
         QFile::setPermissions(script, QFile::permissions(script) | QFile::ExeOwner);
     }
 
+    // `attenteAppareilMs`: the engine's wait for the device's bytes. Short, for a port where nothing
+    // answers; a run that talks to a device gives it a wait that the device's answers never reach.
     static Sortie lancer(const Installation &i, const QStringList &arguments,
-                         const QString &dossierCourant = QString())
+                         const QString &dossierCourant = QString(), int attenteAppareilMs = 300)
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("DISPLAY");
-        env.insert("ORVANE_MCF_WAIT_MS", "300");
+        env.insert("ORVANE_MCF_WAIT_MS", QString::number(attenteAppareilMs));
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(dossierCourant.isEmpty() ? i.dossier.path() : dossierCourant);
         p.start(i.chemin("orvane-engine"), arguments);
         Sortie s;
-        if (!p.waitForFinished(60000)) {
+        if (!p.waitForFinished(attenteFauteMs)) {
             p.kill();
             p.waitForFinished();
             return s;
@@ -152,7 +154,7 @@ private slots:
         QVERIFY(QFile::exists(entree + ".png"));
         // The demonstration result is never recorded.
         QCOMPARE(lignesDuRegistre(i.chemin("mcf.s3db")), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(i.chemin("render-args.txt")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(i.chemin("render-args.txt")), attenteFauteMs);
         QCOMPARE(lire(i.chemin("render-args.txt")), entree + "\n" + entree + ".mcf\n");
     }
 
@@ -252,7 +254,7 @@ private slots:
                      !demo.console.contains("Le port a ete ouvert.") && !demo.console.contains("Donnees:"),
                  qPrintable(demo.console));
         QCOMPARE(lire(entree + ".mcf"), ligneDemo("FAC-001"));
-        const Sortie reelle = lancer(i, {entree, entree + ".mcf"});
+        const Sortie reelle = lancer(i, {entree, entree + ".mcf"}, {}, attenteMs(5000));
         QVERIFY2(reelle.console.contains("La facture a ete validee."), qPrintable(reelle.console));
         // Every frame the simulator received came from the second run.
         QCOMPARE(simulateur.trames(), int(reelle.console.count("Donnees:")));
@@ -279,7 +281,7 @@ private slots:
         QByteArray lu;
         QElapsedTimer chrono;
         chrono.start();
-        while (!lu.contains("Donnees: \n") && chrono.elapsed() < 20000) {
+        while (!lu.contains("Donnees: \n") && chrono.elapsed() < attenteFauteMs) {
             moteur.waitForReadyRead(1000);
             lu += moteur.readAllStandardOutput();
         }
@@ -342,7 +344,7 @@ private slots:
                                 "08/12/2026 10:10:10\tF;EM07;SIGNATURE0000000000000AB;123;"
                                 "20261208101010\t"));
         QCOMPARE(lignesDuRegistre(i.chemin("mcf.s3db")), 1);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(i.chemin("render-args.txt")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(i.chemin("render-args.txt")), attenteFauteMs);
     }
 
     void appXmlAbsentOuIllisible_data()
@@ -502,13 +504,13 @@ private slots:
         serveur.start(i.chemin("orvane-engine"), {"--start-server"});
         QVERIFY(serveur.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(
-            QFile::exists(i.chemin("php-server.pid")) && QFile::exists(i.chemin("arguments.txt")), 10000);
+            QFile::exists(i.chemin("php-server.pid")) && QFile::exists(i.chemin("arguments.txt")), attenteFauteMs);
         QCOMPARE(lire(i.chemin("arguments.txt")), QStringLiteral("-S 0.0.0.0:801 index.php\n"));
 
         const Sortie arret = lancer(i, {"--stop-server"});
         QCOMPARE(arret.code, 0);
         QCOMPARE(arret.console, QString());
-        QVERIFY(serveur.waitForFinished(10000));
+        QVERIFY(serveur.waitForFinished(attenteFauteMs));
         QCOMPARE(serveur.exitCode(), 7);
         QCOMPARE(serveur.readAllStandardOutput(), QByteArray());
         QVERIFY(!QFile::exists(i.chemin("php-server.pid")));

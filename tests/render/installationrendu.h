@@ -1,5 +1,7 @@
 #pragma once
 
+#include <attente.h>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -45,7 +47,7 @@ public:
 
     // Runs a program of the folder to its end (bounded), working directory = the folder, with the
     // environment variables `variables` ("NOM=valeur") added.
-    Sortie lancer(const QString &programme, const QStringList &arguments, int delaiMs = 30000,
+    Sortie lancer(const QString &programme, const QStringList &arguments, int delaiMs = attenteFauteMs,
                   const QStringList &variables = {}) const
     {
         QProcess p;
@@ -98,7 +100,7 @@ inline QString sortieOutil(const QString &outil, const QStringList &arguments)
 {
     QProcess p;
     p.start(outil, arguments);
-    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
+    if (!p.waitForFinished(attenteFauteMs) || p.exitStatus() != QProcess::NormalExit)
         return {};
     return QString::fromUtf8(p.readAllStandardOutput());
 }

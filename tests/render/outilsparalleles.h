@@ -1,5 +1,7 @@
 #pragma once
 
+#include <attente.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -17,7 +19,7 @@ inline QStringList lancerEnParallele(const QList<QStringList> &commandes, int en
     qsizetype suivant = 0;
     auto terminer = [&](std::pair<qsizetype, std::unique_ptr<QProcess>> &p) {
         QProcess &processus = *p.second;
-        if (!processus.waitForFinished(60000))
+        if (!processus.waitForFinished(attenteFauteMs))
             processus.kill();
         else if (processus.exitStatus() == QProcess::NormalExit && processus.exitCode() == 0)
             sorties[p.first] = QString::fromUtf8(processus.readAllStandardOutput());

@@ -21,15 +21,21 @@ struct PagesPdf
     QList<QSizeF> pages; // width and height, points
     QList<MotPdf> mots;
 
-    // Text of every line, words joined by a space, non-breaking spaces made plain.
+    // Text of every line, non-breaking spaces made plain. Words are joined by a space where there is
+    // room between them; pdftotext also cuts a word where the text was drawn in two runs without a
+    // gap (as around a word joiner), and those pieces read as one word, as a reader copies them.
     QStringList lignes() const
     {
         QStringList resultat;
+        const MotPdf *precedent = nullptr;
         for (const MotPdf &m : mots) {
             while (resultat.size() <= m.ligne)
                 resultat.append(QString());
             QString &l = resultat[m.ligne];
-            l += (l.isEmpty() ? QString() : QStringLiteral(" ")) + m.texte;
+            const bool colle = precedent && precedent->ligne == m.ligne &&
+                               m.xMin - precedent->xMax < 0.1 * (m.yMax - m.yMin);
+            l += (l.isEmpty() || colle ? QString() : QStringLiteral(" ")) + m.texte;
+            precedent = &m;
         }
         for (QString &l : resultat)
             l.replace(QChar(0x00A0), QLatin1Char(' ')).replace(QChar(0x202F), QLatin1Char(' '));

@@ -115,7 +115,7 @@ void DocumentFacture::fragments_data()
         << niger << entete({{1, "FA"}}) + pain << nul << true
         << QStringList{"<td style=\"text-align:right\">2</td><td style=\"text-align:right\">-100</td><td "
                        "style=\"text-align:right\">18 %</td><td style=\"text-align:right\">-236</td></tr>",
-                       "<b>Total:&nbsp;HT&nbsp;[B]&nbsp;=&nbsp;-200</b><b> | "
+                       "<b>Total:&nbsp;HT&nbsp;[B]&nbsp;=&nbsp;-200</b><b> |\u2060&nbsp;"
                        "TVA&nbsp;[B]&nbsp;19&nbsp;%&nbsp;=&nbsp;-36</b><br/>",
                        "<b>Total&nbsp;HT:&nbsp;</b>-200<br/>",
                        "<b>Total&nbsp;TVA:&nbsp;</b>-36<br/>",
@@ -123,7 +123,7 @@ void DocumentFacture::fragments_data()
                        "reconnait vous devoir la somme de:&nbsp;-236&nbsp;F&nbsp;CFA."}
         << QStringList{};
     QTest::newRow("benin credit note") << benin << entete({{1, "FA"}}) + pain << nul << true
-                                       << QStringList{"<b>Total:&nbsp;HT&nbsp;[B]&nbsp;=&nbsp;200</b><b> | "
+                                       << QStringList{"<b>Total:&nbsp;HT&nbsp;[B]&nbsp;=&nbsp;200</b><b> |\u2060&nbsp;"
                                                       "TVA&nbsp;[B]&nbsp;18&nbsp;%&nbsp;=&nbsp;36</b><br/>",
                                                       "<b>Total&nbsp;TTC:&nbsp;</b>236<br/>"}
                                        << QStringList{"-2", "-1"};
@@ -155,19 +155,19 @@ void DocumentFacture::fragments_data()
     QTest::newRow("company details without space saving")
         << benin + " adresse=\"Lot 12\" telephone=\"+229\" email=\"a@b.bj\" rccm=\"RB1\" ifu=\"321\""
         << entete() + pain << nul << true
-        << QStringList{"<td><b>Boulangerie</b><br/><b>Adressse:&nbsp;</b>Lot "
-                       "12<br/><b>Téléphone:&nbsp;</b>+229<br/><b>E-mail:&nbsp;</b>a@b.bj<br/"
-                       "><b>RCCM:&nbsp;</b>RB1<br/><b>IFU:&nbsp;</b>321<br/></td><td "
-                       "width=\"30%\"><b>Date:&nbsp;</b>01/01/2026<br/><b>Ref.:&nbsp;</b>R1<br/></td></tr></"
+        << QStringList{"<td><b>Boulangerie</b><br/><b>Adressse: </b>Lot "
+                       "12<br/><b>Téléphone: </b>+229<br/><b>E-mail: </b>a@b.bj<br/"
+                       "><b>RCCM: </b>RB1<br/><b>IFU: </b>321<br/></td><td "
+                       "width=\"30%\"><b>Date: </b>01/01/2026<br/><b>Ref.: </b>R1<br/></td></tr></"
                        "table>"}
         << QStringList{};
     QTest::newRow("company details with space saving, A4")
         << niger + " economieEspace=\"1\" adresse=\"Lot 12\" telephone=\"+227\" email=\"a@b.ne\" "
                    "rccm=\"RN1\" ifu=\"321\""
         << entete() + pain << nul << true
-        << QStringList{"<b>Boulangerie</b><br/>Lot 12 - +227<br/><b>RCCM:&nbsp;</b>RN1 - "
-                       "<b>NIF:&nbsp;</b>321<br/>",
-                       "<b>Doit:</b> <br/><b>Kofi</b><br/><b>NIF:&nbsp;</b>123<br/>"}
+        << QStringList{"<b>Boulangerie</b><br/>Lot 12 - +227<br/><b>RCCM: </b>RN1 - "
+                       "<b>NIF: </b>321<br/>",
+                       "<b>Doit:</b> <br/><b>Kofi</b><br/><b>NIF: </b>123<br/>"}
         << QStringList{"a@b.ne"};
 
     // Logo, A4 only.
@@ -188,10 +188,10 @@ void DocumentFacture::fragments_data()
         << benin
         << entete({{17, "BC-17"}, {19, "Livraison"}, {18, "MAT-3"}, {14, "C-42"}, {7, "Rue 1"}}) + pain << nul
         << true
-        << QStringList{"<b>Ref.:&nbsp;</b>R1<br/><b>Bon&nbsp;de&nbsp;commande:&nbsp;</b>BC-17<br/"
-                       ">Livraison<br/><b>Matricule:&nbsp;</b>MAT-3<br/></td></tr></table>",
-                       "<b>Kofi</b><br/><b>Adresse:&nbsp;</b>Rue "
-                       "1<br/><b>Code&nbsp;client:&nbsp;</b>C-42<br/><b>IFU:&nbsp;</b>123<br/><h1"}
+        << QStringList{"<b>Ref.: </b>R1<br/><b>Bon&nbsp;de&nbsp;commande: </b>BC-17<br/"
+                       ">Livraison<br/><b>Matricule: </b>MAT-3<br/></td></tr></table>",
+                       "<b>Kofi</b><br/><b>Adresse: </b>Rue "
+                       "1<br/><b>Code&nbsp;client: </b>C-42<br/><b>IFU: </b>123<br/><h1"}
         << QStringList{};
 
     // Tax-group summary and totals.
@@ -210,11 +210,11 @@ void DocumentFacture::fragments_data()
     QTest::newRow("niger rates of groups B and D")
         << niger << entete() + "D;Y;1;1000;1050\nB;X;1;1000;1190\nC;Z;1;1000;1100\n"
         << nul << true
-        << QStringList{"<b>Total:&nbsp;HT&nbsp;[B]&nbsp;=&nbsp;1&nbsp;000</b><b> | "
+        << QStringList{"<b>Total:&nbsp;HT&nbsp;[B]&nbsp;=&nbsp;1&nbsp;000</b><b> |\u2060&nbsp;"
                        "TVA&nbsp;[B]&nbsp;19&nbsp;%&nbsp;=&nbsp;190</b><br/"
-                       "><b>Total:&nbsp;HT&nbsp;[C]&nbsp;=&nbsp;1&nbsp;000</b><b> | "
+                       "><b>Total:&nbsp;HT&nbsp;[C]&nbsp;=&nbsp;1&nbsp;000</b><b> |\u2060&nbsp;"
                        "TVA&nbsp;[C]&nbsp;=&nbsp;100</b><br/"
-                       "><b>Total:&nbsp;HT&nbsp;[D]&nbsp;=&nbsp;1&nbsp;000</b><b> | "
+                       "><b>Total:&nbsp;HT&nbsp;[D]&nbsp;=&nbsp;1&nbsp;000</b><b> |\u2060&nbsp;"
                        "TVA&nbsp;[D]&nbsp;5&nbsp;%&nbsp;=&nbsp;50</b><br/>",
                        "<b>Total&nbsp;HT:&nbsp;</b>3&nbsp;000<br/><b>Total&nbsp;TVA:&nbsp;</b>340<br/"
                        "><b>Total&nbsp;TTC:&nbsp;</b>3&nbsp;340<br/><br/>"}
@@ -222,13 +222,13 @@ void DocumentFacture::fragments_data()
     QTest::newRow("benin rate of group D")
         << benin << entete() + "D;Y;1;1000;1180\n"
         << nul << true
-        << QStringList{"<b>Total:&nbsp;HT&nbsp;[D]&nbsp;=&nbsp;1&nbsp;000</b><b> | "
+        << QStringList{"<b>Total:&nbsp;HT&nbsp;[D]&nbsp;=&nbsp;1&nbsp;000</b><b> |\u2060&nbsp;"
                        "TVA&nbsp;[D]&nbsp;18&nbsp;%&nbsp;=&nbsp;180</b><br/>"}
         << QStringList{};
     QTest::newRow("exempt VAT left out of the VAT total")
         << benin << entete() + "A;Y;1;1000;1100\n"
         << nul << true
-        << QStringList{"<b>Total:&nbsp;HT&nbsp;[A]&nbsp;=&nbsp;1&nbsp;000</b><b> | "
+        << QStringList{"<b>Total:&nbsp;HT&nbsp;[A]&nbsp;=&nbsp;1&nbsp;000</b><b> |\u2060&nbsp;"
                        "TVA&nbsp;[A]&nbsp;=&nbsp;100</b><br/>",
                        "<b>Total&nbsp;TVA:&nbsp;</b>0<br/>", "<b>Total&nbsp;TTC:&nbsp;</b>1&nbsp;100<br/>"}
         << QStringList{};
@@ -247,8 +247,8 @@ void DocumentFacture::fragments_data()
                        "<tr><td>Total</td><td style=\"text-align:right\">1</td><td></td><td "
                        "style=\"text-align:right\">50</td><td></td><td "
                        "style=\"text-align:right\">1&nbsp;239</td></tr></table>",
-                       "<b>Total:&nbsp;HT&nbsp;[B]&nbsp;=&nbsp;1&nbsp;000</b><b> | "
-                       "TS&nbsp;[B]&nbsp;=&nbsp;50</b><b> | "
+                       "<b>Total:&nbsp;HT&nbsp;[B]&nbsp;=&nbsp;1&nbsp;000</b><b> |\u2060&nbsp;"
+                       "TS&nbsp;[B]&nbsp;=&nbsp;50</b><b> |\u2060&nbsp;"
                        "TVA&nbsp;[B]&nbsp;18&nbsp;%&nbsp;=&nbsp;189</b><br/>",
                        "<b>Total&nbsp;HT:&nbsp;</b>1&nbsp;000<br/><b>TS:&nbsp;</b>50<br/"
                        "><b>Total&nbsp;TVA:&nbsp;</b>189<br/><b>Total&nbsp;TTC:&nbsp;</b>1&nbsp;239<br/>"}
@@ -275,7 +275,7 @@ void DocumentFacture::fragments_data()
         << benin << entete() + "B;Machine;1;10000000;11234567\n"
         << nul << true
         << QStringList{"<b>Total&nbsp;TVA:&nbsp;</b>1&nbsp;234&nbsp;567<br/>",
-                       " | TVA&nbsp;[B]&nbsp;18&nbsp;%&nbsp;=&nbsp;1&nbsp;234&nbsp;567</b>"}
+                       " |\u2060&nbsp;TVA&nbsp;[B]&nbsp;18&nbsp;%&nbsp;=&nbsp;1&nbsp;234&nbsp;567</b>"}
         << QStringList{};
 
     // Withholding.
@@ -321,9 +321,9 @@ void DocumentFacture::fragments_data()
         << benin << entete({{15, "1000"}}) + "B;Soin;1;1000;1180;;;;60\n"
         << nul << true
         << QStringList{"<b>Monnaie&nbsp;rendue:&nbsp;</b>292&nbsp;F&nbsp;CFA.<br/><br/><b>Montant payé par "
-                       "le client</b><br/><b>HT:&nbsp;</b>600<b>  |  </b><b>TVA:&nbsp;</b>108<b>  |  "
+                       "le client</b><br/><b>HT:&nbsp;</b>600<b>  |\u2060&nbsp;</b><b>TVA:&nbsp;</b>108<b>  |\u2060&nbsp;"
                        "</b><b>TTC:&nbsp;</b>708<br/><b>Montant supporté par "
-                       "l'Assurance</b><br/><b>HT:&nbsp;</b>400<b>  |  </b><b>TVA:&nbsp;</b>72<b>  |  "
+                       "l'Assurance</b><br/><b>HT:&nbsp;</b>400<b>  |\u2060&nbsp;</b><b>TVA:&nbsp;</b>72<b>  |\u2060&nbsp;"
                        "</b><b>TTC:&nbsp;</b>472<br/><br/>"}
         << QStringList{"Net: "};
     QTest::newRow("insurance split with withholding, ticket")
@@ -380,8 +380,8 @@ void DocumentFacture::fragments_data()
         << QStringList{"<td><p style=\"font-size:18pt; font-weight:bold\">DEMONSTRATION<br/>FACTURE "
                        "NON CERTIFIEE</p>Résultat de démonstration: aucun module de contrôle fiscal n'a "
                        "certifié "
-                       "cette facture.<br/><br/><b>Mode&nbsp;de&nbsp;reglement:&nbsp;</b>Espèces",
-                       "<br/>" + signatureDemonstration + "<br/>",
+                       "cette facture.<br/><br/><b>Mode&nbsp;de&nbsp;reglement: </b>Espèces",
+                       "<br/>DEMO-5AB7-\u2060CD9E-\u2060F2GH-4JK6-\u2060LM8N<br/>",
                        "<img width=\"100\" height=\"100\" src=\"qrcode:" + texteQrDemonstration + "\">"}
         << QStringList{};
     QTest::newRow("demonstration result, ticket")
@@ -392,18 +392,20 @@ void DocumentFacture::fragments_data()
                        "fiscal n'a certifié cette facture.\n\nMode de reglement: Espèces\n",
                        "\n" + signatureDemonstration + "\n"}
         << QStringList{};
+    // No line breaks inside a fiscal code: a word joiner wherever a line could break in it.
+    const QString signatureA4 = "QVTK-3JZF-7HNC-\u2060M2WD-\u2060R5XB-8LPE";
     QTest::newRow("with result file, A4")
         << benin + " isf=\"ISF1\"" << entete({{16, "Awa"}}) + pain << ligneCertifiee("R1") << true
-        << QStringList{"<table><tr><td><b>Mode&nbsp;de&nbsp;reglement:&nbsp;</b>Espèces<br/><br/>"
-                       "<b>Connector:&nbsp;</b>Orvane MCF "
-                       "API<br/><br/><br/><br/><br/><b>Vendeur:&nbsp;</b>Ali&nbsp;|&"
-                       "nbsp;2<br/><b>Caissier:&nbsp;</b>Awa<br/><br/><b>Code MECeF / DGI </b><br/>" +
-                       signatureCertifiee +
+        << QStringList{"<table><tr><td><b>Mode&nbsp;de&nbsp;reglement: </b>Espèces<br/><br/>"
+                       "<b>Connector: </b>Orvane MCF "
+                       "API<br/><br/><br/><br/><br/><b>Vendeur: </b>Ali&nbsp;|\u2060&"
+                       "nbsp;2<br/><b>Caissier: </b>Awa<br/><br/><b>Code MECeF / DGI </b><br/>" +
+                       signatureA4 +
                        "<br/></td><td "
-                       "nowrap><b>MECeF&nbsp;NIM:&nbsp;</b>EM01020304<br/><b>MECeF&nbsp;Compteurs:&nbsp;</"
+                       "nowrap><b>MECeF&nbsp;NIM: </b>EM01020304<br/><b>MECeF&nbsp;Compteurs: </"
                        "b>82/"
-                       "87 FV<br/><b>MECeF&nbsp;Heure:&nbsp;</b>09/01/2020 "
-                       "13:55:42<br/><b>ISF:&nbsp;</b>ISF1<br/></"
+                       "87&nbsp;FV<br/><b>MECeF&nbsp;Heure: </b>09/01/2020&nbsp;"
+                       "13:55:42<br/><b>ISF: </b>ISF1<br/></"
                        "td><td><img width=\"100\" height=\"100\" src=\"qrcode:" +
                        texteQrCertifie + "\"></td></tr></table><br/>Merci"}
         << QStringList{"Référence facture originale", "CERTIFIEE", "DEMONSTRATION"};
@@ -444,25 +446,24 @@ void DocumentFacture::fragments_data()
         << reglagesBalises << factureBalises << resultatBalises << true
         << QStringList{"<img height=\"60\" src=\"" + echappe + "\"\\>",
                        "<b>Ets A&lt;B &amp; Fils &lt;Cotonou&gt;</b><br/>",
-                       "<b>Adressse:&nbsp;</b>" + echappe + "<br/><b>Téléphone:&nbsp;</b>" + echappe +
-                           "<br/><b>E-mail:&nbsp;</b>" + echappe + "<br/><b>RCCM:&nbsp;</b>" + echappe +
-                           "<br/><b>IFU:&nbsp;</b>" + echappe + "<br/>",
-                       "<b>Date:&nbsp;</b>" + echappe + "<br/><b>Ref.:&nbsp;</b>" + echappe +
-                           "<br/><b>Bon&nbsp;de&nbsp;commande:&nbsp;</b>" + echappe + "<br/>" + echappe +
-                           "<br/><b>Matricule:&nbsp;</b>" + echappe + "<br/>",
-                       "<b>" + echappe + "</b><br/><b>Adresse:&nbsp;</b>" + echappe +
-                           "<br/><b>Code&nbsp;client:&nbsp;</b>" + echappe + "<br/><b>IFU:&nbsp;</b>" +
-                           echappe,
+                       "<b>Adressse: </b>" + echappe + "<br/><b>Téléphone: </b>" + colle +
+                           "<br/><b>E-mail: </b>" + colle + "<br/><b>RCCM: </b>" + colle +
+                           "<br/><b>IFU: </b>" + colle + "<br/>",
+                       "<b>Date: </b>" + colle + "<br/><b>Ref.: </b>" + colle +
+                           "<br/><b>Bon&nbsp;de&nbsp;commande: </b>" + colle + "<br/>" + echappe +
+                           "<br/><b>Matricule: </b>" + colle + "<br/>",
+                       "<b>" + echappe + "</b><br/><b>Adresse: </b>" + echappe +
+                           "<br/><b>Code&nbsp;client: </b>" + colle + "<br/><b>IFU: </b>" + colle,
                        "<tr><td>" + echappe + " (" + echappe + ")</td>",
                        "<b>Total:&nbsp;HT&nbsp;[" + colle + "]&nbsp;=&nbsp;100</b>",
                        colle + ":&nbsp;" + echappe + "<br/>",
-                       "<b>Vendeur:&nbsp;</b>" + echappe + "&nbsp;|&nbsp;" + echappe +
-                           "<br/><b>Caissier:&nbsp;</b>" + echappe,
-                       "<b>Référence&nbsp;facture&nbsp;originale:&nbsp;</b>" + echappe,
-                       "<br/>" + echappe + "<br/></td><td nowrap><b>MECeF&nbsp;NIM:&nbsp;</b>" + echappe +
-                           "<br/><b>MECeF&nbsp;Compteurs:&nbsp;</b>" + echappe +
-                           "<br/><b>MECeF&nbsp;Heure:&nbsp;</b>" + echappe + "<br/><b>ISF:&nbsp;</b>" +
-                           echappe + "<br/>",
+                       "<b>Vendeur: </b>" + echappe + "&nbsp;|\u2060&nbsp;" + colle +
+                           "<br/><b>Caissier: </b>" + echappe,
+                       "<b>Référence&nbsp;facture&nbsp;originale: </b>" + colle,
+                       "<br/>" + colle + "<br/></td><td nowrap><b>MECeF&nbsp;NIM: </b>" + colle +
+                           "<br/><b>MECeF&nbsp;Compteurs: </b>" + colle +
+                           "<br/><b>MECeF&nbsp;Heure: </b>" + colle + "<br/><b>ISF: </b>" + colle +
+                           "<br/>",
                        "</td></tr></table><br/>" + echappe}
         << QStringList{"A<B", "<Cotonou>", "\"C\"", "CERTIFIEE"};
     QTest::newRow("markup in every field, ticket")
@@ -483,18 +484,18 @@ void DocumentFacture::fragments_data()
         "R9;FV;Ali;2;E;Kofi;123;AIB1;;ticket-pdf;02/02/2026;CL9;Rue 9;300;Awa;BC1;MAT1;Libre\n";
     QTest::newRow("layout 1")
         << benin + " apiVersion=\"1\"" << enteteV1 + pain << nul << true
-        << QStringList{"<b>Date:&nbsp;</b>02/02/2026<br/><b>Ref.:&nbsp;</b>R9<br/"
-                       "><b>Bon&nbsp;de&nbsp;commande:&nbsp;</b>BC1<br/>Libre<br/><b>Matricule:&nbsp;</"
+        << QStringList{"<b>Date: </b>02/02/2026<br/><b>Ref.: </b>R9<br/"
+                       "><b>Bon&nbsp;de&nbsp;commande: </b>BC1<br/>Libre<br/><b>Matricule: </"
                        "b>MAT1<br/>",
-                       "<b>Adresse:&nbsp;</b>Rue 9<br/><b>Code&nbsp;client:&nbsp;</b>CL9<br/>",
+                       "<b>Adresse: </b>Rue 9<br/><b>Code&nbsp;client: </b>CL9<br/>",
                        "<b>AIB&nbsp;1%&nbsp;:&nbsp;</b>2",
                        "<b>Montant&nbsp;reçu:&nbsp;</b>300&nbsp;F&nbsp;CFA."}
         << QStringList{};
     QTest::newRow("same line in layout 2")
         << benin << enteteV1 + pain << nul << true
-        << QStringList{"<b>Adresse:&nbsp;</b>AIB1<br/>", "<b>AIB&nbsp;0%&nbsp;:&nbsp;</b>0",
-                       "<b>Date:&nbsp;</b>300<br/>", "<b>Code&nbsp;client:&nbsp;</b>Awa<br/>",
-                       "<b>Ref.:&nbsp;</b>R9<br/><b>Bon&nbsp;de&nbsp;commande:&nbsp;</b>Libre<br/></td>"}
+        << QStringList{"<b>Adresse: </b>AIB1<br/>", "<b>AIB&nbsp;0%&nbsp;:&nbsp;</b>0",
+                       "<b>Date: </b>300<br/>", "<b>Code&nbsp;client: </b>Awa<br/>",
+                       "<b>Ref.: </b>R9<br/><b>Bon&nbsp;de&nbsp;commande: </b>Libre<br/></td>"}
         << QStringList{"Montant reçu", "CL9", "MAT1"};
 }
 

@@ -201,7 +201,7 @@ void ImpressionRendu::remiseParLeMoteur()
     QVERIFY2(moteur.console.contains("Routine d'impression lancee"), qPrintable(moteur.console));
 
     const QString pdf = inst.chemin("pdf/tickets/FAC-2026-0002.pdf");
-    QTRY_VERIFY_WITH_TIMEOUT(pdfTermine(pdf), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(pdfTermine(pdf), attenteFauteMs);
     const QString texte = textePdf(pdf);
     // The engine's demonstration result is printed under its own mark.
     const QString manque = fragmentsManquants(texte, {"DEMONSTRATION FACTURE NON CERTIFIEE",
@@ -313,7 +313,7 @@ void ImpressionRendu::messagesEtSorties()
 
     const QString dossier = QFileInfo(inst.chemin(nomEntree)).path();
     const auto rendu =
-        inst.lancer("orvane-render", chemins, 30000, imprimante ? QStringList{} : sansImprimante(dossier));
+        inst.lancer("orvane-render", chemins, attenteFauteMs, imprimante ? QStringList{} : sansImprimante(dossier));
     QVERIFY(rendu.fini);
     QCOMPARE(rendu.console, QString(console).replace("{dossier}", dossier));
     QCOMPARE(rendu.code, code);

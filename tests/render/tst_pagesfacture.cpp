@@ -26,6 +26,8 @@ private slots:
     void blocFiscalSurUnePage();
     void montantsEntiers_data();
     void montantsEntiers();
+    void valeursEntieres_data();
+    void valeursEntieres();
     void qrA203ppp_data();
     void qrA203ppp();
     void marqueSurChaquePage_data();
@@ -256,6 +258,117 @@ void PagesFacture::montantsEntiers()
             trouve = trouve || ligne.contains(montant);
         QVERIFY2(trouve, qPrintable("\"" + montant + "\" is not whole on any line:\n" + lignes.join('\n')));
     }
+}
+
+void PagesFacture::valeursEntieres_data()
+{
+    QTest::addColumn<QString>("reglages");
+    QTest::addColumn<QString>("entree");
+    QTest::addColumn<QString>("ligneResultat");
+    QTest::addColumn<QStringList>("valeurs"); // each must stand whole on one line of the PDF
+
+    // Company details whose numbers hold spaces, slashes and hyphens before letters.
+    const QString entreprise = "entreprise=\"Boulangerie du Port\" adresse=\"Lot 1234, quartier Zongo\" "
+                               "telephone=\"+229 97 12 34 56\" email=\"contact@boulangerie-du-port.bj\" "
+                               "rccm=\"RB/COT/24 B-12345\" ifu=\"3201234567890\" isf=\"ISF-BJ/2026-A-0042\" "
+                               "message=\"Merci\"";
+    const QString benin = "pays=\"Bénin\" " + entreprise;
+    const QString niger = "pays=\"Niger\" " + entreprise;
+    // Three groups, one with a specific tax: group lines wider than their cell.
+    const QString articles = "B;Four à sole de boulangerie;2;4500000;5310000;;150000;150000\n"
+                             "D;Farine de blé T65;40;27500;32450\n"
+                             "A;Installation et formation;1;350000;350000\n";
+    // Header fields: reference, type, seller and number, payment, client, client's tax number,
+    // address, ..., print mode, date, client code, received, cashier, purchase order, matricule,
+    // free line.
+    auto entete = [](const QString &reference, const QString &type, const QString &bonCommande,
+                     const QString &client) {
+        return QStringList{reference, type, "Awa Koné-Mensah", "VEND-CAISSE-07", "V", client,
+                           "3209876543210", "Carré 1456, Haie Vive", "", "", "", "", "facture-pdf",
+                           "08/12/2026", "CLI-GRANDS-COMPTES-0042", "0", "Rachida Issoufou", bonCommande,
+                           "MAT-EMP-AGENT-00042", "Livraison au dépôt"}
+                   .join(';') +
+               "\n";
+    };
+    auto resultatDe = [](const QString &reference, const QString &originale, const QString &compteurs,
+                         const QString &nim) {
+        return QStringList{reference, "87", "QVTK-3JZF-7HNC-M2WD-R5XB-8LPE", nim, compteurs,
+                           "09/01/2020 13:55:42", "F;" + nim + ";QVTK3JZF7HNCM2WDR5XB8LPE;3201234567890;"
+                                                  "20200109135542",
+                           originale}
+            .join('\t');
+    };
+    const QStringList entreprises{"+229 97 12 34 56", "contact@boulangerie-du-port.bj", "RB/COT/24 B-12345",
+                                  "3201234567890",    "ISF-BJ/2026-A-0042",              "Lot 1234, quartier Zongo"};
+    const QStringList communes = entreprises + QStringList{"08/12/2026",
+                                                           "CLI-GRANDS-COMPTES-0042",
+                                                           "3209876543210",
+                                                           "MAT-EMP-AGENT-00042",
+                                                           "Mensah | VEND-CAISSE-07",
+                                                           "QVTK-3JZF-7HNC-M2WD-R5XB-8LPE",
+                                                           "09/01/2020 13:55:42",
+                                                           "Total: HT [B] = 9 000 000",
+                                                           "TS [B] = 150 000",
+                                                           "TVA [B] 18 % = 1 620 000",
+                                                           "Total: HT [D] = 1 100 000",
+                                                           "TVA [D] 18 % = 198 000"};
+    // A client name as wide as the page's line, an order number as wide as the header's cell.
+    const QString clientLong = "Société Commerciale des Grands Magasins Réunis du Marché Dantokpa";
+
+    QTest::newRow("benin sale, reference of 13, purchase order at the cell's width")
+        << benin << entete("FV-BOUL-00042", "FV", "BC-MAGASIN-2026-12-0042", clientLong) + articles
+        << resultatDe("FV-BOUL-00042", "", "82/87 FV", "ED04000001")
+        << communes + QStringList{"FV-BOUL-00042", "BC-MAGASIN-2026-12-0042", clientLong, "82/87 FV",
+                                  "ED04000001"};
+    QTest::newRow("benin refund, reference of 17, original of 24")
+        << benin << entete("AV-BOUL-2026-0042", "FA", "BC-2026-12-0042", "Kofi Mensah") + articles
+        << resultatDe("AV-BOUL-2026-0042", "QVTK3JZF7HNCM2WDR5XB8LPE", "12/88 FA", "ED04000001")
+        << communes + QStringList{"AV-BOUL-2026-0042", "BC-2026-12-0042", "QVTK3JZF7HNCM2WDR5XB8LPE",
+                                  "12/88 FA"};
+    QTest::newRow("benin sale, reference of 24")
+        << benin << entete("FV-BOULANGERIE-2026-0042", "FV", "BC-2026-12-0042", "Kofi Mensah") + articles
+        << resultatDe("FV-BOULANGERIE-2026-0042", "", "82/87 FV", "ED04000001")
+        << communes + QStringList{"FV-BOULANGERIE-2026-0042", "BC-2026-12-0042"};
+    const QStringList nigerCommunes = QStringList(communes)
+                                          .replaceInStrings("TVA [B] 18 %", "TVA [B] 19 %")
+                                          .replaceInStrings("TVA [D] 18 %", "TVA [D] 5 %");
+    QTest::newRow("niger sale, reference of 17, purchase order at the cell's width")
+        << niger << entete("FV-NIAMEY-2026-42", "FV", "BC-MAGASIN-2026-12-0042", clientLong) + articles
+        << resultatDe("FV-NIAMEY-2026-42", "", "82/87 FV", "NE01000042")
+        << nigerCommunes + QStringList{"FV-NIAMEY-2026-42", "BC-MAGASIN-2026-12-0042", clientLong,
+                                       "82/87 FV", "NE01000042"};
+    QTest::newRow("niger refund, reference of 24, original of 13")
+        << niger << entete("AV-NIAMEY-DEPOT-2026-042", "FA", "BC-2026-12-0042", "Kofi Mensah") + articles
+        << resultatDe("AV-NIAMEY-DEPOT-2026-042", "NE01000042-80", "12/88 FA", "NE01000042")
+        << QStringList(nigerCommunes).replaceInStrings(QRegularExpression("^(.* = )([0-9])"), "\\1-\\2") +
+               QStringList{"AV-NIAMEY-DEPOT-2026-042", "BC-2026-12-0042", "NE01000042-80", "12/88 FA"};
+}
+
+// No reference, code, number, counter or date is broken inside itself on the A4 invoice: a value
+// that does not fit beside its label goes whole onto the next line. The group summary breaks
+// before its separators: no line ends with "|".
+void PagesFacture::valeursEntieres()
+{
+    QFETCH(QString, reglages);
+    QFETCH(QString, entree);
+    QFETCH(QString, ligneResultat);
+    QFETCH(QStringList, valeurs);
+
+    const ParametresRendu p = parametres(reglages);
+    const QString pdf = m_dossier.filePath("valeurs.pdf");
+    imprimerPdf(lire(entree, p), p, pdf, ligneResultat);
+    const QStringList lignes = lirePdf(pdf).lignes();
+    QVERIFY(!lignes.isEmpty());
+    for (const QString &valeur : valeurs) {
+        const bool entiere =
+            std::any_of(lignes.begin(), lignes.end(), [&](const QString &l) { return l.contains(valeur); });
+        // The lines that hold its beginning or its end.
+        const QStringList morceaux = lignes.filter(valeur.left(4)) + lignes.filter(valeur.right(4));
+        QVERIFY2(entiere, qPrintable("\"" + valeur + "\" is not whole on any line:\n" + morceaux.join('\n')));
+    }
+    for (int i = 0; i < lignes.size(); ++i)
+        QVERIFY2(!lignes.at(i).trimmed().endsWith('|'),
+                 qPrintable("a line ends with \"|\":\n" + lignes.mid(i, 2).join('\n')));
 }
 
 void PagesFacture::qrA203ppp_data()

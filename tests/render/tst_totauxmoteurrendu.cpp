@@ -115,7 +115,7 @@ void TotauxMoteurRendu::memeTotalPartout()
 
     const QString reference = entete.section(QLatin1Char(';'), 0, 0);
     const QString pdf = inst.chemin("pdf/tickets/" + reference + ".pdf");
-    QTRY_VERIFY_WITH_TIMEOUT(pdfTermine(pdf), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(pdfTermine(pdf), attenteFauteMs);
     const QString texte = textePdf(pdf);
     const QString manque =
         fragmentsManquants(texte, {netImprime, "Facture n° " + reference + " du 08/12/2026"});

@@ -2,6 +2,8 @@
 #include "dialog.h"
 #include "repondeur.h"
 
+#include <attente.h>
+
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QProcess>
@@ -111,7 +113,7 @@ void TestArretServeur::arretDepuisLeDialogue()
 
     // The engine has ended when the result is shown; the server may already be reaped.
     if (serveurArrete) {
-        QTRY_COMPARE_WITH_TIMEOUT(serveur.state(), QProcess::NotRunning, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(serveur.state(), QProcess::NotRunning, attenteFauteMs);
         QCOMPARE(serveur.exitStatus(), QProcess::CrashExit);
     } else {
         QVERIFY2(!serveur.waitForFinished(200), "the server was stopped");

@@ -1,6 +1,8 @@
 #include "dialog.h"
 #include "repondeur.h"
 
+#include <attente.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -574,7 +576,7 @@ void TestDialogue::fermetureSansEnregistrer()
 
     Dialog dialogue(chemin);
     dialogue.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialogue));
+    QVERIFY(QTest::qWaitForWindowExposed(&dialogue, attenteFauteMs));
     QVERIFY(modifier(dialogue, {{"isf", "modifié"}, {"optimize", "1"}, {"pays", "Niger"}}));
 
     if (geste == "Cancel") {

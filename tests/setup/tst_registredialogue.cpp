@@ -2,6 +2,7 @@
 #include "facturesensuspens.h"
 #include "repondeur.h"
 
+#include <attente.h>
 #include <clusterpostgres.h>
 #include <registre.h>
 
@@ -190,7 +191,7 @@ private slots:
         // The server ends that session, and frees its lock, a moment after the run hangs up.
         QTRY_VERIFY_WITH_TIMEOUT(m_cluster.valeur("suspens", "select count(*) from pg_locks where "
                                                              "locktype = 'advisory' and objsubid = 2") == "0",
-                                 5000);
+                                 attenteFauteMs);
         QTest::mouseClick(actualiser, Qt::LeftButton);
         table->selectRow(0);
         QVERIFY(abandonner->isEnabled());

@@ -1,5 +1,7 @@
 #include "clusterpostgres.h"
 
+#include "attente.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -65,7 +67,7 @@ bool ClusterPostgres::commande(const QString &programme, const QStringList &argu
         executable = QStringLiteral("runuser");
     }
     p.start(executable, args);
-    if (!p.waitForFinished(120000)) {
+    if (!p.waitForFinished(attenteFauteMs)) {
         p.kill();
         p.waitForFinished();
         m_erreur = programme + QStringLiteral(": ne s'est pas termine");

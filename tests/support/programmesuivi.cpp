@@ -16,14 +16,14 @@ bool ProgrammeSuivi::demarrer(const QString &programme, const QStringList &argum
     m_processus.setProgram(programme);
     m_processus.setArguments(arguments);
     m_processus.start();
-    return m_processus.waitForStarted(5000);
+    return m_processus.waitForStarted(attenteFauteMs);
 }
 
 void ProgrammeSuivi::arreter()
 {
     if (m_processus.state() != QProcess::NotRunning) {
         m_processus.kill();
-        m_processus.waitForFinished(5000);
+        m_processus.waitForFinished(attenteFauteMs);
     }
 }
 
@@ -78,7 +78,7 @@ CertificatLocal::CertificatLocal()
                   {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
                    "-days", "2", "-keyout", "serveur.key", "-out", "serveur.pem", "-subj", "/CN=127.0.0.1",
                    "-addext", "subjectAltName=IP:127.0.0.1"});
-    m_pret = m_dossier.isValid() && openssl.waitForFinished(30000) && openssl.exitCode() == 0;
+    m_pret = m_dossier.isValid() && openssl.waitForFinished(attenteFauteMs) && openssl.exitCode() == 0;
 }
 
 DoubleEmcf::DoubleEmcf(const CertificatLocal &certificat, const QStringList &options)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "attente.h"
+
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
@@ -28,8 +30,9 @@ public:
     QStringList lignes();
     // The lines joined by "\n", each followed by its line end.
     QString journal();
-    // Waits until a line matches `motif`; the index of that line, -1 when none came in time.
-    int attendre(const QRegularExpression &motif, int delaiMs = 10000);
+    // Waits until a line matches `motif`; the index of that line, -1 when none came in time (by
+    // default, a time that only a fault exhausts).
+    int attendre(const QRegularExpression &motif, int delaiMs = attenteFauteMs);
 
 private:
     QProcess m_processus;

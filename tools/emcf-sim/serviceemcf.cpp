@@ -190,7 +190,9 @@ ReponseService ServiceEmcf::traiter(const RequeteHttp &requete)
         else
             return erreur(405, QStringLiteral("Methode non permise"));
     } else if (chemin.startsWith(base + QLatin1Char('/'))) {
-        // base/uid (details), base/uid/confirm or base/uid/cancel (the uid may be empty).
+        // base/uid (details), base/uid/confirm or base/uid/cancel (the uid may be empty). The
+        // service finalises an invoice with these two English actions only: another action, such as
+        // "annuler", is no resource and leaves the invoice pending until it expires.
         const QStringList parties = chemin.mid(base.size() + 1).split(QLatin1Char('/'));
         uid = QUrl::fromPercentEncoding(parties.at(0).toUtf8());
         if (parties.size() == 1) {
@@ -278,6 +280,27 @@ QJsonObject ServiceEmcf::etatService() const
     return o;
 }
 
+QJsonObject ServiceEmcf::etatInformation() const
+{
+    // The service's own state and the seller's e-MCF units (this double has one), without the
+    // pending invoices that the invoice path's status lists.
+    QJsonObject o = etatService();
+    o.remove(QStringLiteral("pendingRequestsCount"));
+    o.remove(QStringLiteral("pendingRequestsList"));
+    const QJsonObject unite{{QStringLiteral("nim"), m_options.nim},
+                            {QStringLiteral("status"), QStringLiteral("active")},
+                            {QStringLiteral("shopName"), m_options.nomBoutique},
+                            {QStringLiteral("address1"), m_options.niger ? QStringLiteral("Niamey")
+                                                                         : QStringLiteral("Cotonou")},
+                            {QStringLiteral("address2"), QString()},
+                            {QStringLiteral("address3"), QString()},
+                            {QStringLiteral("contact1"), QString()},
+                            {QStringLiteral("contact2"), QString()},
+                            {QStringLiteral("contact3"), QString()}};
+    o.insert(QStringLiteral("emcfList"), QJsonArray{unite});
+    return o;
+}
+
 QString ServiceEmcf::cheminInformation() const
 {
     // The information resources are the invoices' sibling: /emcf/api/invoice gives /emcf/api/info.
@@ -292,7 +315,7 @@ ReponseService ServiceEmcf::information(const QString &nom) const
 {
     // The same rates and codes as the submissions are checked and computed with.
     if (nom == QStringLiteral("status"))
-        return {200, "application/json", json(etatService()), false};
+        return {200, "application/json", json(etatInformation()), false};
     if (nom == QStringLiteral("taxGroups")) {
         QJsonObject o;
         for (const QChar g : groupes)
@@ -325,11 +348,17 @@ ServiceEmcf::Calcul ServiceEmcf::calculer(const QJsonObject &f) const
     const QJsonArray articles = f.value(QStringLiteral("items")).toArray();
     if (articles.isEmpty())
         return refuser(CodeRefus::sansArticle, QStringLiteral("Facture sans article"));
-    // Published clients may leave out the client and the payment, or send them as null.
+    // Published clients may leave out the client and the payment, or send them as null, and leave
+    // out any field of the client, its tax number too (a sale to a private person).
     const QJsonValue client = f.value(QStringLiteral("client"));
-    if (!client.isUndefined() && !client.isNull() &&
-        !(client.isObject() && client.toObject().value(cleIdentifiant()).isString()))
+    if (!client.isUndefined() && !client.isNull() && !client.isObject())
         return refuser(CodeRefus::autre, QStringLiteral("Client invalide"));
+    for (const QString &cle : {cleIdentifiant(), QStringLiteral("name"), QStringLiteral("contact"),
+                               QStringLiteral("address")}) {
+        const QJsonValue champ = client.toObject().value(cle);
+        if (!champ.isUndefined() && !champ.isNull() && !champ.isString())
+            return refuser(CodeRefus::autre, QStringLiteral("Client invalide"));
+    }
     if (!f.value(QStringLiteral("operator")).toObject().value(QStringLiteral("name")).isString())
         return refuser(CodeRefus::autre, QStringLiteral("Operateur invalide"));
     const QJsonValue paiement = f.value(QStringLiteral("payment"));

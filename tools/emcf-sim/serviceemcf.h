@@ -32,6 +32,7 @@ struct OptionsService
     QString chemin = QStringLiteral("/emcf/api/invoice");
     QString identifiantVendeur = QStringLiteral("3201234567890");
     QString nim = QStringLiteral("ED04000001");
+    QString nomBoutique = QStringLiteral("Boutique de test"); // the e-MCF unit's shop in info/status
     int compteurInitial = 0;           // counters start after this number
     QDateTime dateFixe;                // when valid, every date of a reply is this one
     qint64 expirationMs = 120000;      // a pending invoice is forgotten after this delay
@@ -111,6 +112,7 @@ private:
 
     ReponseService etat() const;
     QJsonObject etatService() const;
+    QJsonObject etatInformation() const;
     ReponseService information(const QString &nom) const;
     ReponseService soumettre(const QByteArray &corps);
     ReponseService details(const QString &uid) const;

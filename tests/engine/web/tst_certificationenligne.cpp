@@ -149,7 +149,7 @@ struct Installation
         QElapsedTimer chrono;
         chrono.start();
         moteur.start();
-        if (!moteur.waitForFinished(30000)) {
+        if (!moteur.waitForFinished(attenteFauteMs)) {
             moteur.kill();
             moteur.waitForFinished();
             return -101;
@@ -251,7 +251,7 @@ bool CertificationEnLigne::openssl(const QStringList &arguments)
     QProcess p;
     p.setWorkingDirectory(m_pki.path());
     p.start("openssl", arguments);
-    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+    if (!p.waitForFinished(attenteFauteMs) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
         qWarning() << "openssl" << arguments << p.readAllStandardError();
         return false;
     }
@@ -320,8 +320,8 @@ QString CertificationEnLigne::demarrerSimulateur(const QStringList &options, con
     m_simulateur->start();
     QElapsedTimer chrono;
     chrono.start();
-    while (!m_simulateur->canReadLine() && chrono.elapsed() < 10000) {
-        if (!m_simulateur->waitForReadyRead(10000 - int(chrono.elapsed())))
+    while (!m_simulateur->canReadLine() && chrono.elapsed() < attenteFauteMs) {
+        if (!m_simulateur->waitForReadyRead(attenteFauteMs - int(chrono.elapsed())))
             break;
     }
     if (!m_simulateur->canReadLine()) {
@@ -359,7 +359,7 @@ QJsonObject CertificationEnLigne::demanderAuDouble(const QString &url, const QBy
     std::unique_ptr<QNetworkReply> reponse(reseau.sendCustomRequest(requete, methode, corps));
     QEventLoop boucle;
     connect(reponse.get(), &QNetworkReply::finished, &boucle, &QEventLoop::quit);
-    QTimer::singleShot(10000, &boucle, &QEventLoop::quit);
+    QTimer::singleShot(attenteFauteMs, &boucle, &QEventLoop::quit);
     if (!reponse->isFinished())
         boucle.exec();
     return QJsonDocument::fromJson(reponse->readAll()).object();
@@ -387,12 +387,12 @@ quint16 CertificationEnLigne::demarrerProxy(const QString &reglages)
     m_proxy = std::make_unique<QProcess>();
     m_proxy->setProcessChannelMode(QProcess::MergedChannels);
     m_proxy->start(QStringLiteral("tinyproxy"), {QStringLiteral("-d"), QStringLiteral("-c"), configuration});
-    if (!m_proxy->waitForStarted(10000))
+    if (!m_proxy->waitForStarted(attenteFauteMs))
         return 0;
     // Ready once it accepts connections.
     QElapsedTimer chrono;
     chrono.start();
-    while (chrono.elapsed() < 10000) {
+    while (chrono.elapsed() < attenteFauteMs) {
         QTcpSocket essai;
         essai.connectToHost(QHostAddress::LocalHost, port);
         if (essai.waitForConnected(1000))
@@ -627,17 +627,18 @@ void CertificationEnLigne::reponseJamaisRecue()
     QFETCH(QString, message);
     QFETCH(QStringList, requetes);
 
-    const int delaiMs = 800;
+    // Every answer before the silence comes well within the limit.
+    const int delaiMs = attenteMs(3000);
     const QString url = demarrerSimulateur({"--silence", etape});
     QVERIFY(!url.isEmpty());
     Installation installation;
     QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
     QCOMPARE(installation.certifier("facture.csv", venteBenin, versDouble(url, delaiMs)), 0);
     QVERIFY2(installation.sortie.contains(message), qPrintable(installation.sortie));
-    QVERIFY(installation.sortie.contains("Cause: delai de 800 ms depasse.\n"));
+    QVERIFY(installation.sortie.contains(QString("Cause: delai de %1 ms depasse.\n").arg(delaiMs)));
     // The run waited for the limit, and not much longer (twice after a confirmation: the
     // cancellation that follows has its own limit).
-    QVERIFY2(installation.dureeMs >= delaiMs && installation.dureeMs < 2 * delaiMs + 8000,
+    QVERIFY2(installation.dureeMs >= delaiMs && installation.dureeMs < 2 * delaiMs + attenteMs(8000),
              qPrintable(QString::number(installation.dureeMs)));
     QCOMPARE(methodes(requetesSimulateur()), requetes);
     QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
@@ -773,19 +774,21 @@ void CertificationEnLigne::confirmationRefusee()
 
 void CertificationEnLigne::abandonApresDelai()
 {
-    const int delaiMs = 800;
+    const int delaiMs = attenteMs(3000);
     const QString url = demarrerSimulateur({"--silence", "confirmation"});
     QVERIFY(!url.isEmpty());
     Installation installation;
     QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
     QCOMPARE(installation.certifier("facture.csv", venteBenin, versDouble(url, delaiMs)), 0);
     const QString &sortie = installation.sortie;
-    const QRegularExpression attendu("\nValidation de la facture\nEchec confirmation\nCause: delai de 800 ms "
+    const QRegularExpression attendu("\nValidation de la facture\nEchec confirmation\nCause: delai de " +
+                                     QString::number(delaiMs) +
+                                     " ms "
                                      "depasse\\.\nAbandon: annulation de la facture en attente ([-0-9a-f]+)\n"
                                      "\\{\"dateTime\":\"08/12/2026 10:00:00\"\\}\nAnnulation reussie\\.\n\n");
     const QRegularExpressionMatch m = attendu.match(sortie);
     QVERIFY2(m.hasMatch(), qPrintable(sortie));
-    QVERIFY(installation.dureeMs < 2 * delaiMs + 8000);
+    QVERIFY(installation.dureeMs < 2 * delaiMs + attenteMs(8000));
 
     // Read the service's pending invoices with the status request: none is left.
     const QJsonObject etat = demanderAuDouble(url, "GET");
@@ -916,14 +919,15 @@ void CertificationEnLigne::poigneeDeMainSansFin()
     QTcpServer muet;
     QVERIFY(muet.listen(QHostAddress::LocalHost));
     const QString url = QStringLiteral("https://127.0.0.1:%1/emcf/api/invoice").arg(muet.serverPort());
-    const int delaiMs = 2000;
+    // Long enough that the engine's own start and end stay well under one more limit.
+    const int delaiMs = attenteMs(4000);
     Installation installation;
     QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
     QCOMPARE(installation.certifier("facture.csv", venteBenin, versDouble(url, delaiMs)), 0);
-    QVERIFY2(installation.sortie.contains("Connexion au serveur\nReponse invalide\nCause: delai de 2000 ms "
-                                          "depasse.\n"),
+    QVERIFY2(installation.sortie.contains(
+                 QString("Connexion au serveur\nReponse invalide\nCause: delai de %1 ms depasse.\n").arg(delaiMs)),
              qPrintable(installation.sortie));
-    // Two limits one after the other would take at least 4 s.
+    // Two limits one after the other would take at least twice the limit.
     QVERIFY2(installation.dureeMs >= delaiMs && installation.dureeMs < 2 * delaiMs - 200,
              qPrintable(QString::number(installation.dureeMs)));
     QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));
@@ -980,7 +984,7 @@ void CertificationEnLigne::parProxy()
     }
     // The whole run went through the proxy's tunnel: one CONNECT, one TLS connection, three requests.
     m_proxy->terminate(); // its log is flushed as it stops
-    QVERIFY(m_proxy->waitForFinished(10000));
+    QVERIFY(m_proxy->waitForFinished(attenteFauteMs));
     const QString traces = QString::fromUtf8(m_proxy->readAll());
     QCOMPARE(traces.count(QRegularExpression("CONNECT " + QRegularExpression::escape(m_adresseMachine) + ":\\d+")),
              1);
@@ -994,13 +998,16 @@ void CertificationEnLigne::soumissionPerdueRetrouvee()
 {
     // The first submission's reply comes after the engine's limit: the run gives up with its invoice
     // pending on the service and the journal in "soumission envoyee".
-    const int delaiMs = 800;
-    const QString url = demarrerSimulateur({"--pause-avant", "soumission:1500:1"});
+    // The status comes well within the limit, the first submission's reply well after it.
+    const int delaiMs = attenteMs(3000);
+    const QString url =
+        demarrerSimulateur({"--pause-avant", QStringLiteral("soumission:%1:1").arg(delaiMs + attenteMs(3000))});
     QVERIFY(!url.isEmpty());
     Installation installation;
     QVERIFY(installation.preparer(attributsApp("Bénin", "jeton-de-test")));
     QCOMPARE(installation.certifier("facture.csv", venteBenin, versDouble(url, delaiMs)), 0);
-    QVERIFY2(installation.sortie.contains("Echec enregistrement\nCause: delai de 800 ms depasse.\n"),
+    QVERIFY2(installation.sortie.contains(
+                 QString("Echec enregistrement\nCause: delai de %1 ms depasse.\n").arg(delaiMs)),
              qPrintable(installation.sortie));
     QCOMPARE(installation.etatJournal("F1"), QStringLiteral("soumission envoyee"));
     QVERIFY(!QFile::exists(installation.chemin("facture.csv.mcf")));

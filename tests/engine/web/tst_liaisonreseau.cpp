@@ -1,5 +1,7 @@
 #include "liaisonreseau.h"
 
+#include <attente.h>
+
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
@@ -124,7 +126,8 @@ RequeteEmcf requeteVers(const QUrl &url, const QByteArray &methode)
 }
 
 // Sends the requests one after the other, each from the previous one's reply as the client does,
-// and gives what came of each.
+// and gives what came of each. The connection has no time limit of its own: the wait ends with the
+// last reply, and only a reply that never comes exhausts its bound.
 QStringList echanger(LiaisonReseau &connexion, const QUrl &url, const QList<QByteArray> &methodes)
 {
     QStringList issues;
@@ -141,7 +144,7 @@ QStringList echanger(LiaisonReseau &connexion, const QUrl &url, const QList<QByt
     };
     connexion.ouvrir();
     suivante();
-    QTimer::singleShot(5000, &boucle, &QEventLoop::quit);
+    QTimer::singleShot(attenteFauteMs, &boucle, &QEventLoop::quit);
     if (issues.size() < methodes.size())
         boucle.exec();
     return issues;
@@ -262,7 +265,7 @@ void LiaisonReseauTest::echecDeLaConnexionOuverteAvant()
     std::optional<ReponseEmcf> recue;
     connexion.envoyer(requeteVers(url, "GET"), [&recue](const ReponseEmcf &r) { recue = r; });
     QVERIFY(!recue); // from the event loop, as any reply
-    QTRY_VERIFY_WITH_TIMEOUT(recue.has_value(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(recue.has_value(), attenteFauteMs);
     QCOMPARE(issue(*recue), QStringLiteral("200 ok"));
     QCOMPARE(serveur.connexions, 1);
 }
@@ -285,7 +288,7 @@ void LiaisonReseauTest::requetes()
     for (const RequeteEmcf &r : envoyees) {
         const int avant = recues;
         connexion.envoyer(r, [&recues](const ReponseEmcf &) { ++recues; });
-        QTRY_COMPARE_WITH_TIMEOUT(recues, avant + 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(recues, avant + 1, attenteFauteMs);
     }
     QCOMPARE(serveur.requetes.size(), 3);
     QCOMPARE(serveur.connexions, 1);

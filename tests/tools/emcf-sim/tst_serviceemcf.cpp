@@ -117,6 +117,9 @@ void ServiceEmcfTest::calcul_data()
                   QJsonArray{objet(R"({"name":"Lait","price":"100","quantity":"2","taxGroup":"D"})")});
     // Group D is taxed at 5 % in Niger, as our invoices print it: 2 x 100 plus 10.
     QTest::newRow("niger group D at 5 %") << true << nigerD << 210.0 << 0 << "";
+    QJsonObject nigerSansNif = nigerD;
+    nigerSansNif.insert("client", objet(R"({"name":"Ali"})"));
+    QTest::newRow("niger client without its nif is accepted") << true << nigerSansNif << 210.0 << 0 << "";
 
     auto refusee = [](const char *cle, const QJsonValue &valeur) {
         QJsonObject f = venteBenin();
@@ -139,8 +142,14 @@ void ServiceEmcfTest::calcul_data()
         << false << refusee("client", QJsonValue::Null) << 736.0 << 0 << "";
     QTest::newRow("client as a text is refused")
         << false << refusee("client", "Kofi") << 0.0 << 99 << "Client invalide";
-    QTest::newRow("client without its tax number is refused")
-        << false << refusee("client", objet(R"({"name":"Kofi"})")) << 0.0 << 99 << "Client invalide";
+    QTest::newRow("client without its tax number is accepted")
+        << false << refusee("client", objet(R"({"name":"Kofi","contact":"97000000","address":"Cotonou"})"))
+        << 736.0 << 0 << "";
+    QTest::newRow("empty client is accepted") << false << refusee("client", QJsonObject()) << 736.0 << 0 << "";
+    QTest::newRow("client tax number as a JSON number is refused")
+        << false << refusee("client", objet(R"({"ifu":3209876543210})")) << 0.0 << 99 << "Client invalide";
+    QTest::newRow("client name as a JSON array is refused")
+        << false << refusee("client", objet(R"({"name":["Kofi"]})")) << 0.0 << 99 << "Client invalide";
     QTest::newRow("no payment is accepted")
         << false << refusee("payment", QJsonValue::Undefined) << 736.0 << 0 << "";
     QTest::newRow("null payment is accepted")
@@ -247,6 +256,9 @@ void ServiceEmcfTest::routes_data()
         << QByteArray("PUT") << base + "/inconnu/confirm" << 200 << "errorCode";
     QTest::newRow("cancellation of an unknown uid with a trailing slash")
         << QByteArray("PUT") << base + "/inconnu/cancel/" << 200 << "errorCode";
+    // The service knows the actions confirm and cancel only.
+    QTest::newRow("action annuler is no resource")
+        << QByteArray("PUT") << base + "/inconnu/annuler" << 404 << "title";
     QTest::newRow("other path") << QByteArray("GET") << QByteArray("/autre") << 404 << "title";
     QTest::newRow("deeper path") << QByteArray("PUT") << base + "/u/confirm/x" << 404 << "title";
     QTest::newRow("wrong method") << QByteArray("DELETE") << base << 405 << "title";
@@ -366,21 +378,24 @@ void ServiceEmcfTest::informations_data()
             {"type":"MOBILEMONEY","description":"Mobile money"},
             {"type":"CHEQUES","description":"Cheques"},{"type":"CREDIT","description":"Credit"},
             {"type":"AUTRE","description":"Autre"}])");
-    QTest::newRow("benin status") << false << QString() << false << QByteArray("GET")
-                                  << QByteArray("/emcf/api/info/status") << jeton << 200
-                                  << QByteArray(R"({"status":true,"version":"1.0","ifu":"3201234567890",
-            "nim":"ED04000001","tokenValid":"2027-12-08T10:00:00","serverDateTime":"2026-12-08T10:00:00",
-            "pendingRequestsCount":0,"pendingRequestsList":[]})");
+    // The information status: the service and the seller's e-MCF units, no pending invoices.
+    const QByteArray unites = R"("emcfList":[{"nim":"ED04000001","status":"active",
+        "shopName":"Boutique de test","address1":"%1","address2":"","address3":"",
+        "contact1":"","contact2":"","contact3":""}])";
+    const QByteArray etatBenin = R"({"status":true,"version":"1.0","ifu":"3201234567890",
+        "nim":"ED04000001","tokenValid":"2027-12-08T10:00:00","serverDateTime":"2026-12-08T10:00:00",)" +
+                                 QByteArray(unites).replace("%1", "Cotonou") + "}";
+    QTest::newRow("benin status lists the e-MCF units")
+        << false << QString() << false << QByteArray("GET") << QByteArray("/emcf/api/info/status") << jeton
+        << 200 << etatBenin;
     QTest::newRow("niger status names the seller by nif")
         << true << QString() << false << QByteArray("GET") << QByteArray("/api/info/status") << jeton << 200
         << QByteArray(R"({"status":true,"version":"1.0","nif":"3201234567890",
-            "nim":"ED04000001","tokenValid":"2027-12-08T10:00:00","serverDateTime":"2026-12-08T10:00:00",
-            "pendingRequestsCount":0,"pendingRequestsList":[]})");
+            "nim":"ED04000001","tokenValid":"2027-12-08T10:00:00","serverDateTime":"2026-12-08T10:00:00",)" +
+                      QByteArray(unites).replace("%1", "Niamey") + "}");
     QTest::newRow("status fault of the engine's step leaves the information alone")
         << false << QString() << true << QByteArray("GET") << QByteArray("/emcf/api/info/status") << jeton
-        << 200 << QByteArray(R"({"status":true,"version":"1.0","ifu":"3201234567890",
-            "nim":"ED04000001","tokenValid":"2027-12-08T10:00:00","serverDateTime":"2026-12-08T10:00:00",
-            "pendingRequestsCount":0,"pendingRequestsList":[]})");
+        << 200 << etatBenin;
     QTest::newRow("test server path has its own information path")
         << false << QString("/sygmef-emcf/api/invoice") << false << QByteArray("GET")
         << QByteArray("/sygmef-emcf/api/info/invoiceTypes") << jeton << 200 << typesFacture;
@@ -459,10 +474,15 @@ void ServiceEmcfTest::enAttente()
     QCOMPARE(objet(onzieme.corps).value("errorCode").toString(), QString("1"));
     QCOMPARE(objet(onzieme.corps).value("errorDesc").toString(), QString("Trop de factures en attente"));
     QVERIFY(!objet(onzieme.corps).contains("uid"));
-    // The information status lists the same pending invoices as the status request.
-    const QJsonObject etat = objet(service.traiter(requete("GET", base)).corps);
+    // The information status tells the same state of the service, without the pending invoices
+    // that the status request lists, and with the e-MCF units.
+    QJsonObject etat = objet(service.traiter(requete("GET", base)).corps);
     QCOMPARE(etat.value("pendingRequestsCount").toInt(), ServiceEmcf::maximumEnAttente);
-    QCOMPARE(objet(service.traiter(requete("GET", "/emcf/api/info/status")).corps), etat);
+    QJsonObject information = objet(service.traiter(requete("GET", "/emcf/api/info/status")).corps);
+    QCOMPARE(information.take("emcfList").toArray().size(), 1);
+    etat.remove("pendingRequestsCount");
+    etat.remove("pendingRequestsList");
+    QCOMPARE(information, etat);
 
     QCOMPARE(service.traiter(requete("PUT", base + "/" + uids.at(3).toUtf8() + "/cancel")).statut, 200);
     const QJsonArray liste =
@@ -541,6 +561,15 @@ void ServiceEmcfTest::cycleDeVie()
     QVERIFY(!objet(annulation.corps).contains("errorCode"));
     QCOMPARE(objet(service.traiter(requete("PUT", base + "/" + uid2 + "/confirm")).corps).value("errorCode"),
              QJsonValue("20"));
+
+    // "annuler" is not an action of the service: the invoice stays pending, then cancel cancels it.
+    const QByteArray uid4 = soumettre(venteBenin()).value("uid").toString().toUtf8();
+    QCOMPARE(service.traiter(requete("PUT", base + "/" + uid4 + "/annuler")).statut, 404);
+    const QJsonArray enAttente =
+        objet(service.traiter(requete("GET", base)).corps).value("pendingRequestsList").toArray();
+    QCOMPARE(enAttente.size(), 1);
+    QCOMPARE(enAttente.at(0).toObject().value("uid").toString().toUtf8(), uid4);
+    QVERIFY(objet(service.traiter(requete("PUT", base + "/" + uid4 + "/cancel")).corps).contains("dateTime"));
 
     // The refund names the first sale by its code without dashes; counters run on per type.
     QJsonObject avoir = venteBenin();

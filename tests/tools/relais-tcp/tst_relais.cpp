@@ -1,5 +1,7 @@
 #include "relais.h"
 
+#include <attente.h>
+
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -40,7 +42,7 @@ private slots:
         QElapsedTimer chrono;
         chrono.start();
         client.connectToHost(QHostAddress::LocalHost, relais.port());
-        QVERIFY(client.waitForConnected(5000));
+        QVERIFY(client.waitForConnected(attenteFauteMs));
         // Small chunks, each written and flushed on its own, faster than a millisecond apart.
         QByteArray attendu;
         for (int i = 0; i < morceaux; ++i) {
@@ -59,7 +61,7 @@ private slots:
                                      recu += client.readAll();
                                      return recu.size() >= attendu.size();
                                  }()),
-                                 10000);
+                                 attenteFauteMs);
         QCOMPARE(recu, attendu);
         // There and back through the relay: no sooner than two simulated round trips (the first
         // bytes also wait for the simulated TCP handshake).

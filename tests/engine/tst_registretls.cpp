@@ -1,3 +1,4 @@
+#include "attente.h"
 #include "clusterpostgres.h"
 #include "programmesuivi.h"
 
@@ -32,7 +33,7 @@ class RegistreTls : public QObject
         p.setWorkingDirectory(m_certificats.path());
         p.setProcessChannelMode(QProcess::MergedChannels);
         p.start(QStringLiteral("openssl"), arguments);
-        const bool fini = p.waitForFinished(60000);
+        const bool fini = p.waitForFinished(attenteFauteMs);
         if (!fini || p.exitCode() != 0)
             qWarning().noquote() << "openssl" << arguments.join(' ') << ":" << p.readAll();
         return fini && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
@@ -139,7 +140,7 @@ private slots:
         moteur.setProcessEnvironment(env);
         moteur.setWorkingDirectory(m_caisse.path());
         moteur.start(m_caisse.filePath("orvane-engine"), {entree, entree + ".mcf"});
-        QVERIFY(moteur.waitForFinished(120000));
+        QVERIFY(moteur.waitForFinished(attenteFauteMs));
         const QString console = QString::fromUtf8(moteur.readAllStandardOutput());
         const int trames = m_appareil->trames() - tramesAvant;
         const int requetes = int(m_double->requetes().size()) - requetesAvant;

@@ -158,7 +158,11 @@ bool ClusterPostgres::redemarrer()
                        "-c fsync=off -c synchronous_commit=off -c full_page_writes=off "
                        "-c max_connections=60")
             .arg(m_port)
-            .arg(chemin);
+            .arg(chemin) +
+        (m_tls ? QStringLiteral(" -c ssl=on -c ssl_cert_file=%1/serveur.crt -c ssl_key_file=%1/serveur.key "
+                                "-c log_connections=on")
+                     .arg(chemin)
+               : QString());
     if (!commande(m_binaires + QStringLiteral("/pg_ctl"),
                   {QStringLiteral("-D"), chemin + QStringLiteral("/donnees"), QStringLiteral("-l"),
                    chemin + QStringLiteral("/journal.txt"), QStringLiteral("-o"), options,
@@ -178,6 +182,31 @@ bool ClusterPostgres::arreter()
                     {QStringLiteral("-D"), m_dossier.path() + QStringLiteral("/donnees"),
                      QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("-w"),
                      QStringLiteral("stop")});
+}
+
+bool ClusterPostgres::activerTls(const QString &certificat, const QString &cle)
+{
+    const QString chemin = m_dossier.path();
+    const QString copieCertificat = chemin + QStringLiteral("/serveur.crt");
+    const QString copieCle = chemin + QStringLiteral("/serveur.key");
+    QFile::remove(copieCertificat);
+    QFile::remove(copieCle);
+    if (!QFile::copy(certificat, copieCertificat) || !QFile::copy(cle, copieCle)) {
+        m_erreur = QStringLiteral("certificat ou cle du serveur non copies");
+        return false;
+    }
+    // The server refuses a key that others may read; run as root, the files are the server user's.
+    QFile::setPermissions(copieCle, QFile::ReadOwner | QFile::WriteOwner);
+    if (estRoot())
+        QProcess::execute(QStringLiteral("chown"), {QStringLiteral("postgres:"), copieCertificat, copieCle});
+    m_tls = true;
+    return true;
+}
+
+QString ClusterPostgres::journal() const
+{
+    QFile f(m_dossier.path() + QStringLiteral("/journal.txt"));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
 QString ClusterPostgres::adresse(const QString &base, const QString &utilisateur,

@@ -26,6 +26,12 @@ public:
     bool arreter();
     bool redemarrer();
     QString erreur() const { return m_erreur; }
+    // From the next start on, the server speaks TLS (ssl=on) with this certificate and key, copied
+    // into its folder, and logs every connection (whether it was encrypted). False when a file
+    // could not be copied.
+    bool activerTls(const QString &certificat, const QString &cle);
+    // The server's log so far.
+    QString journal() const;
 
     int port() const { return m_port; }
     // The superuser and its password.
@@ -49,4 +55,5 @@ private:
     QString m_erreur;
     int m_port = 0;
     bool m_demarre = false;
+    bool m_tls = false;
 };

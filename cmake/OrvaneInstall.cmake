@@ -33,8 +33,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 # dpkg-shlibdeps; the SQLite driver is a plugin Qt loads at run time and the CA certificates are read
 # by TLS, so neither shows in the programs' links.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The PostgreSQL driver serves a register shared by several tills (setting registre).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, libqt6sql6-psql, ca-certificates, adduser")
+# libpq, which serves a register shared by several tills (setting registre), is linked by the engine
+# and found by dpkg-shlibdeps like the Qt modules.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, ca-certificates, adduser")
 # app.xml is the user's: dpkg keeps their edits across upgrades and asks before replacing it.
 # postinst gives the folder to the group orvane-mcf and makes app.xml readable by that group only.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/debian/conffiles

@@ -20,7 +20,10 @@ endif()
 # try_compile projects read this file again: hand them the same folder.
 set(ENV{ORVANE_QT_WINDOWS} ${ORVANE_QT_WINDOWS})
 
-set(CMAKE_FIND_ROOT_PATH /usr/${prefixeMingw} ${ORVANE_QT_WINDOWS})
+# libpq for Windows, which the engine links for the shared register (scripts/qpsql-windows builds it
+# into build-windows/qpsql beside this repository).
+get_filename_component(ORVANE_LIBPQ_WINDOWS "${CMAKE_CURRENT_LIST_DIR}/../build-windows/qpsql" ABSOLUTE)
+set(CMAKE_FIND_ROOT_PATH /usr/${prefixeMingw} ${ORVANE_QT_WINDOWS} ${ORVANE_LIBPQ_WINDOWS})
 set(CMAKE_PREFIX_PATH ${ORVANE_QT_WINDOWS})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

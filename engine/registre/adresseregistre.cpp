@@ -18,11 +18,41 @@ const QSet<QString> optionsPermises = {
     QStringLiteral("requiressl"),       QStringLiteral("service"),
 };
 
+// Stands for the list of servers while QUrl reads the rest of the URI.
+const QString hotesRemplaces = QStringLiteral("hotes.invalid");
+
+// A URI whose authority lists several servers (libpq's form), with the list set aside: QUrl reads
+// one host only.
+struct AdresseDecoupee
+{
+    QString uri;      // the URI, its list replaced by hotesRemplaces
+    QString serveurs; // the list as written; empty for one server
+};
+
+AdresseDecoupee decouper(const QString &adresse)
+{
+    const qsizetype schema = adresse.indexOf(QStringLiteral("://"));
+    if (schema < 0)
+        return {adresse, QString()};
+    const qsizetype debut = schema + 3;
+    qsizetype fin = debut;
+    while (fin < adresse.size() && adresse.at(fin) != QLatin1Char('/') && adresse.at(fin) != QLatin1Char('?'))
+        ++fin;
+    const qsizetype apresUtilisateur = adresse.mid(debut, fin - debut).lastIndexOf(QLatin1Char('@')) + 1;
+    const QString serveurs = adresse.mid(debut + apresUtilisateur, fin - debut - apresUtilisateur);
+    if (!serveurs.contains(QLatin1Char(',')))
+        return {adresse, QString()};
+    QString uri = adresse;
+    uri.replace(debut + apresUtilisateur, serveurs.size(), hotesRemplaces);
+    return {uri, serveurs};
+}
+
 } // namespace
 
 std::optional<ConnexionPostgres> lireAdresseRegistre(const QString &adresse, QString &erreur)
 {
-    const QUrl url(adresse, QUrl::StrictMode);
+    const AdresseDecoupee decoupee = decouper(adresse);
+    const QUrl url(decoupee.uri, QUrl::StrictMode);
     const QString schema = url.scheme();
     if (!url.isValid() || (schema != QStringLiteral("postgresql") && schema != QStringLiteral("postgres"))) {
         erreur = QStringLiteral("adresse du registre invalide: postgresql://utilisateur@serveur:port/base "
@@ -31,7 +61,23 @@ std::optional<ConnexionPostgres> lireAdresseRegistre(const QString &adresse, QSt
     }
     ConnexionPostgres c;
     c.hote = url.host(QUrl::FullyDecoded);
-    c.port = url.port(-1);
+    c.port = url.port(-1) < 0 ? QString() : QString::number(url.port());
+    if (!decoupee.serveurs.isEmpty()) {
+        QStringList hotes;
+        QStringList ports;
+        for (const QString &serveur : decoupee.serveurs.split(QLatin1Char(','))) {
+            const QUrl un(QStringLiteral("postgresql://") + serveur, QUrl::StrictMode);
+            if (!un.isValid() || un.host().isEmpty()) {
+                erreur = QStringLiteral("serveur invalide dans l'adresse du registre: %1").arg(serveur);
+                return std::nullopt;
+            }
+            hotes << un.host(QUrl::FullyDecoded);
+            ports << (un.port(-1) < 0 ? QString() : QString::number(un.port()));
+        }
+        c.hote = hotes.join(QLatin1Char(','));
+        // libpq takes one port for every host, or one per host (empty: its default).
+        c.port = ports.join(QString()).isEmpty() ? QString() : ports.join(QLatin1Char(','));
+    }
     c.base = url.path(QUrl::FullyDecoded);
     if (c.base.startsWith(QLatin1Char('/')))
         c.base.remove(0, 1);
@@ -42,8 +88,10 @@ std::optional<ConnexionPostgres> lireAdresseRegistre(const QString &adresse, QSt
         if (cle == QStringLiteral("host")) {
             c.hote = valeur;
         } else if (cle == QStringLiteral("port")) {
-            bool ok = false;
-            c.port = valeur.toInt(&ok);
+            bool ok = !valeur.isEmpty();
+            for (const QString &port : valeur.split(QLatin1Char(',')))
+                ok = ok && (port.isEmpty() || port.toInt() > 0);
+            c.port = valeur;
             if (!ok) {
                 erreur = QStringLiteral("port du registre invalide: %1").arg(valeur);
                 return std::nullopt;
@@ -61,7 +109,8 @@ std::optional<ConnexionPostgres> lireAdresseRegistre(const QString &adresse, QSt
             erreur = QStringLiteral("option inconnue dans l'adresse du registre: %1").arg(cle);
             return std::nullopt;
         } else if (valeur.contains(QLatin1Char(';'))) {
-            // Qt's driver reads ";" as the separator of its options.
+            // Kept refused as before: earlier versions passed the options in a ";"-separated list, and
+            // every till of a shop must read the same address the same way.
             erreur = QStringLiteral("option %1 de l'adresse du registre: \";\" n'est pas permis").arg(cle);
             return std::nullopt;
         } else {
@@ -73,7 +122,8 @@ std::optional<ConnexionPostgres> lireAdresseRegistre(const QString &adresse, QSt
 
 QString adresseSansSecret(const QString &adresse)
 {
-    QUrl url(adresse, QUrl::StrictMode);
+    const AdresseDecoupee decoupee = decouper(adresse);
+    QUrl url(decoupee.uri, QUrl::StrictMode);
     if (!url.isValid())
         return QStringLiteral("(adresse invalide)");
     url.setPassword(QString());
@@ -81,5 +131,8 @@ QString adresseSansSecret(const QString &adresse)
     requete.removeAllQueryItems(QStringLiteral("password"));
     requete.removeAllQueryItems(QStringLiteral("sslpassword"));
     url.setQuery(requete);
-    return url.toString();
+    QString montree = url.toString();
+    if (!decoupee.serveurs.isEmpty())
+        montree.replace(hotesRemplaces, decoupee.serveurs);
+    return montree;
 }

@@ -6,7 +6,8 @@
 #include <optional>
 
 // Where the register is: the SQLite file beside the engine, or a PostgreSQL database named by a
-// connection URI in libpq's form (postgresql://user@host:port/database?sslmode=...).
+// connection URI in libpq's form (postgresql://user@host:port/database?sslmode=...), which may list
+// several servers (postgresql://user@primaire:5432,secours:5432/base?target_session_attrs=read-write).
 struct EmplacementRegistre
 {
     QString fichier;        // SQLite file, used when `adresse` is empty
@@ -18,11 +19,11 @@ struct EmplacementRegistre
     bool partage() const { return !adresse.isEmpty(); }
 };
 
-// A PostgreSQL connection as Qt's driver takes it.
+// A PostgreSQL connection as libpq takes it.
 struct ConnexionPostgres
 {
-    QString hote;
-    int port = -1; // -1: libpq's default
+    QString hote; // one host, or several separated by ","
+    QString port; // empty: libpq's default; several separated by "," for several hosts
     QString base;
     QString utilisateur;
     QString motDePasse;

@@ -5,7 +5,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
 
@@ -131,22 +130,22 @@ QVariantList valeursSelection(const PeriodeCertification &periode)
     return v;
 }
 
-MontantsFacture lire(const QSqlQuery &q, int d)
+MontantsFacture lire(const QVariantList &ligne, int d)
 {
     MontantsFacture m;
     QString *textes[] = {&m.reference, &m.type, &m.dateFacture, &m.certification, &m.caisse,
                          &m.appareil,  &m.nim,  &m.compteurs,   &m.codeFiscal,    &m.pays};
     int i = d;
     for (QString *t : textes)
-        *t = q.value(i++).toString();
-    m.signe = q.value(i++).toInt() < 0 ? -1 : 1;
-    m.avecMontants = !q.value(i).isNull();
-    m.groupes = lireGroupes(q.value(i++).toString());
-    m.codeRetenue = q.value(i++).toString();
-    m.tauxRetenue = q.value(i++).toDouble();
-    m.retenue = q.value(i++).toDouble();
-    m.total = q.value(i++).toDouble();
-    m.netAPayer = q.value(i++).toDouble();
+        *t = ligne.value(i++).toString();
+    m.signe = ligne.value(i++).toInt() < 0 ? -1 : 1;
+    m.avecMontants = !ligne.value(i).isNull();
+    m.groupes = lireGroupes(ligne.value(i++).toString());
+    m.codeRetenue = ligne.value(i++).toString();
+    m.tauxRetenue = ligne.value(i++).toDouble();
+    m.retenue = ligne.value(i++).toDouble();
+    m.total = ligne.value(i++).toDouble();
+    m.netAPayer = ligne.value(i++).toDouble();
     return m;
 }
 

@@ -5,8 +5,6 @@
 #include <QString>
 #include <QVariantList>
 
-class QSqlQuery;
-
 // Table `montants_facture`: one row per certified invoice, keyed by reference, written in the same
 // transaction as its `facture` row; an index on the certification time serves the periods. The
 // statements are the same on SQLite and PostgreSQL, every value a "?" bound in order.
@@ -24,8 +22,9 @@ QVariantList valeurs(const MontantsFacture &montants);
 // The rows of a period, in the order of certification.
 QString selection(const PeriodeCertification &periode);
 QVariantList valeursSelection(const PeriodeCertification &periode);
-// A row of `selection`'s columns, from column `d` on.
-MontantsFacture lire(const QSqlQuery &q, int d = 0);
+// A row of `selection`'s columns, from column `d` on, as the storage answers it: each column a
+// text (or the database's own type) and a null QVariant for SQL null.
+MontantsFacture lire(const QVariantList &ligne, int d = 0);
 // Whether the table is there.
 QString presence();
 

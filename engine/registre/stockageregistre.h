@@ -80,7 +80,8 @@ public:
     virtual bool enregistrerFacture(const QString &reference, const ResultatFiscal &resultat,
                                     const std::optional<MontantsFacture> &montants, const LigneJournal &avant,
                                     const LigneJournal &ligne, bool &ecrite) = 0;
-    // The next write transaction will try whether a `facture` row for `reference` can be added
-    // (factureInserable): a storage may try it as the transaction starts.
-    virtual void prevoirEssaiFacture(const QString &reference) { Q_UNUSED(reference); }
+    // The next write transaction claims `reference`: it will try whether a `facture` row for it can
+    // be added (factureInserable) and read its rows (lireFactureEtLigne). A storage may do both as
+    // the transaction starts, in the same exchange with the database.
+    virtual void prevoirReclamation(const QString &reference) { Q_UNUSED(reference); }
 };

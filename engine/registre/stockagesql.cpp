@@ -2,11 +2,6 @@
 
 #include "sqlmontants.h"
 
-#include <QSqlDatabase>
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QSqlField>
-#include <QSqlQuery>
 #include <QVariant>
 
 #include <algorithm>
@@ -29,132 +24,86 @@ QVariantList parLaReference(const QString &reference)
 
 } // namespace
 
-StockageSql::StockageSql(const QString &nomConnexion) : m_nomConnexion(nomConnexion) {}
-
-StockageSql::~StockageSql()
+bool StockageSql::executer(const QString &sql, const QVariantList &valeurs, ReponseSql *reponse)
 {
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_nomConnexion, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(m_nomConnexion);
-}
-
-void StockageSql::retenirErreur(const QSqlQuery &q)
-{
-    m_erreur = q.lastError().text();
-    m_codeErreur = q.lastError().nativeErrorCode();
-}
-
-bool StockageSql::executer(const QString &sql)
-{
-    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    if (q.exec(sql)) {
-        ++m_reussies;
-        return true;
-    }
-    retenirErreur(q);
-    return false;
-}
-
-QString StockageSql::texteAvecValeurs(const QString &sql, const QVariantList &valeurs) const
-{
-    const QSqlDriver *pilote = QSqlDatabase::database(m_nomConnexion, false).driver();
-    QString texteSql;
-    qsizetype suivante = 0;
-    for (const QChar c : sql) {
-        if (c != QLatin1Char('?') || suivante >= valeurs.size()) {
-            texteSql += c;
-            continue;
-        }
-        const QVariant &v = valeurs.at(suivante++);
-        QSqlField champ(QString(), v.metaType());
-        champ.setValue(v);
-        texteSql += pilote->formatValue(champ);
-    }
-    return texteSql;
-}
-
-bool StockageSql::executer(QSqlQuery &q, const QString &sql, const QVariantList &valeurs)
-{
-    bool fait = false;
-    if (!valeursDansLeTexte()) {
-        q.prepare(sql);
-        for (const QVariant &v : valeurs)
-            q.addBindValue(v);
-        fait = q.exec();
-    } else {
-        fait = q.exec(texteAvecValeurs(sql, valeurs));
-    }
-    if (fait)
-        ++m_reussies;
-    else
-        retenirErreur(q);
-    return fait;
+    QList<ReponseSql> reponses;
+    if (!executerSuite({{sql, valeurs}}, &reponses))
+        return false;
+    if (reponse)
+        *reponse = reponses.value(0);
+    return true;
 }
 
 bool StockageSql::enTransaction(const std::function<bool()> &travail)
 {
-    m_codeErreur.clear();
     // Taken at once for writing, so that two runs never both read a reference as free.
     if (!commencerEcriture())
         return false;
     if (!travail() || !executer(QStringLiteral("commit"))) {
         const QString raison = m_erreur;
-        const QString code = m_codeErreur;
-        executer(QStringLiteral("rollback"));
+        annulerTransaction();
         m_erreur = raison;
-        m_codeErreur = code;
         return false;
     }
     return true;
 }
 
+bool StockageSql::annulerTransaction()
+{
+    return executer(QStringLiteral("rollback"));
+}
+
+namespace {
+
+const QString colonnesResultat =
+    QStringLiteral("qrcode, mecef_tc, mecef_sig, mecef_nim, mecef_compt, mecef_date");
+
+// The fiscal result in the six columns of `ligne` from `d` on.
+ResultatFiscal resultatDepuis(const QVariantList &ligne, int d = 0)
+{
+    return ResultatFiscal{ligne.value(d).toString(),     ligne.value(d + 1).toString(),
+                          ligne.value(d + 2).toString(), ligne.value(d + 3).toString(),
+                          ligne.value(d + 4).toString(), ligne.value(d + 5).toString()};
+}
+
+} // namespace
+
 bool StockageSql::lireFacture(const QString &reference, std::optional<ResultatFiscal> &resultat)
 {
     resultat.reset();
-    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    if (!executer(
-            q,
-            QStringLiteral("select qrcode, mecef_tc, mecef_sig, mecef_nim, mecef_compt, mecef_date from "
-                           "facture") +
-                parReference,
-            parLaReference(reference)))
+    ReponseSql r;
+    if (!executer(QStringLiteral("select ") + colonnesResultat + QStringLiteral(" from facture") +
+                      parReference,
+                  parLaReference(reference), &r))
         return false;
-    if (q.next())
-        resultat = ResultatFiscal{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
-                                  q.value(3).toString(), q.value(4).toString(), q.value(5).toString()};
+    if (!r.lignes.isEmpty())
+        resultat = resultatDepuis(r.lignes.first());
     return true;
 }
 
 bool StockageSql::lireFactures(QList<QPair<QString, ResultatFiscal>> &factures)
 {
     factures.clear();
-    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral(
-            "select reference, qrcode, mecef_tc, mecef_sig, mecef_nim, mecef_compt, mecef_date "
-            "from facture"))) {
-        m_erreur = q.lastError().text();
+    ReponseSql r;
+    if (!executer(QStringLiteral("select reference, ") + colonnesResultat + QStringLiteral(" from facture"),
+                  {}, &r))
         return false;
-    }
-    while (q.next())
-        factures.append(
-            {q.value(0).toString(),
-             ResultatFiscal{q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
-                            q.value(4).toString(), q.value(5).toString(), q.value(6).toString()}});
+    for (const QVariantList &ligne : std::as_const(r.lignes))
+        factures.append({ligne.value(0).toString(), resultatDepuis(ligne, 1)});
     return true;
 }
 
 bool StockageSql::lireOriginale(const QString &reference, std::optional<FactureOriginale> &originale)
 {
     originale.reset();
-    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    if (!executer(q, QStringLiteral("select mecef_nim, mecef_tc, mecef_sig from facture") + parReference,
-                  parLaReference(reference)))
+    ReponseSql r;
+    if (!executer(QStringLiteral("select mecef_nim, mecef_tc, mecef_sig from facture") + parReference,
+                  parLaReference(reference), &r))
         return false;
-    if (q.next())
-        originale = FactureOriginale{q.value(0).toString(), q.value(1).toString(), q.value(2).toString()};
+    if (!r.lignes.isEmpty()) {
+        const QVariantList &l = r.lignes.first();
+        originale = FactureOriginale{l.value(0).toString(), l.value(1).toString(), l.value(2).toString()};
+    }
     return true;
 }
 
@@ -169,55 +118,41 @@ QVariantList StockageSql::valeursFacture(const QString &reference, const Resulta
 
 bool StockageSql::ajouterFacture(const QString &reference, const ResultatFiscal &r)
 {
-    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    return executer(q,
-                    QStringLiteral("insert into facture (reference, qrcode, mecef_tc, mecef_sig, mecef_nim, "
-                                   "mecef_compt, mecef_date) values (?, ?, ?, ?, ?, ?, ?)"),
+    return executer(QStringLiteral("insert into facture (reference, ") + colonnesResultat +
+                        QStringLiteral(") values (?, ?, ?, ?, ?, ?, ?)"),
                     valeursFacture(reference, r));
 }
 
-QString StockageSql::instructionEssaiFacture()
+InstructionSql StockageSql::instructionEssaiFacture(const QString &reference)
 {
-    return QStringLiteral(
-        "insert into facture (reference, qrcode, mecef_tc, mecef_sig, mecef_nim, "
-        "mecef_compt, mecef_date) values (?, 'F', '1', 'S', 'N', '1/1 FV', '20000101000000')");
+    return {QStringLiteral("insert into facture (reference, ") + colonnesResultat +
+                QStringLiteral(") values (?, 'F', '1', 'S', 'N', '1/1 FV', '20000101000000')"),
+            {texte(reference)}};
 }
 
 bool StockageSql::factureInserable(const QString &reference)
 {
-    const QString essai = instructionEssaiFacture();
-    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    if (!executer(QStringLiteral("savepoint essai")))
-        return false;
-    if (valeursDansLeTexte()) {
-        // The trial and its undoing in one text. The driver reports only how the first statement of
-        // a text ended, so the trial comes first; an undoing that failed leaves the transaction
-        // aborted, and the statements after it fail.
-        if (executer(q, essai + QStringLiteral("; rollback to essai; release essai"), {texte(reference)}))
-            return true;
-        const QString raison = m_erreur;
-        q.finish();
-        if (executer(QStringLiteral("rollback to essai")) && executer(QStringLiteral("release essai")))
-            m_erreur = raison;
-        return false;
-    }
-    const bool inserable = executer(q, essai, {texte(reference)});
+    // The trial and its undoing in one exchange; when the trial fails, the undoing (not applied) is
+    // sent again on its own, which also brings the transaction back from the failure.
+    const QList<InstructionSql> annulation = {{QStringLiteral("rollback to essai"), {}},
+                                              {QStringLiteral("release essai"), {}}};
+    QList<ReponseSql> reponses;
+    if (executerSuite(QList<InstructionSql>{{QStringLiteral("savepoint essai"), {}},
+                                            instructionEssaiFacture(reference)} +
+                          annulation,
+                      &reponses))
+        return true;
     const QString raison = m_erreur;
-    q.finish();
-    if (!executer(QStringLiteral("rollback to essai")) || !executer(QStringLiteral("release essai"))) {
-        if (inserable)
-            m_erreur = QStringLiteral("essai d'insertion non annule");
-        return false;
-    }
-    if (!inserable)
-        m_erreur = raison;
-    return inserable;
+    // The savepoint itself failed: there is nothing to undo.
+    if (!reponses.isEmpty())
+        executerSuite(annulation, nullptr);
+    // Inserted but not undone: the transaction must not go on (the caller rolls it back).
+    m_erreur =
+        reponses.size() >= 2 ? QStringLiteral("essai d'insertion non annule (%1)").arg(raison) : raison;
+    return false;
 }
 
-namespace {
-
-// The journal row in the columns of `q` from `d` on.
-LigneJournal lireLigneJournal(const QSqlQuery &q, const QList<const ColonneAjoutee *> &ajoutees, int d = 0)
+LigneJournal StockageSql::ligneDepuis(const QVariantList &q, int d) const
 {
     LigneJournal l;
     l.reference = q.value(d).toString();
@@ -230,10 +165,13 @@ LigneJournal lireLigneJournal(const QSqlQuery &q, const QList<const ColonneAjout
     l.titulaire = {q.value(d + 6).toLongLong(), q.value(d + 7).toString()};
     l.cree = q.value(d + 8).toString();
     l.modifie = q.value(d + 9).toString();
-    for (int i = 0; i < ajoutees.size(); ++i)
-        l.*(ajoutees.at(i)->champ) = q.value(d + 10 + i).toString();
+    const QList<const ColonneAjoutee *> colonnes = ajoutees();
+    for (int i = 0; i < colonnes.size(); ++i)
+        l.*(colonnes.at(i)->champ) = q.value(d + 10 + i).toString();
     return l;
 }
+
+namespace {
 
 // The values of a journal row's text columns, in the order of nomsJournal, and its process id
 // second to last of the first ten.
@@ -279,12 +217,12 @@ QString StockageSql::selectionJournal(const QList<const ColonneAjoutee *> &ajout
 bool StockageSql::lireLigne(const QString &reference, std::optional<LigneJournal> &ligne)
 {
     ligne.reset();
-    const QList<const ColonneAjoutee *> colonnes = ajoutees();
-    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    if (!executer(q, selectionJournal(colonnes) + QStringLiteral(" where reference = ?"), {texte(reference)}))
+    ReponseSql r;
+    if (!executer(selectionJournal(ajoutees()) + QStringLiteral(" where reference = ?"), {texte(reference)},
+                  &r))
         return false;
-    if (q.next())
-        ligne = lireLigneJournal(q, colonnes);
+    if (!r.lignes.isEmpty())
+        ligne = ligneDepuis(r.lignes.first());
     return true;
 }
 
@@ -294,32 +232,68 @@ bool StockageSql::lireLignes(const QString &chemin, const QString &destination, 
     // A register written before the journal existed (or an empty file) has no journal: no rows.
     if (m_journalLu && m_colonnes.isEmpty())
         return true;
-    const QList<const ColonneAjoutee *> colonnes = ajoutees();
-    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    QString sql = selectionJournal(colonnes);
+    QString sql = selectionJournal(ajoutees());
     // Finished rows, the bulk of the journal, are never wanted; a state unknown to this version is.
-    sql += QStringLiteral(" where etat not in ('%1', '%2')")
-               .arg(nomEtat(EtatCertification::Terminee), nomEtat(EtatCertification::Abandonnee));
-    const bool filtre = !chemin.isEmpty() || !destination.isEmpty();
-    if (filtre)
+    sql += QStringLiteral(" where etat not in (?, ?)");
+    QVariantList valeurs = {nomEtat(EtatCertification::Terminee), nomEtat(EtatCertification::Abandonnee)};
+    if (!chemin.isEmpty() || !destination.isEmpty()) {
         sql += QStringLiteral(" and chemin = ? and destination = ?");
-    if (!executer(q, sql + QStringLiteral(" order by cree, reference"),
-                  filtre ? QVariantList{texte(chemin), texte(destination)} : QVariantList()))
+        valeurs << texte(chemin) << texte(destination);
+    }
+    ReponseSql r;
+    if (!executer(sql + QStringLiteral(" order by cree, reference"), valeurs, &r))
         return false;
-    while (q.next())
-        lignes << lireLigneJournal(q, colonnes);
+    for (const QVariantList &ligne : std::as_const(r.lignes))
+        lignes << ligneDepuis(ligne);
     return true;
 }
 
-bool StockageSql::ecrireLigne(const LigneJournal &l)
+InstructionSql StockageSql::instructionLigne(const LigneJournal &l) const
 {
     const QList<const ColonneAjoutee *> colonnes = ajoutees();
     const QStringList noms = nomsJournal(colonnes);
     QStringList marques(noms.size(), QStringLiteral("?"));
-    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    return executer(q,
-                    instructionEcriture(noms.join(QStringLiteral(", ")), marques.join(QStringLiteral(", "))),
-                    valeursLigne(l, colonnes));
+    return {instructionEcriture(noms.join(QStringLiteral(", ")), marques.join(QStringLiteral(", "))),
+            valeursLigne(l, colonnes)};
+}
+
+bool StockageSql::ecrireLigne(const LigneJournal &l)
+{
+    const InstructionSql ecriture = instructionLigne(l);
+    return executer(ecriture.sql, ecriture.valeurs);
+}
+
+InstructionSql StockageSql::instructionFactureEtLigne(const QString &reference) const
+{
+    const QList<const ColonneAjoutee *> colonnes = ajoutees();
+    // One statement, so one view of both tables; each side is null when it has no row.
+    const QString sql =
+        QStringLiteral("select f.presente, f.qrcode, f.mecef_tc, f.mecef_sig, f.mecef_nim, f.mecef_compt, "
+                       "f.mecef_date, c.presente, ") +
+        nomsJournal(colonnes, QStringLiteral("c.")).join(QStringLiteral(", ")) +
+        QStringLiteral(" from (select 1 as un) u left join (select 1 as presente, ") + colonnesResultat +
+        QStringLiteral(" from facture") + parReference +
+        QStringLiteral(" limit 1) f on 1 = 1 left join (select 1 as presente, ") +
+        nomsJournal(colonnes).join(QStringLiteral(", ")) +
+        QStringLiteral(" from certification where reference = ?) c on 1 = 1");
+    return {sql, parLaReference(reference) << texte(reference)};
+}
+
+bool StockageSql::lireFactureEtLigneDe(const ReponseSql &r, std::optional<ResultatFiscal> &resultat,
+                                       std::optional<LigneJournal> &ligne)
+{
+    resultat.reset();
+    ligne.reset();
+    if (r.lignes.isEmpty()) {
+        m_erreur = QStringLiteral("lecture sans reponse");
+        return false;
+    }
+    const QVariantList &l = r.lignes.first();
+    if (!l.value(0).isNull())
+        resultat = resultatDepuis(l, 1);
+    if (!l.value(7).isNull())
+        ligne = ligneDepuis(l, 8);
+    return true;
 }
 
 bool StockageSql::lireFactureEtLigne(const QString &reference, std::optional<ResultatFiscal> &resultat,
@@ -327,35 +301,13 @@ bool StockageSql::lireFactureEtLigne(const QString &reference, std::optional<Res
 {
     resultat.reset();
     ligne.reset();
-    const QList<const ColonneAjoutee *> colonnes = ajoutees();
-    // One statement, so one view of both tables; each side is null when it has no row.
-    const QString sql =
-        QStringLiteral("select f.presente, f.qrcode, f.mecef_tc, f.mecef_sig, f.mecef_nim, f.mecef_compt, "
-                       "f.mecef_date, c.presente, ") +
-        nomsJournal(colonnes, QStringLiteral("c.")).join(QStringLiteral(", ")) +
-        QStringLiteral(
-            " from (select 1 as un) u left join (select 1 as presente, qrcode, mecef_tc, mecef_sig, "
-            "mecef_nim, mecef_compt, mecef_date from facture") +
-        parReference + QStringLiteral(" limit 1) f on 1 = 1 left join (select 1 as presente, ") +
-        nomsJournal(colonnes).join(QStringLiteral(", ")) +
-        QStringLiteral(" from certification where reference = ?) c on 1 = 1");
-    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    if (!executer(q, sql, parLaReference(reference) << texte(reference)))
-        return false;
-    if (!q.next()) {
-        m_erreur = QStringLiteral("lecture sans reponse");
-        return false;
-    }
-    if (!q.value(0).isNull())
-        resultat = ResultatFiscal{q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
-                                  q.value(4).toString(), q.value(5).toString(), q.value(6).toString()};
-    if (!q.value(7).isNull())
-        ligne = lireLigneJournal(q, colonnes, 8);
-    return true;
+    const InstructionSql lecture = instructionFactureEtLigne(reference);
+    ReponseSql r;
+    return executer(lecture.sql, lecture.valeurs, &r) && lireFactureEtLigneDe(r, resultat, ligne);
 }
 
-QPair<QString, QVariantList> StockageSql::instructionRemplacement(const LigneJournal &avant,
-                                                                  const LigneJournal &ligne) const
+InstructionSql StockageSql::instructionRemplacement(const LigneJournal &avant,
+                                                    const LigneJournal &ligne) const
 {
     const QList<const ColonneAjoutee *> colonnes = ajoutees();
     const QStringList noms = nomsJournal(colonnes);
@@ -391,11 +343,11 @@ bool StockageSql::remplacerLigne(const LigneJournal &avant, const LigneJournal &
         m_erreur = QStringLiteral("remplacement d'une ligne par celle d'une autre facture");
         return false;
     }
-    const auto [sql, valeurs] = instructionRemplacement(avant, ligne);
-    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    if (!executer(q, sql, valeurs))
+    const InstructionSql remplacement = instructionRemplacement(avant, ligne);
+    ReponseSql r;
+    if (!executer(remplacement.sql, remplacement.valeurs, &r))
         return false;
-    ecrite = q.numRowsAffected() == 1;
+    ecrite = r.modifiees == 1;
     return true;
 }
 
@@ -423,10 +375,12 @@ bool StockageSql::enregistrerFacture(const QString &reference, const ResultatFis
 bool StockageSql::montantsPresents()
 {
     // Asked when the register is opened, outside any transaction: on PostgreSQL a failed statement
-    // would end the transaction it is in.
+    // would end the transaction it is in. A table that cannot be read counts as absent; its failure
+    // is no failure of the caller.
     if (!m_montants) {
-        QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-        m_montants = q.exec(sqlmontants::presence());
+        const QString erreur = m_erreur;
+        m_montants = executer(sqlmontants::presence());
+        m_erreur = erreur;
     }
     return *m_montants;
 }
@@ -435,20 +389,18 @@ bool StockageSql::ajouterMontants(const MontantsFacture &montants)
 {
     if (!montantsPresents())
         return true;
-    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    return executer(q, sqlmontants::insertion(), sqlmontants::valeurs(montants));
+    return executer(sqlmontants::insertion(), sqlmontants::valeurs(montants));
 }
 
 bool StockageSql::lireMontants(const PeriodeCertification &periode, QList<MontantsFacture> &montants)
 {
     montants.clear();
-    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    q.setForwardOnly(true);
     if (montantsPresents()) {
-        if (!executer(q, sqlmontants::selection(periode), sqlmontants::valeursSelection(periode)))
+        ReponseSql r;
+        if (!executer(sqlmontants::selection(periode), sqlmontants::valeursSelection(periode), &r))
             return false;
-        while (q.next())
-            montants << sqlmontants::lire(q);
+        for (const QVariantList &ligne : std::as_const(r.lignes))
+            montants << sqlmontants::lire(ligne);
         return true;
     }
     // A register of an earlier version, opened as it is: its invoices have no amounts, and their

@@ -6,17 +6,28 @@
 #include <QSet>
 #include <QVariantList>
 
-class QSqlQuery;
+// One statement and its values: each "?" of `sql` (never one inside a literal) stands for the next
+// of `valeurs`, bound by the database's client, never written into the text.
+struct InstructionSql
+{
+    QString sql;
+    QVariantList valeurs;
+};
 
-// What the SQL databases of the register have in common: the statements that read and write rows,
-// on a named connection of Qt's SQL module, with every value bound, never pasted into a statement.
-// Each database adds how it is opened, how its tables are made, how a write transaction is taken
-// and how a journal row is written over.
+// What one statement answered: its rows, each column a text (a null QVariant for SQL null), and
+// how many rows it changed.
+struct ReponseSql
+{
+    QList<QVariantList> lignes;
+    qint64 modifiees = 0;
+};
+
+// What the SQL databases of the register have in common: the statements that read and write rows.
+// Each database adds how statements reach it, how it is opened, how its tables are made, how a
+// write transaction is taken and how a journal row is written over.
 class StockageSql : public StockageRegistre
 {
 public:
-    ~StockageSql() override;
-
     QString erreur() const override { return m_erreur; }
     bool enTransaction(const std::function<bool()> &travail) override;
     bool lireFacture(const QString &reference, std::optional<ResultatFiscal> &resultat) override;
@@ -37,8 +48,13 @@ public:
     bool lireMontants(const PeriodeCertification &periode, QList<MontantsFacture> &montants) override;
 
 protected:
-    explicit StockageSql(const QString &nomConnexion);
+    StockageSql() = default;
 
+    // Runs `instructions` in order, as one exchange with the database where it can; each answer in
+    // `reponses` (when given) in the same order. Stops at the first that fails: false, with the
+    // reason in m_erreur, `reponses` holding the answers of those before it; nothing after it is
+    // applied.
+    virtual bool executerSuite(const QList<InstructionSql> &instructions, QList<ReponseSql> *reponses) = 0;
     // Starts a transaction that no other run can write beside until it ends.
     virtual bool commencerEcriture() = 0;
     // The statement that writes the journal columns `noms` (placeholders `marques`) over the row of
@@ -47,30 +63,27 @@ protected:
     // The names of the journal's columns, into m_colonnes; m_journalLu when the database answered.
     virtual void lireColonnes() = 0;
 
-    bool executer(const QString &sql);
-    // Runs `sql` with its "?" standing for `valeurs`, in order; false with the reason in m_erreur.
-    bool executer(QSqlQuery &q, const QString &sql, const QVariantList &valeurs);
-    // `sql` with each "?" (never one inside a value) replaced by the next of `valeurs`, quoted by the
-    // driver as a literal of its database.
-    QString texteAvecValeurs(const QString &sql, const QVariantList &valeurs) const;
+    // Ends the current transaction without keeping anything of it.
+    virtual bool annulerTransaction();
+    // The statement and values that write the whole journal row `ligne` (ecrireLigne).
+    InstructionSql instructionLigne(const LigneJournal &ligne) const;
+    // One statement; its answer in `reponse` when given.
+    bool executer(const QString &sql, const QVariantList &valeurs = {}, ReponseSql *reponse = nullptr);
     // The statement and values of remplacerLigne: an update of the row of `ligne.reference` that
     // applies only while the row is `avant`.
-    QPair<QString, QVariantList> instructionRemplacement(const LigneJournal &avant,
-                                                         const LigneJournal &ligne) const;
-    // The trial row of factureInserable, its reference a "?".
-    static QString instructionEssaiFacture();
+    InstructionSql instructionRemplacement(const LigneJournal &avant, const LigneJournal &ligne) const;
+    // The trial row of factureInserable.
+    static InstructionSql instructionEssaiFacture(const QString &reference);
     // The values of table `facture`'s seven columns for a row.
     static QVariantList valeursFacture(const QString &reference, const ResultatFiscal &resultat);
-    // True where the driver spends round trips to the server on preparing a statement: values are
-    // then written into its text as literals, quoted by the driver, instead of bound.
-    virtual bool valeursDansLeTexte() const { return false; }
+    // The statement of lireFactureEtLigne, and the reading of its answer.
+    InstructionSql instructionFactureEtLigne(const QString &reference) const;
+    bool lireFactureEtLigneDe(const ReponseSql &reponse, std::optional<ResultatFiscal> &resultat,
+                              std::optional<LigneJournal> &ligne);
+    // Reads a journal row from `colonnes`, from column `d` on.
+    LigneJournal ligneDepuis(const QVariantList &colonnes, int d = 0) const;
 
-    QString m_nomConnexion;
     QString m_erreur;
-    // The database's own code of the last failure (SQLSTATE on PostgreSQL).
-    QString m_codeErreur;
-    // Statements that succeeded on this connection.
-    quint64 m_reussies = 0;
     // The journal's columns (some added after the first version, absent from an older register
     // opened as it is); none when there is no journal. `m_journalLu`: the database could be asked.
     QSet<QString> m_colonnes;
@@ -86,5 +99,4 @@ private:
     // The journal's columns in the order every statement lists them, each after `prefixe`.
     static QStringList nomsJournal(const QList<const ColonneAjoutee *> &ajoutees,
                                    const QString &prefixe = QString());
-    void retenirErreur(const QSqlQuery &q);
 };

@@ -7,10 +7,56 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QUrl>
 #include <QVariant>
 
-StockageSqlite::StockageSqlite(const QString &nomConnexion) : StockageSql(nomConnexion) {}
+StockageSqlite::StockageSqlite(const QString &nomConnexion) : m_nomConnexion(nomConnexion) {}
+
+StockageSqlite::~StockageSqlite()
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_nomConnexion, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_nomConnexion);
+}
+
+bool StockageSqlite::executerSuite(const QList<InstructionSql> &instructions, QList<ReponseSql> *reponses)
+{
+    for (const InstructionSql &instruction : instructions) {
+        QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
+        q.setForwardOnly(true);
+        bool fait = false;
+        if (instruction.valeurs.isEmpty()) {
+            fait = q.exec(instruction.sql);
+        } else {
+            fait = q.prepare(instruction.sql);
+            for (const QVariant &v : instruction.valeurs)
+                q.addBindValue(v);
+            fait = fait && q.exec();
+        }
+        if (!fait) {
+            m_erreur = q.lastError().text();
+            return false;
+        }
+        ReponseSql r;
+        if (q.isSelect()) {
+            const int colonnes = q.record().count();
+            while (q.next()) {
+                QVariantList ligne;
+                for (int i = 0; i < colonnes; ++i)
+                    ligne << q.value(i);
+                r.lignes << ligne;
+            }
+        } else {
+            r.modifiees = q.numRowsAffected();
+        }
+        if (reponses)
+            reponses->append(r);
+    }
+    return true;
+}
 
 std::unique_ptr<StockageSqlite> StockageSqlite::ouvrir(const QString &nomConnexion, const QString &chemin,
                                                        Ouverture mode, QString &erreur)
@@ -60,11 +106,10 @@ void StockageSqlite::preparerTables()
     // a few per invoice while the customer waits), readers never block the run that writes, and a
     // commit stays durable (synchronous stays FULL). A register that cannot switch keeps its mode.
     executer(QStringLiteral("pragma journal_mode=wal"));
-    QSqlQuery version(QSqlDatabase::database(m_nomConnexion, false));
-    if (version.exec(QStringLiteral("pragma user_version")) && version.next() &&
-        version.value(0).toInt() >= versionSchema)
+    ReponseSql version;
+    if (executer(QStringLiteral("pragma user_version"), {}, &version) && !version.lignes.isEmpty() &&
+        version.lignes.first().value(0).toInt() >= versionSchema)
         return;
-    version.finish();
     // A register installed earlier may already hold duplicate references: the index is deliberately
     // not unique. The first failure ends the statements: on a locked register each one would wait
     // its full busy timeout; a file that is not a usable register makes them fail, which the claim
@@ -101,12 +146,12 @@ void StockageSqlite::lireColonnes()
     m_journalLu = false;
     m_montants.reset();
     montantsPresents();
-    QSqlQuery q(QSqlDatabase::database(m_nomConnexion, false));
-    if (!q.exec(QStringLiteral("pragma table_info(certification)")))
+    ReponseSql r;
+    if (!executer(QStringLiteral("pragma table_info(certification)"), {}, &r))
         return;
     m_journalLu = true;
-    while (q.next())
-        m_colonnes.insert(q.value(1).toString());
+    for (const QVariantList &ligne : std::as_const(r.lignes))
+        m_colonnes.insert(ligne.value(1).toString());
 }
 
 bool StockageSqlite::commencerEcriture()

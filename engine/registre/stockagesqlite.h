@@ -4,8 +4,8 @@
 
 #include <memory>
 
-// The register in one SQLite file (mcf.s3db beside the engine), through Qt's "QSQLITE" driver. The
-// schema's version is kept in SQLite's user_version.
+// The register in one SQLite file (mcf.s3db beside the engine), through Qt's "QSQLITE" driver on a
+// named connection, every value bound. The schema's version is kept in SQLite's user_version.
 class StockageSqlite : public StockageSql
 {
 public:
@@ -22,12 +22,15 @@ public:
     // then fail with SQLite's reason.
     static std::unique_ptr<StockageSqlite> ouvrir(const QString &nomConnexion, const QString &chemin,
                                                   Ouverture mode, QString &erreur);
+    ~StockageSqlite() override;
 
     // A run is the process that runs the engine on this machine.
     TitulaireExecution titulaire() override;
     bool titulaireVivant(const TitulaireExecution &titulaire) override;
 
 protected:
+    // One statement after another: SQLite is in this process, there is no round trip to save.
+    bool executerSuite(const QList<InstructionSql> &instructions, QList<ReponseSql> *reponses) override;
     bool commencerEcriture() override;
     QString instructionEcriture(const QString &noms, const QString &marques) const override;
     void lireColonnes() override;
@@ -35,4 +38,6 @@ protected:
 private:
     explicit StockageSqlite(const QString &nomConnexion);
     void preparerTables();
+
+    QString m_nomConnexion;
 };

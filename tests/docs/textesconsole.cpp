@@ -40,7 +40,8 @@ const QList<QRegularExpression> litterauxSansConsole{
         QRegularExpression::CaseInsensitiveOption),
     QRegularExpression(
         QStringLiteral("\\?|\\bfrom (facture|certification)\\b|current_(database|schema)|nextval|"
-                       "\\b(text|integer|bigint) not null|'%1'|^[;=]|\\bessai;|on conflict|left join")),
+                       "\\b(text|integer|bigint) not null|'%1'|^[;=]|\\bessai;|on conflict|left join|"
+                       "^qrcode, mecef_")),
     // the PostgreSQL session's name and settings, the register's lock key
     QRegularExpression(QStringLiteral("^(orvane|session|cycle)$")),
     // the e-MCF request's authorization header

@@ -377,6 +377,86 @@ private slots:
         QCOMPARE(e.appareil->trames(), trames);
     }
 
+    void serveurDeSecoursPrendLeRelais()
+    {
+        // A shop's register on a primary server with a streaming standby, both named in the tills'
+        // address; libpq connects to the one that accepts writes. A till certifies on the primary; a
+        // second till's run is cut from the primary between two device steps; the primary stops and
+        // the standby is promoted. The cut run sent no further step, the next run settles its invoice
+        // there, and no invoice is validated twice.
+        ClusterPostgres primaire;
+        ClusterPostgres secours;
+        QVERIFY2(primaire.demarrer(), qPrintable(primaire.erreur()));
+        QVERIFY2(primaire.executer("postgres", "create database magasin"), qPrintable(primaire.erreur()));
+        QVERIFY2(secours.demarrerSecours(primaire), qPrintable(secours.erreur()));
+        const QString adresse = QString("postgresql://%1@127.0.0.1:%2,127.0.0.1:%3/magasin"
+                                        "?target_session_attrs=read-write")
+                                    .arg(ClusterPostgres::administrateur())
+                                    .arg(primaire.port())
+                                    .arg(secours.port());
+        Caisse f, e;
+        installer(f, "SIMF000001");
+        installer(e, "SIMG000001", {"--pause-avant", "35:1:3000"});
+        for (Caisse *c : {&f, &e})
+            ecrire(c->chemin("app.xml"),
+                   QString("<app pays=\"B&#233;nin\" portMCF=\"%1\" registre=\"%2\" motDePasseRegistre=\"%3\"/>")
+                       .arg(c->appareil->terminal, adresse, ClusterPostgres::motDePasseAdministrateur()));
+
+        const QString premiere = certifier(f, "a.csv", facture("RELAIS-1", "FV", QString(), "Article primaire"));
+        QVERIFY2(premiere.contains("Insertion de la facture dans la base de donnees reussie."),
+                 qPrintable(premiere.right(900)));
+        QCOMPARE(primaire.valeur("magasin", "select count(*) from facture where reference = 'RELAIS-1'"),
+                 QString("1"));
+
+        ecrire(e.chemin("p.csv"), facture("RELAIS-COUPEE", "FV", QString(), "Article coupe"));
+        {
+            const std::unique_ptr<QProcess> moteur = lancer(e, "p.csv", 10000);
+            QVERIFY(e.appareil->attendre(QRegularExpression("^pause de 3000 ms avant la reponse a 0x35")) >= 0);
+            QVERIFY2(primaire.arreter(), qPrintable(primaire.erreur()));
+            const QString console = terminer(*moteur);
+            QVERIFY2(console.contains("impossible d'ecrire l'etat \"fermeture envoyee\""),
+                     qPrintable(console.right(900)));
+        }
+        // Nothing after the payment reached the device.
+        QCOMPARE(e.appareil->lignes().filter(QRegularExpression("^recu .*")).size(), 6);
+        QCOMPARE(e.validations("Article coupe"), 0);
+        QVERIFY(!QFile::exists(e.chemin("p.csv.mcf")));
+        // The standby followed the primary up to its stop.
+        QCOMPARE(secours.valeur("magasin", "select etat from certification where reference = 'RELAIS-COUPEE'"),
+                 QString("payee"));
+
+        // Before its promotion the standby accepts no writes: no till certifies on it.
+        const int tramesF = f.appareil->trames();
+        const QString refusee = certifier(f, "b.csv", facture("RELAIS-2", "FV", QString(), "Article secours"));
+        QVERIFY2(refusee.contains("Registre inutilisable ("), qPrintable(refusee.right(900)));
+        QCOMPARE(f.appareil->trames(), tramesF);
+
+        QVERIFY2(secours.promouvoir(), qPrintable(secours.erreur()));
+        const QString suite = certifier(e, "s.csv", facture("RELAIS-SUITE"));
+        QVERIFY2(suite.contains("Insertion de la facture dans la base de donnees reussie."),
+                 qPrintable(suite.right(900)));
+        QCOMPARE(e.validations("Article coupe"), 1);
+        QCOMPARE(secours.valeur("magasin", "select etat from certification where reference = 'RELAIS-COUPEE'"),
+                 QString("terminee"));
+        QCOMPARE(secours.valeur("magasin", "select count(*) from facture where reference = 'RELAIS-COUPEE'"),
+                 QString("1"));
+
+        const QString apres = certifier(f, "b.csv", facture("RELAIS-2", "FV", QString(), "Article secours"));
+        QVERIFY2(apres.contains("Insertion de la facture dans la base de donnees reussie."),
+                 qPrintable(apres.right(900)));
+        // The primary's invoice is in the standby's register: a reprint, nothing sent.
+        const int trames = f.appareil->trames();
+        const QString reimpression = certifier(f, "a.csv", facture("RELAIS-1", "FV", QString(), "Article primaire"));
+        QVERIFY2(reimpression.contains("Cette facture est deja validee.\n"), qPrintable(reimpression.right(900)));
+        QCOMPARE(f.appareil->trames(), trames);
+        QCOMPARE(f.validations("Article primaire"), 1);
+        QCOMPARE(f.validations("Article secours"), 1);
+        QCOMPARE(secours.valeur("magasin", "select count(*) from facture"), QString("4"));
+        QCOMPARE(secours.valeur("magasin", "select count(*) from (select reference from facture group by "
+                                           "reference having count(*) > 1) d"),
+                 QString("0"));
+    }
+
     void copieDUnRegistreDeCaisse()
     {
         // A till's SQLite register with invoices and journal rows in every state, copied twice into

@@ -43,7 +43,8 @@ private:
         return schema;
     }
 
-    EmplacementRegistre emplacement(const QString &registre) const
+    // `reglages`: server settings of the session, as "-c name=value" options (PostgreSQL only).
+    EmplacementRegistre emplacement(const QString &registre, const QString &reglages = QString()) const
     {
         EmplacementRegistre e;
         if (!postgresql()) {
@@ -51,7 +52,8 @@ private:
             return e;
         }
         e.adresse = m_cluster->adresse(QStringLiteral("orvane"), ClusterPostgres::administrateur(),
-                                       QStringLiteral("options=-c%20search_path%3D") + registre);
+                                       QStringLiteral("options=-c%20search_path%3D") + registre +
+                                           QString::fromLatin1(QUrl::toPercentEncoding(reglages)));
         e.motDePasse = ClusterPostgres::motDePasseAdministrateur();
         return e;
     }
@@ -113,6 +115,24 @@ private:
             if (db.open()) {
                 QSqlQuery q(db);
                 if (q.exec(sql) && q.next())
+                    v = q.value(0).toString();
+            }
+        }
+        QSqlDatabase::removeDatabase("outil");
+        return v;
+    }
+
+    // `parametre` in a session opened on the register `nom` with the options `reglages`, as the
+    // register's own session is.
+    QString reglageDeSession(const QString &nom, const QString &reglages, const QString &parametre)
+    {
+        QString v = QStringLiteral("-");
+        {
+            QSqlDatabase db = outil(nom);
+            db.setConnectOptions("options='-c search_path=" + nom + reglages + "'");
+            if (db.open()) {
+                QSqlQuery q(db);
+                if (q.exec("show " + parametre) && q.next())
                     v = q.value(0).toString();
             }
         }
@@ -1155,6 +1175,96 @@ private slots:
         QVERIFY(ligne->titulaire == (titulaire == "A" ? ta : tb));
         QCOMPARE(valeur(fichier, "select count(*) from facture where reference = 'R'"),
                  QString(etape == "terminee" ? "1" : "0"));
+    }
+
+    void textesRelusTelsQuels_data()
+    {
+        QTest::addColumn<QString>("reglages");
+        QTest::addColumn<QString>("texte");
+        const QString melange = QString::fromUtf8("O'Brien \\ \"Ç\" \\' -- ; $1 ? é€ 😀");
+        QTest::newRow("quotes, backslashes and non-ASCII, standard strings")
+            << " -c standard_conforming_strings=on" << melange;
+        QTest::newRow("quotes, backslashes and non-ASCII, backslash escapes in strings")
+            << " -c standard_conforming_strings=off" << melange;
+        QTest::newRow("a backslash before the closing quote, backslash escapes in strings")
+            << " -c standard_conforming_strings=off -c backslash_quote=on" << QString("fin\\");
+    }
+
+    void textesRelusTelsQuels()
+    {
+        // A reference, a device name and fiscal texts holding what a quoting of values into the SQL
+        // would have to get right for the server's settings: every value is bound, so each is stored
+        // and read back as it was given, whatever the settings.
+        QFETCH(QString, reglages);
+        QFETCH(QString, texte);
+        const QString fichier = nouveauFichier();
+        Registre registre("registre-test");
+        QVERIFY2(registre.ouvrir(emplacement(fichier, reglages)), qPrintable(registre.erreur()));
+        if (postgresql())
+            QCOMPARE(reglageDeSession(fichier, reglages, "standard_conforming_strings"),
+                     QString(reglages.contains("=off") ? "off" : "on"));
+        const QString reference = "R " + texte;
+        const TitulaireExecution moi = registre.titulaire();
+        QCOMPARE(int(registre.reclamer(reference, texte, "appareil", texte, moi, registre.vivacite()).issue),
+                 int(Reclamation::Issue::Nouvelle));
+        QVERIFY(registre.changerEtat(reference, EtatCertification::Ouverte, moi));
+        const ResultatFiscal fiscal{texte, texte + "1", texte + "2", texte + "3", texte + "4", texte + "5"};
+        QVERIFY2(registre.enregistrer(reference, fiscal), qPrintable(registre.erreur()));
+
+        const std::optional<ResultatFiscal> relu = registre.chercher(reference);
+        QVERIFY(relu);
+        QVERIFY(*relu == fiscal);
+        const std::optional<LigneJournal> ligne = registre.ligneJournal(reference);
+        QVERIFY(ligne);
+        QCOMPARE(ligne->destination, texte);
+        QCOMPARE(ligne->empreinte, texte);
+        QCOMPARE(nomEtat(ligne->etat), QString("terminee"));
+        QCOMPARE(int(registre.reclamer(reference, texte, "appareil", texte, moi, registre.vivacite()).issue),
+                 int(Reclamation::Issue::DejaValidee));
+        // As another program reads the tables: the very text, not an escaped form of it.
+        registre.fermer();
+        QCOMPARE(valeur(fichier, "select reference from facture"), reference);
+        QCOMPARE(valeur(fichier, "select destination from certification"), texte);
+    }
+
+    void sessionPerdueNeTientPlusRien()
+    {
+        // Till A holds R, its device invoice opened; its connection to the server is cut. A cannot
+        // write its next step (so it sends nothing more), nor record the invoice, and another till
+        // takes R over to settle it.
+        if (!postgresql())
+            QSKIP("a till's hold is its database session on the shared register only");
+        const QString fichier = nouveauFichier();
+        Registre a("registre-a");
+        QVERIFY(ouvrir(a, fichier));
+        const TitulaireExecution ta = a.titulaire();
+        tenirJusqua(a, "ouverte");
+        if (QTest::currentTestFailed())
+            return;
+        // The server ends A's session, as when the network drops it: found by A's own lock.
+        QCOMPARE(valeur(fichier, QString("select count(pg_terminate_backend(pid)) from pg_locks where locktype = "
+                                         "'advisory' and objid = %1 and objsubid = 2")
+                                     .arg(ta.pid)),
+                 QString("1"));
+        QVERIFY(!a.changerEtat("R", EtatCertification::Payee, ta));
+        QVERIFY2(a.erreur().contains("session du registre perdue"), qPrintable(a.erreur()));
+        QVERIFY(!a.executionVivante(ta));
+        QVERIFY(!a.enregistrer("R", resultat("R")));
+
+        Registre b("registre-b");
+        QVERIFY(ouvrir(b, fichier));
+        const TitulaireExecution tb = b.titulaire();
+        QElapsedTimer attente;
+        attente.start();
+        while (b.executionVivante(ta) && attente.elapsed() < 10000)
+            QThread::msleep(10);
+        QVERIFY(!b.executionVivante(ta));
+        const Reclamation r = b.reclamer("R", "E", "appareil", "COM1", tb, b.vivacite());
+        QCOMPARE(int(r.issue), int(Reclamation::Issue::Nouvelle));
+        QVERIFY(r.precedente);
+        QCOMPARE(nomEtat(r.precedente->etat), QString("ouverte"));
+        QVERIFY(b.ligneJournal("R")->titulaire == tb);
+        QCOMPARE(valeur(fichier, "select count(*) from facture"), QString("0"));
     }
 
     void registreInaccessible()

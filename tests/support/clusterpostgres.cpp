@@ -83,7 +83,7 @@ bool ClusterPostgres::commande(const QString &programme, const QStringList &argu
     return true;
 }
 
-bool ClusterPostgres::demarrer()
+bool ClusterPostgres::preparerDossier()
 {
     m_binaires = dossierBinaires();
     if (m_binaires.isEmpty()) {
@@ -94,11 +94,43 @@ bool ClusterPostgres::demarrer()
         m_erreur = QStringLiteral("dossier temporaire");
         return false;
     }
-    const QString chemin = m_dossier.path();
-    if (estRoot() && QProcess::execute(QStringLiteral("chown"), {QStringLiteral("postgres:"), chemin}) != 0) {
+    if (estRoot() &&
+        QProcess::execute(QStringLiteral("chown"), {QStringLiteral("postgres:"), m_dossier.path()}) != 0) {
         m_erreur = QStringLiteral("chown postgres: impossible (utilisateur postgres absent?)");
         return false;
     }
+    return true;
+}
+
+bool ClusterPostgres::demarrerSecours(const ClusterPostgres &primaire)
+{
+    if (!preparerDossier())
+        return false;
+    // Over the primary's socket, where the superuser may open a replication connection without a
+    // password; -R writes the settings that make the copy a standby following the primary.
+    if (!commande(m_binaires + QStringLiteral("/pg_basebackup"),
+                  {QStringLiteral("-h"), primaire.m_dossier.path(), QStringLiteral("-p"),
+                   QString::number(primaire.m_port), QStringLiteral("-U"), administrateur(),
+                   QStringLiteral("-D"), m_dossier.path() + QStringLiteral("/donnees"), QStringLiteral("-R"),
+                   QStringLiteral("-X"), QStringLiteral("stream"), QStringLiteral("--no-sync")}))
+        return false;
+    m_port = portLibre();
+    return redemarrer();
+}
+
+bool ClusterPostgres::promouvoir()
+{
+    return commande(m_binaires + QStringLiteral("/pg_ctl"),
+                    {QStringLiteral("-D"), m_dossier.path() + QStringLiteral("/donnees"),
+                     QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"),
+                     QStringLiteral("promote")});
+}
+
+bool ClusterPostgres::demarrer()
+{
+    if (!preparerDossier())
+        return false;
+    const QString chemin = m_dossier.path();
     QFile mot(chemin + QStringLiteral("/mot-de-passe"));
     if (!mot.open(QIODevice::WriteOnly))
         return false;

@@ -17,6 +17,11 @@ public:
 
     // Makes and starts the cluster; false with the reason in erreur().
     bool demarrer();
+    // Makes this cluster a streaming standby of `primaire` (pg_basebackup of the running primary,
+    // with the settings that make it follow it) and starts it, read-only, on a port of its own.
+    bool demarrerSecours(const ClusterPostgres &primaire);
+    // Promotes the standby: it stops following and accepts writes; true once it does.
+    bool promouvoir();
     // Stops the server (fast shutdown: sessions are ended) and starts it again on the same port.
     bool arreter();
     bool redemarrer();
@@ -41,6 +46,8 @@ public:
     QString valeur(const QString &base, const QString &sql);
 
 private:
+    // The folder of the cluster's files and sockets; false when it cannot be made the server's.
+    bool preparerDossier();
     bool commande(const QString &programme, const QStringList &arguments, QString *sortie = nullptr);
 
     QTemporaryDir m_dossier;

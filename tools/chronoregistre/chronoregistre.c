@@ -1,11 +1,11 @@
 /* Loaded into orvane-engine by scripts/bench-registre (LD_PRELOAD): counts the calls the register
  * makes that wait for its database and the time spent in them, and appends one line per run to the
  * file named by ORVANE_CHRONO_FICHIER at exit:
- *   <pid> <connexion ns> <appels PostgreSQL> <ns PostgreSQL> <appels SQLite> <ns SQLite> <appels du pilote>
- * A PostgreSQL call is one round trip to the server: Qt's driver sends each statement with PQexec
- * or PQsendQuery (its result then read with PQgetResult, timed, not counted again). The last column
- * counts, among them, the statements Qt's driver itself sends as it opens a connection (the
- * server's version, the encoding, the date style...), which the register does not choose. */
+ *   <pid> <connexion ns> <allers-retours PostgreSQL> <ns PostgreSQL> <appels SQLite> <ns SQLite> <connexions>
+ * A PostgreSQL round trip is one statement sent on its own (PQexecParams, PQexec, PQsendQuery) or one pipeline
+ * (its statements queued with PQsendQueryParams, sent with PQpipelineSync, their results read with
+ * PQgetResult, timed, not counted again). The connection (PQconnectdbParams: TCP, the session's
+ * start, authentication) is timed and counted apart. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <stdio.h>
@@ -15,9 +15,9 @@
 #include <unistd.h>
 
 static long long connexionNs, pgNs, sqliteNs;
-static long pgAppels, sqliteAppels, piloteAppels;
-/* libpq's PQexec goes through its own PQsendQuery: that one is the same round trip. */
-static int dansPQexec;
+static long pgAppels, sqliteAppels, connexions;
+/* libpq's PQexec and PQexecParams go through its own PQsendQuery and PQgetResult: the same round trip. */
+static int dansExec;
 
 static long long maintenant(void)
 {
@@ -50,72 +50,125 @@ static void *reel(const char *nom, const char *bibliotheque)
 
 typedef struct pg_conn PGconn;
 typedef struct pg_result PGresult;
+typedef unsigned int Oid;
 PGconn *PQconnectdb(const char *conninfo);
+PGconn *PQconnectdbParams(const char *const *keywords, const char *const *values, int expand_dbname);
 PGresult *PQexec(PGconn *conn, const char *query);
+PGresult *PQexecParams(PGconn *conn, const char *command, int nParams, const Oid *paramTypes,
+                       const char *const *paramValues, const int *paramLengths, const int *paramFormats,
+                       int resultFormat);
+int PQsendQueryParams(PGconn *conn, const char *command, int nParams, const Oid *paramTypes,
+                      const char *const *paramValues, const int *paramLengths, const int *paramFormats,
+                      int resultFormat);
+int PQpipelineSync(PGconn *conn);
 int PQsendQuery(PGconn *conn, const char *query);
 PGresult *PQgetResult(PGconn *conn);
 
+/* Qt's QPSQL driver, which earlier versions of the engine used, connects with PQconnectdb. */
 PGconn *PQconnectdb(const char *conninfo)
 {
     SUIVANT(PQconnectdb);
     const long long debut = maintenant();
     PGconn *c = suivant(conninfo);
     connexionNs += maintenant() - debut;
+    ++connexions;
     return c;
 }
 
-/* The statements Qt's QPSQL driver sends on its own when it opens a connection. */
-static int duPilote(const char *query)
+PGconn *PQconnectdbParams(const char *const *keywords, const char *const *values, int expand_dbname)
 {
-    static const char *const ouverture[] = {"SELECT version()", "SELECT '\\\\' x",
-                                            "SET CLIENT_ENCODING TO 'UNICODE'", "SET DATESTYLE TO 'ISO'",
-                                            "SET bytea_output TO escape"};
-    for (size_t i = 0; i < sizeof ouverture / sizeof *ouverture; ++i) {
-        if (strcmp(query, ouverture[i]) == 0)
-            return 1;
-    }
-    return 0;
+    SUIVANT(PQconnectdbParams);
+    const long long debut = maintenant();
+    PGconn *c = suivant(keywords, values, expand_dbname);
+    connexionNs += maintenant() - debut;
+    ++connexions;
+    return c;
 }
 
-/* ORVANE_CHRONO_TRACE set: every statement on standard error, to see where round trips go. */
-static void tracer(const char *query)
+/* ORVANE_CHRONO_TRACE set: every statement on standard error, to see where round trips go; the
+ * statements of one pipeline are marked "|" and its round trip "pipeline". */
+static void tracer(const char *prefixe, const char *query)
 {
     if (getenv("ORVANE_CHRONO_TRACE"))
-        fprintf(stderr, "chrono: %.160s\n", query);
+        fprintf(stderr, "chrono: %s%.160s\n", prefixe, query);
 }
 
+/* One statement on its own: one round trip. PQexec and PQexecParams wait for their result inside
+ * the call (libpq's own PQgetResult then not timed again). */
 PGresult *PQexec(PGconn *conn, const char *query)
 {
     SUIVANT(PQexec);
-    tracer(query);
+    tracer("", query);
     const long long debut = maintenant();
-    ++dansPQexec;
+    ++dansExec;
     PGresult *r = suivant(conn, query);
-    --dansPQexec;
+    --dansExec;
     pgNs += maintenant() - debut;
     ++pgAppels;
-    piloteAppels += duPilote(query);
     return r;
 }
 
+PGresult *PQexecParams(PGconn *conn, const char *command, int nParams, const Oid *paramTypes,
+                       const char *const *paramValues, const int *paramLengths, const int *paramFormats,
+                       int resultFormat)
+{
+    SUIVANT(PQexecParams);
+    tracer("", command);
+    const long long debut = maintenant();
+    ++dansExec;
+    PGresult *r = suivant(conn, command, nParams, paramTypes, paramValues, paramLengths, paramFormats,
+                          resultFormat);
+    --dansExec;
+    pgNs += maintenant() - debut;
+    ++pgAppels;
+    return r;
+}
+
+/* A statement sent on its own, its result read with PQgetResult (as Qt's QPSQL driver, which earlier
+ * versions of the engine used, sends them): one round trip. */
 int PQsendQuery(PGconn *conn, const char *query)
 {
     SUIVANT(PQsendQuery);
-    if (dansPQexec)
+    if (dansExec)
         return suivant(conn, query);
-    tracer(query);
+    tracer("", query);
     const long long debut = maintenant();
     int r = suivant(conn, query);
     pgNs += maintenant() - debut;
     ++pgAppels;
-    piloteAppels += duPilote(query);
+    return r;
+}
+
+/* In a pipeline each statement is only queued; the synchronisation sends them and is the round trip. */
+int PQsendQueryParams(PGconn *conn, const char *command, int nParams, const Oid *paramTypes,
+                      const char *const *paramValues, const int *paramLengths, const int *paramFormats,
+                      int resultFormat)
+{
+    SUIVANT(PQsendQueryParams);
+    if (!dansExec)
+        tracer("| ", command);
+    const long long debut = maintenant();
+    int r = suivant(conn, command, nParams, paramTypes, paramValues, paramLengths, paramFormats, resultFormat);
+    if (!dansExec)
+        pgNs += maintenant() - debut;
+    return r;
+}
+
+int PQpipelineSync(PGconn *conn)
+{
+    SUIVANT(PQpipelineSync);
+    tracer("", "pipeline");
+    const long long debut = maintenant();
+    int r = suivant(conn);
+    pgNs += maintenant() - debut;
+    ++pgAppels;
     return r;
 }
 
 PGresult *PQgetResult(PGconn *conn)
 {
     SUIVANT(PQgetResult);
-    if (dansPQexec)
+    if (dansExec)
         return suivant(conn);
     const long long debut = maintenant();
     PGresult *r = suivant(conn);
@@ -176,6 +229,6 @@ __attribute__((destructor)) static void ecrire(void)
     if (!f)
         return;
     fprintf(f, "%d %lld %ld %lld %ld %lld %ld\n", (int)getpid(), connexionNs, pgAppels, pgNs, sqliteAppels,
-            sqliteNs, piloteAppels);
+            sqliteNs, connexions);
     fclose(f);
 }

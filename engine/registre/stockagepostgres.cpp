@@ -173,6 +173,10 @@ std::unique_ptr<StockagePostgres> StockagePostgres::ouvrir(const EmplacementRegi
                                        : QStringLiteral("memoire insuffisante pour la connexion");
         return nullptr;
     }
+    // The server's notices (a table already there while the schema is made ready) are not the
+    // engine's to print: libpq's default would write them to standard error, which the engine never
+    // uses.
+    PQsetNoticeProcessor(stockage->m_connexion, [](void *, const char *) {}, nullptr);
     // A register of this version, the usual case, costs one exchange with the server, which also
     // numbers this run; an older or missing one is made ready under the schema's lock.
     const bool engine = mode == Ouverture::CreerOuMettreAJour;
